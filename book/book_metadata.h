@@ -1,0 +1,29 @@
+#pragma once
+// What the package document and the table of contents are written from.
+
+#include <string>
+
+namespace qb {
+
+struct BookMetadata {
+    int pageCount = 0;               // N: pages page1.html .. pageN.html
+    std::string title;               // UTF-8, as typed
+    std::string author;              // UTF-8, as typed
+    std::string coverPath;           // empty: no cover; else its file name part is the picture
+    std::string coverMediaType = "image/jpeg";
+    std::string contentFolder;       // fb.opf and fb.ncx are written here
+    std::string identifier;          // "urn:uuid:..." (see newBookIdentifier)
+    std::string date;                // YYYY-MM-DD (see todayDate)
+};
+
+// Writes contentFolder + "/fb.opf".
+void writePackageDocument(const BookMetadata& book);
+// Writes contentFolder + "/fb.ncx".
+void writeNavigationControlFile(const BookMetadata& book);
+
+// A fresh random version-4 UUID as "urn:uuid:xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx".
+std::string newBookIdentifier();
+// Today's local date as YYYY-MM-DD.
+std::string todayDate();
+
+}  // namespace qb

@@ -1,0 +1,84 @@
+#pragma once
+// The conversion run: turns a book project into one .epub in the output folder.
+//
+// It rebuilds the content folder below the work folder, writes one page per text file, the
+// cover, the stylesheet, fb.opf and fb.ncx, checks the user's entries, settles the target
+// archive and hands the work folder to the packager. Everything it shows or asks goes through
+// RunUi, which the window, the command line and the tests implement.
+
+#include <string>
+
+#include "book/book_project.h"
+
+namespace qb {
+
+class RunUi {
+public:
+    virtual ~RunUi() = default;
+
+    // A problem with the user's entries: a box captioned "Note!", OK button, no icon.
+    virtual void showNote(const std::string& text) = 0;
+    // "The file is existing. Overwrite?": information icon, caption "Information",
+    // Yes (default) and No (also Esc). True only for Yes.
+    virtual bool askOverwrite(const std::string& text) = 0;
+    // An error that ended the run; the text is already in its final form (see errorBoxText).
+    virtual void showError(const std::string& text) = 0;
+    // Caption "Congratulation", OK button: "Successed to build: " + archive path.
+    virtual void showSuccess(const std::string& text) = 0;
+    // Shows the output folder in the desktop's file browser.
+    virtual void openFolder(const std::string& folder) = 0;
+
+    // Lets the window handle pending events while the archive is packed.
+    virtual void processEvents() {}
+    // A packed file yielded fewer bytes than its size when it was opened.
+    virtual void showWarning(const std::string& caption, const std::string& text) {
+        (void)caption;
+        (void)text;
+    }
+    // Progress: page k of n written; then packing starts.
+    virtual void pageWritten(int k, int n) {
+        (void)k;
+        (void)n;
+    }
+    virtual void packingStarted() {}
+};
+
+enum class RunResult {
+    Skipped,  // nothing to do: an empty list, or another run is under way
+    Stopped,  // ended by a note or a refused overwrite; no archive made
+    Failed,   // an error ended the run; it was shown through RunUi::showError
+    Built,    // the archive is in the output folder
+};
+
+class ConversionRun {
+public:
+    // workFolder holds the template (mimetype, META-INF/) and receives OEBPS/.
+    explicit ConversionRun(std::string workFolder);
+
+    RunResult run(const BookProject& project, RunUi& ui);
+
+    bool running() const { return m_running; }
+    const std::string& workFolder() const { return m_workFolder; }
+    const std::string& contentFolder() const { return m_contentFolder; }
+    // The archive the last run built or meant to build; empty before validation passed.
+    const std::string& targetArchive() const { return m_targetArchive; }
+
+private:
+    std::string m_workFolder;
+    std::string m_contentFolder;
+    std::string m_targetArchive;
+    bool m_running = false;
+};
+
+// The text of the standard error box for an error message: "." is added when the message's
+// last character sorts after "." (so "...!", "..." and "... " get nothing).
+std::string errorBoxText(const std::string& message);
+
+// The archive's file name for a title: characters that e-reader file systems cannot hold
+// (/ \ : * ? " < > | and controls) become "_"; "." and ".." become "_"; ".epub" is added.
+std::string archiveFileName(const std::string& title);
+
+// The media type of a picture from its first bytes: JPEG, PNG, GIF; anything else JPEG.
+std::string pictureMediaType(const std::string& path);
+
+}  // namespace qb

@@ -1,0 +1,32 @@
+#pragma once
+// The two operations on the work folder: removing the content folder and packing the work
+// folder into the .epub archive.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace qb {
+
+struct PackCallbacks {
+    // Called while packing so a window can handle its pending events; may be empty.
+    std::function<void()> processMessages;
+    // A file yielded fewer bytes than its size when it was opened; may be empty.
+    std::function<void(const std::string& path, std::uint64_t expected, std::uint64_t read)>
+        shortRead;
+};
+
+struct PackResult {
+    bool built = false;
+    std::string cause;  // why the archive was not built; empty on success
+};
+
+// Deletes the folder and everything below it, without asking. True when all of it is gone.
+bool removeFolder(const std::string& folder);
+
+// Packs every file below folder (not hidden, not a system entry) into the archive zipName,
+// mimetype first and stored. An existing archive is replaced only once the new one is complete.
+PackResult packageFolder(const std::string& zipName, const std::string& folder,
+                         const PackCallbacks& callbacks = {});
+
+}  // namespace qb
