@@ -1,0 +1,68 @@
+// quirebind-cli: turns text files into one EPUB book from the command line, through the same
+// conversion run as the window.
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "book/conversion_run.h"
+#include "cli/child_process.h"
+#include "cli/cli_options.h"
+#include "cli/temp_work_folder.h"
+#include "cli/terminal_ui.h"
+
+namespace {
+
+int convert(const qb::CliOptions& options, const std::string& workFolder) {
+    const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
+    qb::TerminalUi ui(options.assumeYes, progress);
+    qb::ConversionRun run(workFolder);
+    ui.setRun(&run);
+    const qb::RunResult result = run.run(options.project, ui);
+    ui.endProgress();
+    if (result != qb::RunResult::Built) return qb::kExitNotBuilt;
+    std::cout << run.targetArchive() << std::endl;
+    return qb::kExitBuilt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int status = qb::kExitUsage;
+    const std::optional<qb::CliOptions> options = qb::parseCommandLine(argc, argv, status);
+    if (!options) return status;
+
+    const std::string templateFolder = qb::findTemplateFolder();
+    if (templateFolder.empty()) {
+        std::cerr << "quirebind-cli: the book template (epubfiles/mimetype) is missing beside the "
+                     "program and in " QB_INSTALLED_TEMPLATE_DIR "\n";
+        return qb::kExitNotBuilt;
+    }
+
+    qb::ChildEnd end;
+    try {
+        qb::TempWorkFolder work(templateFolder);
+        end = qb::runInChild([&] { return convert(*options, work.path()); });
+    } catch (const std::exception& e) {
+        std::cerr << "quirebind-cli: " << e.what() << "\n";
+        return qb::kExitNotBuilt;
+    }
+    // The work folder is gone by now, whatever ended the child.
+    switch (end.signal) {
+        case 0:
+            return end.exitStatus;
+        case SIGINT:
+        case SIGTERM:
+        case SIGHUP:
+        case SIGPIPE:
+            qb::endBySignal(end.signal);
+        default:
+            std::cerr << "quirebind-cli: the conversion ended abnormally: " << strsignal(end.signal)
+                      << "\n";
+            return qb::kExitNotBuilt;
+    }
+}

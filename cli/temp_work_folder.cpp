@@ -1,0 +1,59 @@
+#include "cli/temp_work_folder.h"
+
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace qb {
+
+TempWorkFolder::TempWorkFolder(const std::string& templateFolder) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+    if (pattern.back() != '/') pattern += '/';
+    pattern += "quirebind-cli-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr) {
+        throw std::runtime_error("Cannot create a work folder like \"" + pattern + "\". " +
+                                 std::strerror(errno));
+    }
+    m_path = name.data();
+
+    std::error_code ec;
+    fs::copy(templateFolder, m_path, fs::copy_options::recursive, ec);
+    if (ec) {
+        remove();
+        throw std::runtime_error("Cannot copy the book template \"" + templateFolder + "\". " +
+                                 ec.message());
+    }
+}
+
+TempWorkFolder::~TempWorkFolder() {
+    remove();
+}
+
+void TempWorkFolder::remove() {
+    if (m_path.empty()) return;
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+    m_path.clear();
+}
+
+std::string findTemplateFolder() {
+    const std::string candidates[] = {programFolder() + "/epubfiles", QB_INSTALLED_TEMPLATE_DIR};
+    for (const std::string& folder : candidates) {
+        std::error_code ec;
+        if (fs::is_regular_file(folder + "/mimetype", ec)) return folder;
+    }
+    return {};
+}
+
+}  // namespace qb

@@ -1,0 +1,102 @@
+#include "cli/terminal_ui.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+
+namespace qb {
+
+namespace {
+
+constexpr const char* kPrefix = "quirebind-cli: ";
+// Carriage return and "erase to end of line": the progress line is rewritten in place.
+constexpr const char* kClearLine = "\r\033[K";
+
+std::string trimmedLower(std::string text) {
+    auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
+    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), blank));
+    text.erase(std::find_if_not(text.rbegin(), text.rend(), blank).base(), text.end());
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+TerminalUi::TerminalUi(bool assumeYes, bool showProgress)
+    : m_assumeYes(assumeYes), m_showProgress(showProgress) {}
+
+TerminalUi::~TerminalUi() {
+    endProgress();
+}
+
+void TerminalUi::endProgress() {
+    if (!m_progressShown) return;
+    std::cerr << kClearLine << std::flush;
+    m_progressShown = false;
+}
+
+void TerminalUi::printLine(const std::string& text) {
+    endProgress();
+    std::cerr << kPrefix << text << std::endl;
+}
+
+void TerminalUi::showProgress(const std::string& text) {
+    if (!m_showProgress) return;
+    std::cerr << kClearLine << kPrefix << text << std::flush;
+    m_progressShown = true;
+}
+
+void TerminalUi::showNote(const std::string& text) {
+    printLine(text);
+}
+
+void TerminalUi::showError(const std::string& text) {
+    printLine(text);
+}
+
+void TerminalUi::showWarning(const std::string& caption, const std::string& text) {
+    printLine(caption + ": " + text);
+}
+
+bool TerminalUi::askOverwrite(const std::string& text) {
+    if (m_assumeYes) return true;
+    const std::string target =
+        m_run != nullptr && !m_run->targetArchive().empty() ? m_run->targetArchive() + ": " : "";
+    // Nobody can answer from a pipe or a file, and guessing "yes" would destroy a book.
+    if (isatty(STDIN_FILENO) == 0) {
+        printLine(target + text + " No: standard input is not a terminal; -y replaces it.");
+        return false;
+    }
+    endProgress();
+    std::cerr << kPrefix << target << text << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        std::cerr << '\n';
+        return false;
+    }
+    answer = trimmedLower(answer);
+    return answer == "y" || answer == "yes";
+}
+
+// The archive path goes to stdout once the run has ended; a second line would only repeat it.
+void TerminalUi::showSuccess(const std::string& text) {
+    (void)text;
+}
+
+// A terminal has no file browser to open.
+void TerminalUi::openFolder(const std::string& folder) {
+    (void)folder;
+}
+
+void TerminalUi::pageWritten(int k, int n) {
+    showProgress("file " + std::to_string(k) + " of " + std::to_string(n));
+}
+
+void TerminalUi::packingStarted() {
+    showProgress("packing");
+}
+
+}  // namespace qb

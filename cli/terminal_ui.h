@@ -1,0 +1,44 @@
+#pragma once
+// The conversion run's questions and messages on a terminal: everything goes to stderr with the
+// program's name in front, so stdout carries only the archive path.
+
+#include <string>
+
+#include "book/conversion_run.h"
+
+namespace qb {
+
+class TerminalUi : public RunUi {
+  public:
+    // assumeYes answers the overwrite question; showProgress writes "file k of N" lines.
+    TerminalUi(bool assumeYes, bool showProgress);
+    ~TerminalUi() override;
+    TerminalUi(const TerminalUi&) = delete;
+    TerminalUi& operator=(const TerminalUi&) = delete;
+
+    // The run whose target archive the overwrite question names; may stay unset.
+    void setRun(const ConversionRun* run) { m_run = run; }
+
+    void showNote(const std::string& text) override;
+    bool askOverwrite(const std::string& text) override;
+    void showError(const std::string& text) override;
+    void showSuccess(const std::string& text) override;
+    void openFolder(const std::string& folder) override;
+    void showWarning(const std::string& caption, const std::string& text) override;
+    void pageWritten(int k, int n) override;
+    void packingStarted() override;
+
+    // Clears the progress line, so that what follows starts on a clean line.
+    void endProgress();
+
+  private:
+    void printLine(const std::string& text);
+    void showProgress(const std::string& text);
+
+    const ConversionRun* m_run = nullptr;
+    bool m_assumeYes;
+    bool m_showProgress;
+    bool m_progressShown = false;
+};
+
+}  // namespace qb
