@@ -1,0 +1,61 @@
+#include "package/packager.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "package/zip_writer.h"
+
+namespace qb {
+
+bool removeFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    return !error;
+}
+
+PackResult packageFolder(const std::string& zipName, const std::string& folder,
+                         const PackCallbacks& callbacks) {
+    try {
+        if (zipName.find_first_not_of(" \t\r\n") == std::string::npos) {
+            return {false, "No archive path was given"};
+        }
+        std::string root = folder;
+        if (!root.empty() && root.back() == '/') root.pop_back();
+
+        // A folder that is not there would give an empty book that looks like a success.
+        struct stat st {};
+        const std::string statPath = root.empty() ? "/" : root;
+        if (::stat(statPath.c_str(), &st) != 0) {
+            return {false, "Cannot open folder \"" + folder + "\". " + std::strerror(errno)};
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            return {false, "Cannot open folder \"" + folder + "\". " + std::strerror(ENOTDIR)};
+        }
+
+        TVCLZip zip;
+        zip.setRootDir(root);
+        zip.setRelativePaths(true);
+        zip.filesList().clear();
+        zip.setZipName(zipName);
+        zip.filesList().push_back(root + "/*.*");
+        // Readers find the book's media type only as the first, uncompressed member.
+        zip.setStoreFirst("mimetype");
+        zip.setProcessMessages(callbacks.processMessages);
+        zip.setShortReadHandler(callbacks.shortRead);
+
+        if (callbacks.processMessages) callbacks.processMessages();
+        zip.zip();
+        return {true, {}};
+    } catch (const std::exception& error) {
+        return {false, error.what()};
+    } catch (...) {
+        return {false, "Unknown error while packing \"" + zipName + "\""};
+    }
+}
+
+}  // namespace qb
