@@ -1,0 +1,210 @@
+// quirebind-cli when the book cannot or must not be made: what it says, its exit status, and
+// what it leaves on disk.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "tests/cli/cli_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace qb::test {
+namespace {
+
+class CliFailureTest : public CliTest {
+  protected:
+    std::vector<std::string> entries(const std::string& out) {
+        return {"-t", "Book", "-a", "A. Writer", "-o", out};
+    }
+    std::vector<std::string> with(std::vector<std::string> args,
+                                  const std::vector<std::string>& more) {
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+};
+
+TEST_F(CliFailureTest, WrongUsageExitsWithTwoAndMakesNothing) {
+    const std::string text = file("a.txt", "x\n");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {},                                             // no FILE
+             {"-t", "T", "-a", "A", "-o", path("out")},      // still no FILE
+             {"--frobnicate", text},                         // unknown option
+             {"-t"},                                         // option without its value
+             {"--encoding", "NO-SUCH-CHARSET-42", text}}) {  // unknown charset
+        const ProgramResult r = cli(args);
+        EXPECT_EQ(r.exitStatus, 2) << r.err;
+        EXPECT_EQ(r.err.rfind("quirebind-cli: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(path("out")));
+
+    ProgramResult r = cli({"--help"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_NE(r.out.find("--encoding"), std::string::npos) << r.out;
+    r = cli({"--version"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out.rfind("quirebind-cli ", 0), 0u) << r.out;
+}
+
+TEST_F(CliFailureTest, MissingEntriesAreNotedOneAtATime) {
+    const std::string text = file("a.txt", "x\n");
+    struct Case {
+        std::vector<std::string> args;
+        std::string note;
+    };
+    const Case cases[] = {
+        {{text}, "Please set the saving path!"},
+        {{"-t", "T", "-a", "A", text}, "Please set the saving path!"},
+        {{"-o", path("out"), "-a", "A", text}, "Please set the book title!"},
+        {{"-o", path("out"), "-t", "T", "-a", "", text}, "Please set the author name!"},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult r = cli(c.args);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.err, "quirebind-cli: " + c.note + "\n");
+        EXPECT_EQ(r.out, "");
+    }
+    // Entries are checked before the output folder is made.
+    EXPECT_FALSE(fs::exists(path("out")));
+}
+
+TEST_F(CliFailureTest, MissingOrUnreadableInputsEndTheRunWithTheirMessage) {
+    const std::string good = file("a.txt", "x\n");
+    const std::string missing = path("nowhere.txt");
+    ProgramResult r = cli(with(entries(path("out")), {good, missing}));
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err,
+              "quirebind-cli: Cannot open file \"" + missing + "\". No such file or directory.\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(path("out")));
+
+    // A folder given as a text file must not turn into an empty page.
+    fs::create_directory(path("folder.txt"));
+    r = cli(with(entries(path("out")), {path("folder.txt")}));
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_NE(r.err.find(path("folder.txt")), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(path("out")));
+
+    // A cover that is not there ends the run before the entries are even checked.
+    const std::string cover = path("missing.jpg");
+    r = cli({"-c", cover, good});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err,
+              "quirebind-cli: Cannot open file \"" + cover + "\". No such file or directory.\n");
+}
+
+TEST_F(CliFailureTest, ExistingArchiveIsKeptUnlessReplacingIsAllowed) {
+    const std::string text = file("a.txt", "first\n");
+    ProgramResult r = cli(with(entries(path("out")), {text}));
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const std::string archive = path("out/Book.epub");
+    const std::string before = readFile(archive);
+
+    // Standard input is /dev/null here: nobody can answer, so nothing is replaced.
+    file("a.txt", "second\n");
+    r = cli(with(entries(path("out")), {text}));
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("The file is existing. Overwrite?"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("-y"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(archive), before);
+
+    r = cli(with(entries(path("out")), {"-y", text}));
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, archive + "\n");
+    EXPECT_NE(archiveMember(archive, "OEBPS/page1.html").find("second"), std::string::npos);
+    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+}
+
+TEST_F(CliFailureTest, OutputThatCannotBeWrittenFailsAndKeepsTheOldArchive) {
+    const std::string text = file("a.txt", "x\n");
+
+    // An output "folder" below a regular file can never be made.
+    file("plain-file", "not a folder");
+    ProgramResult r = cli(with(entries(path("plain-file/books")), {text}));
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(
+        r.err.rfind("quirebind-cli: Failed to build: " + path("plain-file/books/Book.epub"), 0), 0u)
+        << r.err;
+    EXPECT_EQ(r.out, "");
+
+    // A write that fails half-way through the archive (here: past the file size limit, which
+    // holds for root too) must leave the old archive as it was and no partial file beside it.
+    std::string noise;
+    unsigned seed = 12345;
+    for (int i = 0; i < 6000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
+    }
+    std::vector<std::string> pages;
+    for (int k = 0; k < 12; ++k) pages.push_back(file("noise" + std::to_string(k) + ".txt", noise));
+    const std::string old = file("out/Book.epub", "the old book");
+    ProgramOptions limited = cliOptions();
+    limited.fileSizeLimit = 32 * 1024;
+    r = cli(with(entries(path("out")), with({"-y"}, pages)), limited);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err.rfind("quirebind-cli: Failed to build: " + old + "\n", 0), 0u) << r.err;
+    EXPECT_EQ(readFile(old), "the old book");
+    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+
+    // Without root, a folder without write permission must not lose its archive either.
+    if (geteuid() != 0) {
+        fs::permissions(path("out"), fs::perms::owner_read | fs::perms::owner_exec);
+        r = cli(with(entries(path("out")), {"-y", text}));
+        fs::permissions(path("out"), fs::perms::owner_all);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(readFile(old), "the old book");
+    }
+}
+
+// The work folder goes with the program even when it is stopped in the middle of a page.
+TEST_F(CliFailureTest, InterruptedRunRemovesItsWorkFolder) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        // Opening a FIFO blocks until a writer comes: the run stops there, mid-way.
+        const std::string fifo = path("fifo" + std::to_string(sig));
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        StartedProgram program(cliArgs(with(entries(path("out")), {fifo})), cliOptions());
+
+        bool started = false;
+        for (int i = 0; i < 500 && !started; ++i) {
+            for (const std::string& name : leftWorkFolders())
+                started = started || fs::exists(m_tmp + "/" + name + "/OEBPS");
+            if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_TRUE(started) << "the run never reached its first page";
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        kill(program.pid(), sig);
+        const ProgramResult r = program.wait();
+        EXPECT_EQ(r.signal, sig) << "exit " << r.exitStatus << ": " << r.err;
+        EXPECT_TRUE(leftWorkFolders().empty());
+        EXPECT_FALSE(fs::exists(path("out")));
+    }
+}
+
+TEST_F(CliFailureTest, SeveralCanRunAtOnce) {
+    const std::string text = file("a.txt", "together\n");
+    std::vector<std::unique_ptr<StartedProgram>> programs;
+    for (int i = 0; i < 4; ++i) {
+        programs.push_back(std::make_unique<StartedProgram>(
+            cliArgs(with(entries(path("out" + std::to_string(i))), {"-q", text})), cliOptions()));
+    }
+    for (int i = 0; i < 4; ++i) {
+        const ProgramResult r = programs[std::size_t(i)]->wait();
+        EXPECT_EQ(r.exitStatus, 0) << r.err;
+        const std::string archive = path("out" + std::to_string(i) + "/Book.epub");
+        EXPECT_EQ(r.out, archive + "\n");
+        EXPECT_EQ(runProgram({"unzip", "-tq", archive}).exitStatus, 0);
+    }
+    EXPECT_TRUE(leftWorkFolders().empty());
+}
+
+}  // namespace
+}  // namespace qb::test

@@ -1,0 +1,181 @@
+// The conversion run driven through a recording interface: what it shows and asks, in which
+// order, and what it leaves on disk.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "book/conversion_run.h"
+#include "tests/cli/program_runner.h"
+
+namespace fs = std::filesystem;
+
+namespace qb {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+class RecordingUi : public RunUi {
+  public:
+    std::vector<std::string> events;
+    bool overwrite = false;
+    std::function<void()> onProcessEvents;
+
+    void showNote(const std::string& text) override { events.push_back("note: " + text); }
+    bool askOverwrite(const std::string& text) override {
+        events.push_back("ask: " + text);
+        return overwrite;
+    }
+    void showError(const std::string& text) override { events.push_back("error: " + text); }
+    void showSuccess(const std::string& text) override { events.push_back("success: " + text); }
+    void openFolder(const std::string& folder) override { events.push_back("open: " + folder); }
+    void processEvents() override {
+        if (onProcessEvents) onProcessEvents();
+    }
+    void pageWritten(int k, int n) override {
+        events.push_back("page " + std::to_string(k) + "/" + std::to_string(n));
+    }
+    void packingStarted() override { events.push_back("packing"); }
+};
+
+class ConversionRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qb-run-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+        m_work = m_dir + "/work";
+        fs::create_directories(m_work + "/META-INF");
+        writeFile(m_work + "/mimetype", "application/epub+zip");
+        writeFile(m_work + "/META-INF/container.xml",
+                  "<?xml version=\"1.0\"?>\n<container version=\"1.0\" "
+                  "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"
+                  "<rootfile full-path=\"OEBPS/fb.opf\" "
+                  "media-type=\"application/oebps-package+xml\"/></rootfiles></container>\n");
+        // What an earlier run left behind.
+        fs::create_directories(m_work + "/OEBPS");
+        writeFile(m_work + "/OEBPS/stale.html", "old");
+
+        m_project.sourceFiles = {text("one.txt", "first\n"), text("two.txt", "second\n")};
+        m_project.title = "Book";
+        m_project.author = "A. Writer";
+        m_project.outputFolder = m_dir + "/out";
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string text(const std::string& name, const std::string& bytes) {
+        writeFile(m_dir + "/" + name, bytes);
+        return m_dir + "/" + name;
+    }
+    std::vector<std::string> contentFiles() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(m_work + "/OEBPS"))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string archive() const { return m_project.outputFolder + "/Book.epub"; }
+
+    std::string m_dir;
+    std::string m_work;
+    BookProject m_project;
+};
+
+TEST_F(ConversionRunTest, EmptyListChangesNothing) {
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    m_project.sourceFiles.clear();
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Skipped);
+    EXPECT_TRUE(ui.events.empty());
+    EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"});
+    EXPECT_FALSE(fs::exists(m_project.outputFolder));
+}
+
+TEST_F(ConversionRunTest, EntriesAreCheckedInOrderOnceTheBookIsWritten) {
+    struct Case {
+        std::string outputFolder, title, author, note;
+    };
+    const std::string out = m_project.outputFolder;
+    const Case cases[] = {
+        {"", "", "", "Please set the saving path!"},
+        {out, "", "", "Please set the book title!"},
+        {out, "Book", "", "Please set the author name!"},
+        {"", "Book", "A. Writer", "Please set the saving path!"},
+    };
+    for (const Case& c : cases) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        m_project.outputFolder = c.outputFolder;
+        m_project.title = c.title;
+        m_project.author = c.author;
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Stopped);
+        EXPECT_EQ(ui.events, (std::vector<std::string>{"page 1/2", "page 2/2", "note: " + c.note}));
+        // The whole unpacked book of this run stays, and nothing of the one before.
+        EXPECT_EQ(contentFiles(), (std::vector<std::string>{"fb.ncx", "fb.opf", "page1.html",
+                                                            "page2.html", "stylesheet.css"}));
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+TEST_F(ConversionRunTest, PageErrorEndsTheRunBeforeLaterPages) {
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    const std::string missing = m_dir + "/missing.txt";
+    m_project.sourceFiles = {m_project.sourceFiles[0], missing, m_project.sourceFiles[1]};
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Failed);
+    EXPECT_EQ(ui.events,
+              (std::vector<std::string>{"page 1/3", "error: Cannot open file \"" + missing +
+                                                        "\". No such file or directory."}));
+    EXPECT_EQ(contentFiles(), std::vector<std::string>{"page1.html"});
+    EXPECT_FALSE(fs::exists(m_project.outputFolder));
+}
+
+TEST_F(ConversionRunTest, OverwriteIsAskedAndNoKeepsTheOldArchive) {
+    fs::create_directories(m_project.outputFolder);
+    writeFile(archive(), "the old book");
+
+    ConversionRun run(m_work);
+    RecordingUi no;
+    EXPECT_EQ(run.run(m_project, no), RunResult::Stopped);
+    EXPECT_EQ(no.events.back(), "ask: The file is existing. Overwrite?");
+    EXPECT_EQ(readFile(archive()), "the old book");
+    EXPECT_EQ(run.targetArchive(), archive());
+
+    RecordingUi yes;
+    yes.overwrite = true;
+    EXPECT_EQ(run.run(m_project, yes), RunResult::Built);
+    EXPECT_EQ(yes.events,
+              (std::vector<std::string>{
+                  "page 1/2", "page 2/2", "ask: The file is existing. Overwrite?", "packing",
+                  "success: Successed to build: " + archive(), "open: " + m_project.outputFolder}));
+    EXPECT_EQ(readFile(archive()).substr(0, 2), "PK");
+}
+
+TEST_F(ConversionRunTest, SecondStartDuringARunIsIgnored) {
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    RecordingUi nestedUi;
+    std::optional<RunResult> nested;
+    ui.onProcessEvents = [&] {
+        if (!nested) nested = run.run(m_project, nestedUi);
+    };
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Built);
+    ASSERT_TRUE(nested.has_value()) << "the packer never let events through";
+    EXPECT_EQ(*nested, RunResult::Skipped);
+    EXPECT_TRUE(nestedUi.events.empty());
+    EXPECT_FALSE(run.running());
+    EXPECT_EQ(ui.events.back(), "open: " + m_project.outputFolder);
+    EXPECT_EQ(test::runProgram({"unzip", "-tq", archive()}).exitStatus, 0);
+}
+
+}  // namespace
+}  // namespace qb

@@ -1,0 +1,122 @@
+#include "tests/cli/program_runner.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace qb::test {
+
+namespace {
+
+int anonymousFile() {
+    char name[] = "/tmp/qb-cli-output-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) throw std::runtime_error(std::string("mkstemp: ") + std::strerror(errno));
+    unlink(name);
+    return fd;
+}
+
+std::string readAll(int fd) {
+    std::string text;
+    lseek(fd, 0, SEEK_SET);
+    char buffer[65536];
+    ssize_t got = 0;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, std::size_t(got));
+    return text;
+}
+
+}  // namespace
+
+StartedProgram::StartedProgram(const std::vector<std::string>& argv,
+                               const ProgramOptions& options) {
+    m_out = anonymousFile();
+    m_err = anonymousFile();
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    m_pid = fork();
+    if (m_pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+    if (m_pid == 0) {
+        const int in = open(options.standardInput.c_str(), O_RDONLY);
+        if (in < 0 || dup2(in, 0) < 0 || dup2(m_out, 1) < 0 || dup2(m_err, 2) < 0) _exit(126);
+        for (const auto& [name, value] : options.environment)
+            setenv(name.c_str(), value.c_str(), 1);
+        if (options.fileSizeLimit >= 0) {
+            // A write past the limit then fails with EFBIG instead of killing the program.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(options.fileSizeLimit), rlim_t(options.fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+}
+
+StartedProgram::~StartedProgram() {
+    if (m_pid > 0) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    if (m_out >= 0) close(m_out);
+    if (m_err >= 0) close(m_err);
+}
+
+ProgramResult StartedProgram::wait() {
+    ProgramResult result;
+    int status = 0;
+    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    m_pid = -1;
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    result.out = readAll(m_out);
+    result.err = readAll(m_err);
+    return result;
+}
+
+ProgramResult runProgram(const std::vector<std::string>& argv, const ProgramOptions& options) {
+    StartedProgram program(argv, options);
+    return program.wait();
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string encodeText(const std::string& utf8, const std::string& charset) {
+    iconv_t cd = iconv_open(charset.c_str(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open " + charset);
+    std::string in = utf8;
+    std::string out(in.size() * 4 + 16, '\0');
+    char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char* outPtr = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (done == std::size_t(-1)) throw std::runtime_error("cannot encode text in " + charset);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+}  // namespace qb::test

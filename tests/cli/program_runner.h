@@ -1,0 +1,52 @@
+#pragma once
+// Starts programs for the tests the way a shell script would: arguments, a few environment
+// variables, standard input from a file, and both outputs captured.
+
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qb::test {
+
+struct ProgramOptions {
+    std::vector<std::pair<std::string, std::string>> environment;  // set on top of ours
+    std::string standardInput = "/dev/null";
+    long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes for the program; -1 leaves it alone
+};
+
+struct ProgramResult {
+    int exitStatus = -1;  // when it exited
+    int signal = 0;       // the signal that ended it, else 0
+    std::string out;
+    std::string err;
+};
+
+// A program running in the background.
+class StartedProgram {
+  public:
+    StartedProgram(const std::vector<std::string>& argv, const ProgramOptions& options);
+    ~StartedProgram();
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    // Waits for the end and collects the outputs.
+    ProgramResult wait();
+
+  private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+};
+
+ProgramResult runProgram(const std::vector<std::string>& argv, const ProgramOptions& options = {});
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// Converts UTF-8 text to the named charset with iconv; fails the test when it cannot.
+std::string encodeText(const std::string& utf8, const std::string& charset);
+
+}  // namespace qb::test
