@@ -49,7 +49,11 @@ StartedProgram::StartedProgram(const std::vector<std::string>& argv,
     if (m_pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
     if (m_pid == 0) {
         const int in = open(options.standardInput.c_str(), O_RDONLY);
-        if (in < 0 || dup2(in, 0) < 0 || dup2(m_out, 1) < 0 || dup2(m_err, 2) < 0) _exit(126);
+        const int err = options.standardError.empty()
+                            ? m_err
+                            : open(options.standardError.c_str(), O_WRONLY | O_NOCTTY);
+        if (in < 0 || err < 0 || dup2(in, 0) < 0 || dup2(m_out, 1) < 0 || dup2(err, 2) < 0)
+            _exit(126);
         for (const auto& [name, value] : options.environment)
             setenv(name.c_str(), value.c_str(), 1);
         if (options.fileSizeLimit >= 0) {

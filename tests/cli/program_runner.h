@@ -13,7 +13,8 @@ namespace qb::test {
 struct ProgramOptions {
     std::vector<std::pair<std::string, std::string>> environment;  // set on top of ours
     std::string standardInput = "/dev/null";
-    long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes for the program; -1 leaves it alone
+    std::string standardError;  // a file (a terminal, say) for stderr; empty: captured
+    long fileSizeLimit = -1;    // RLIMIT_FSIZE in bytes for the program; -1 leaves it alone
 };
 
 struct ProgramResult {

@@ -1,0 +1,107 @@
+// quirebind-cli on a terminal: the overwrite question is asked and answered there, and the
+// progress lines appear there and only there.
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "tests/cli/cli_fixture.h"
+
+namespace qb::test {
+namespace {
+
+class Terminal {
+  public:
+    Terminal() {
+        termios settings{};
+        cfmakeraw(&settings);
+        settings.c_lflag |= ICANON;  // line by line, as a shell would leave it
+        EXPECT_EQ(openpty(&m_master, &m_slave, m_name, &settings, nullptr), 0);
+        fcntl(m_master, F_SETFL, O_NONBLOCK);
+    }
+    ~Terminal() {
+        close(m_master);
+        close(m_slave);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    std::string name() const { return m_name; }
+    void type(const std::string& text) {
+        EXPECT_EQ(write(m_master, text.data(), text.size()), ssize_t(text.size()));
+    }
+    // Everything written to the terminal so far.
+    std::string screen() {
+        std::string text;
+        char buffer[4096];
+        ssize_t got = 0;
+        while ((got = read(m_master, buffer, sizeof buffer)) > 0) text.append(buffer, size_t(got));
+        return text;
+    }
+
+  private:
+    int m_master = -1;
+    int m_slave = -1;
+    char m_name[256] = {};
+};
+
+TEST_F(CliTest, OverwriteQuestionIsAnsweredOnTheTerminal) {
+    const std::string text = file("a.txt", "x\n");
+    const std::vector<std::string> args{"-t", "Book", "-a", "A", "-o", path("out"), text};
+    ASSERT_EQ(cli(args).exitStatus, 0);
+    const std::string archive = path("out/Book.epub");
+    const std::string before = readFile(archive);
+
+    for (const std::string answer : {"n\n", "\n", "yes please\n"}) {
+        Terminal terminal;
+        terminal.type(answer);
+        ProgramOptions options = cliOptions();
+        options.standardInput = terminal.name();
+        const ProgramResult r = cli(args, options);
+        EXPECT_EQ(r.exitStatus, 1) << "answer " << answer;
+        EXPECT_NE(r.err.find(archive + ": The file is existing. Overwrite? [y/N] "),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(readFile(archive), before);
+    }
+
+    Terminal terminal;
+    terminal.type(" Y \n");
+    ProgramOptions options = cliOptions();
+    options.standardInput = terminal.name();
+    const ProgramResult r = cli(args, options);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, archive + "\n");
+    EXPECT_NE(readFile(archive), before);
+}
+
+TEST_F(CliTest, ProgressIsShownOnATerminalUnlessQuiet) {
+    const std::string one = file("a.txt", "x\n");
+    const std::string two = file("b.txt", "y\n");
+    for (const bool quiet : {false, true}) {
+        Terminal terminal;
+        ProgramOptions options = cliOptions();
+        options.standardError = terminal.name();
+        std::vector<std::string> args{"-t", "Book", "-a", "A", "-o", path("out"), "-y", one, two};
+        if (quiet) args.insert(args.begin(), "-q");
+        const ProgramResult r = cli(args, options);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, path("out/Book.epub") + "\n");
+        const std::string screen = terminal.screen();
+        if (quiet) {
+            EXPECT_EQ(screen, "");
+        } else {
+            EXPECT_NE(screen.find("quirebind-cli: file 1 of 2"), std::string::npos) << screen;
+            EXPECT_NE(screen.find("quirebind-cli: file 2 of 2"), std::string::npos) << screen;
+            EXPECT_NE(screen.find("quirebind-cli: packing"), std::string::npos) << screen;
+            // The last progress line is wiped, so the shell prompt starts on a clean line.
+            EXPECT_EQ(screen.substr(screen.size() - 4), "\r\033[K") << screen;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qb::test
