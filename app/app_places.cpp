@@ -1,0 +1,104 @@
+#include "app/app_places.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace qb {
+
+namespace {
+
+bool writableFolder(const fs::path& folder) {
+    std::error_code ec;
+    return fs::is_directory(folder, ec) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// An XDG base folder: the variable when it holds an absolute path (relative ones are to be
+// ignored), else the default below the home folder.
+fs::path baseFolder(const EnvLookup& env, const char* variable, const char* fallback) {
+    const std::string value = env(variable);
+    if (!value.empty() && value.front() == '/') return value;
+    std::string home = env("HOME");
+    if (home.empty()) home = "/tmp";
+    return fs::path(home) / fallback;
+}
+
+// Copies the template's files over the work folder's, so that an update of the program brings
+// its template along. The content folder is the run's own and is left to it.
+void refreshTemplate(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::create_directories(to, ec);
+    for (auto it = fs::recursive_directory_iterator(from, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const fs::path relative = fs::relative(it->path(), from, ec);
+        if (relative.empty() || *relative.begin() == "OEBPS") {
+            it.disable_recursion_pending();
+            continue;
+        }
+        std::error_code entryError;
+        if (it->is_directory(entryError))
+            fs::create_directories(to / relative, entryError);
+        else
+            fs::copy_file(it->path(), to / relative, fs::copy_options::overwrite_existing,
+                          entryError);
+    }
+}
+
+}  // namespace
+
+AppPlaces resolvePlaces(const std::string& programFolder, const EnvLookup& env,
+                        const std::vector<std::string>& templateFolders) {
+    const fs::path beside = fs::path(programFolder) / "epubfiles";
+    if (writableFolder(programFolder) && writableFolder(beside))
+        return {beside.string(), (fs::path(programFolder) / "config.ini").string()};
+
+    const fs::path work = baseFolder(env, "XDG_CACHE_HOME", ".cache") / "quirebind" / "epubfiles";
+    const fs::path config = baseFolder(env, "XDG_CONFIG_HOME", ".config") / "quirebind";
+    std::error_code ec;
+    fs::create_directories(config, ec);
+    for (const std::string& folder : templateFolders) {
+        if (!folder.empty() && fs::is_directory(folder, ec)) {
+            refreshTemplate(folder, work);
+            break;
+        }
+    }
+    return {work.string(), (config / "config.ini").string()};
+}
+
+AppPlaces currentPlaces() {
+    const std::string folder = programFolder();
+    std::vector<std::string> templates{
+        (fs::path(folder).parent_path() / "share" / "quirebind" / "epubfiles").string(),
+#ifdef QB_INSTALLED_TEMPLATE_DIR
+        QB_INSTALLED_TEMPLATE_DIR,
+#endif
+        (fs::path(folder) / "epubfiles").string(),
+    };
+    const EnvLookup env = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    return resolvePlaces(folder, env, templates);
+}
+
+QString applicationTitle(const QString& programFile) {
+    QString title = QFileInfo(programFile).fileName();
+    const qsizetype dot = title.indexOf(u'.');
+    if (dot >= 0) title.truncate(dot);
+    if (title.isEmpty()) return title;
+    return title.left(1).toUpper() + title.mid(1).toLower();
+}
+
+QString applicationTitle() {
+    return applicationTitle(QCoreApplication::applicationFilePath());
+}
+
+}  // namespace qb

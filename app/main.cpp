@@ -1,0 +1,65 @@
+// quirebind: the window that turns plain-text files into one EPUB book.
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "app/app_places.h"
+#include "app/qt_window_ui.h"
+#include "app/tform1.h"
+#include "book/conversion_run.h"
+
+namespace {
+
+// The window as it looks on screen, its rounded corners left transparent, for the README.
+bool saveScreenshot(qb::TForm1& form, const QString& file) {
+    QImage shot = form.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    QImage outside(shot.size(), QImage::Format_ARGB32);
+    outside.fill(Qt::transparent);
+    {
+        QPainter painter(&outside);
+        painter.setClipRegion(QRegion(shot.rect()).subtracted(form.mask()));
+        painter.fillRect(shot.rect(), Qt::white);
+    }
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (qAlpha(outside.pixel(x, y)) != 0) shot.setPixel(x, y, qRgba(0, 0, 0, 0));
+    return shot.save(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString title = qb::applicationTitle();
+    auto ui = std::make_shared<qb::QtWindowUi>();
+
+    // "--screenshot FILE [text files...]" shows the window with those files listed, saves a
+    // picture of it and quits: how the README's screenshot is made.
+    QStringList args = QApplication::arguments();
+    QString screenshot;
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--screenshot")) screenshot = args.at(2);
+
+    try {
+        qb::TForm1 form(qb::currentPlaces(), ui);
+        form.show();
+        if (!screenshot.isEmpty()) {
+            form.addSourceFiles(args.mid(3));
+            QTimer::singleShot(500, &form, [&] {
+                if (!saveScreenshot(form, screenshot))
+                    std::fprintf(stderr, "quirebind: cannot write %s\n", qPrintable(screenshot));
+                form.close();
+            });
+        }
+        return app.exec();
+    } catch (const std::exception& e) {
+        ui->showError(title, QString::fromStdString(qb::errorBoxText(e.what())));
+        return 1;
+    }
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The skin's pictures, compiled into the program and decoded with libjpeg and libpng.
+
+#include <QIcon>
+#include <QImage>
+
+#include "controls/bitmap.h"
+#include "controls/png_image.h"
+
+namespace qb {
+
+// name: a file of the skin folder, "header_left.jpg". Both throw when the picture is missing
+// or cannot be decoded, which only a broken build can cause.
+QImage skinJpeg(const char* name);
+PngImage skinPng(const char* name);
+// The window-button sprite sheet: rows of normal, pointer-over and pressed pictures.
+Bitmap skinSpriteSheet();
+// The program's icon at 16, 32 and 48 pixels.
+QIcon programIcon();
+
+}  // namespace qb

@@ -1,0 +1,44 @@
+#include "app/skin_image.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace qb {
+
+SkinImage::SkinImage(QWidget* parent) : QWidget(parent) {}
+
+void SkinImage::setPicture(const QImage& picture) {
+    m_picture = picture;
+    update();
+}
+
+void SkinImage::setStretch(bool stretch) {
+    m_stretch = stretch;
+    update();
+}
+
+void SkinImage::paintEvent(QPaintEvent*) {
+    if (m_picture.isNull()) return;
+    QPainter painter(this);
+    // Stretching repeats pixels rather than smoothing them, so that thin lines in the fills
+    // stay sharp and a one-colour strip stays exactly one colour.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (m_stretch)
+        painter.drawImage(rect(), m_picture);
+    else
+        painter.drawImage(0, 0, m_picture);
+}
+
+void SkinImage::mousePressEvent(QMouseEvent* event) {
+    emit OnMouseDown(event->button(), event->globalPosition().toPoint());
+}
+
+void SkinImage::mouseMoveEvent(QMouseEvent* event) {
+    emit OnMouseMove(event->buttons(), event->globalPosition().toPoint());
+}
+
+void SkinImage::mouseReleaseEvent(QMouseEvent* event) {
+    emit OnMouseUp(event->button(), event->globalPosition().toPoint());
+}
+
+}  // namespace qb

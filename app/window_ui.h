@@ -1,0 +1,42 @@
+#pragma once
+// Everything the window shows or asks in a dialog or a box, and what it hands to the desktop.
+// The program uses QtWindowUi; the tests put in their own so that no test waits on a dialog.
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QWidget;
+
+namespace qb {
+
+class WindowUi {
+  public:
+    virtual ~WindowUi() = default;
+
+    // The text file dialog: "TXT file" (*.txt), several files at once. Empty when cancelled.
+    virtual QStringList openTextFiles(QWidget* owner) = 0;
+    // The cover picture dialog: one JPEG (or PNG) picture. Empty when cancelled.
+    virtual QString openCoverPicture(QWidget* owner) = 0;
+    // "Please Choose a Folder", folders only, starting at initialFolder when it is not empty.
+    // Empty when cancelled.
+    virtual QString chooseFolder(QWidget* owner, const QString& initialFolder) = 0;
+
+    // "Note!", OK, no icon.
+    virtual void showNote(const QString& text) = 0;
+    // "Information", information icon, Yes (default) and No (also Esc). True only for Yes.
+    virtual bool askOverwrite(const QString& text) = 0;
+    // The standard error box: error icon, OK, the application's title as caption.
+    virtual void showError(const QString& caption, const QString& text) = 0;
+    // "Congratulation", OK, no icon.
+    virtual void showSuccess(const QString& text) = 0;
+    // Something the user should know that did not stop the work: warning icon, OK.
+    virtual void showWarning(const QString& caption, const QString& text) = 0;
+
+    // A folder in the desktop's file browser, a web page in the default browser.
+    virtual void openUrl(const QUrl& url) = 0;
+    // Called while a book is packed so that the window stays responsive.
+    virtual void processEvents() = 0;
+};
+
+}  // namespace qb
