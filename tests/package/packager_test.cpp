@@ -1,0 +1,148 @@
+#include "package/packager.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "temp_folder.h"
+#include "zip_reader.h"
+
+namespace qb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readWholeFile;
+using test::readZip;
+using test::TempFolder;
+using test::writeWholeFile;
+
+// A work folder as a conversion run leaves it: the template and a finished OEBPS/.
+class PackagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(work() + "/META-INF");
+        fs::create_directories(work() + "/OEBPS");
+        for (const char* page : {"page2.html", "fb.opf", "page1.html", "fb.ncx"}) {
+            writeWholeFile(work() + "/OEBPS/" + page, std::string("content of ") + page);
+        }
+        writeWholeFile(work() + "/META-INF/container.xml", "<container/>");
+        writeWholeFile(work() + "/mimetype", "application/epub+zip");
+        writeWholeFile(work() + "/.DS_Store", "hidden");
+        fs::create_directory(m_tmp / "out");
+    }
+
+    std::string work() const { return m_tmp / "epubfiles"; }
+    std::string target() const { return m_tmp / "out/Book.epub"; }
+
+    TempFolder m_tmp;
+};
+
+TEST_F(PackagerTest, PacksMimetypeFirstAndStoredThenTheRestInListingOrder) {
+    int messages = 0;
+    const PackResult result = packageFolder(target(), work(), {[&] { ++messages; }, {}});
+    ASSERT_TRUE(result.built) << result.cause;
+    EXPECT_TRUE(result.cause.empty());
+    EXPECT_GT(messages, 0);
+
+    // Everything but mimetype stands in the order the file system lists it.
+    std::vector<std::string> expected{"mimetype"};
+    for (const auto& top : fs::directory_iterator(work())) {
+        const std::string name = top.path().filename().string();
+        if (name == "mimetype" || name.front() == '.') continue;
+        if (!top.is_directory()) {
+            expected.push_back(name);
+            continue;
+        }
+        for (const auto& below : fs::directory_iterator(top.path())) {
+            expected.push_back(name + "/" + below.path().filename().string());
+        }
+    }
+
+    const test::ZipContents contents = readZip(readWholeFile(target()));
+    EXPECT_EQ(contents.names(), expected);
+    const test::ZipMember& mimetype = contents.members.front();
+    EXPECT_EQ(mimetype.method, 0);
+    EXPECT_EQ(mimetype.flags, 0);
+    EXPECT_EQ(mimetype.data, "application/epub+zip");
+    EXPECT_EQ(mimetype.compressedSize, mimetype.uncompressedSize);
+    for (std::size_t i = 1; i < contents.members.size(); ++i) {
+        EXPECT_EQ(contents.members[i].method, 8) << contents.members[i].name;
+    }
+    EXPECT_EQ(contents.members[1].localOffset, 30u + 8u + 20u);  // no extra field after mimetype
+    EXPECT_TRUE(test::unzipAccepts(target()));
+}
+
+TEST_F(PackagerTest, ATrailingSlashOnTheFolderGivesTheSameNames) {
+    ASSERT_TRUE(packageFolder(target(), work()).built);
+    const auto plain = readZip(readWholeFile(target())).names();
+    ASSERT_TRUE(packageFolder(target(), work() + "/").built);
+    EXPECT_EQ(readZip(readWholeFile(target())).names(), plain);
+}
+
+// A new archive is written beside an older one at the target, inside the packed folder:
+// neither may end up in the book, however the target path is spelt.
+TEST_F(PackagerTest, NeverPacksTheArchiveItselfNorAnOlderOneAtItsPath) {
+    const std::string inside = work() + "/Book.epub";
+    writeWholeFile(inside, "an older book");
+    for (const std::string& spelling : {inside, work() + "/./Book.epub"}) {
+        const PackResult result = packageFolder(spelling, work());
+        ASSERT_TRUE(result.built) << result.cause;
+        for (const std::string& name : readZip(readWholeFile(inside)).names()) {
+            EXPECT_EQ(name.find("Book.epub"), std::string::npos) << spelling;
+            EXPECT_EQ(name.find(".quirebind"), std::string::npos) << spelling;
+        }
+    }
+}
+
+TEST_F(PackagerTest, AFifoBelowTheFolderIsNeverOpened) {
+    ASSERT_EQ(::mkfifo((work() + "/OEBPS/pipe").c_str(), 0600), 0);
+    const PackResult result = packageFolder(target(), work());  // would block if opened
+    ASSERT_TRUE(result.built) << result.cause;
+    EXPECT_EQ(readZip(readWholeFile(target())).members.size(), 6u);
+}
+
+TEST_F(PackagerTest, FailuresComeBackWithTheirCauseAndLeaveNoFile) {
+    PackResult result = packageFolder(m_tmp / "missing/Book.epub", work());
+    EXPECT_FALSE(result.built);
+    EXPECT_EQ(result.cause, "Cannot create file \"" + (m_tmp / "missing/Book.epub") +
+                                "\". No such file or directory");
+
+    result = packageFolder(target(), m_tmp / "no-work-folder");
+    EXPECT_FALSE(result.built);
+    EXPECT_NE(result.cause.find("No such file or directory"), std::string::npos) << result.cause;
+    EXPECT_FALSE(fs::exists(target()));
+
+    fs::create_directory(target());  // a folder stands where the archive should go
+    result = packageFolder(target(), work());
+    EXPECT_FALSE(result.built);
+    EXPECT_NE(result.cause.find("Is a directory"), std::string::npos) << result.cause;
+    fs::remove(target());
+
+    EXPECT_FALSE(packageFolder("  ", work()).built);
+
+    fs::permissions(m_tmp / "out",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    if (::access((m_tmp / "out").c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "running with rights that ignore folder permissions";
+    }
+    result = packageFolder(target(), work());
+    EXPECT_FALSE(result.built);
+    EXPECT_EQ(result.cause, "Cannot create file \"" + target() + "\". Permission denied");
+    EXPECT_TRUE(fs::is_empty(m_tmp / "out"));
+}
+
+TEST_F(PackagerTest, RemoveFolderTakesTheWholeTreeAndSaysWhetherItCould) {
+    fs::create_directories(work() + "/OEBPS/deep/er");
+    writeWholeFile(work() + "/OEBPS/deep/er/x", "x");
+    fs::create_directory_symlink(work() + "/META-INF", work() + "/OEBPS/link");
+    EXPECT_TRUE(removeFolder(work() + "/OEBPS"));
+    EXPECT_FALSE(fs::exists(work() + "/OEBPS"));
+    EXPECT_TRUE(fs::exists(work() + "/META-INF/container.xml"));  // links are not followed
+    EXPECT_TRUE(removeFolder(work() + "/OEBPS"));                 // nothing left to remove
+}
+
+}  // namespace
+}  // namespace qb

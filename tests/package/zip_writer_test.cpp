@@ -1,0 +1,229 @@
+#include "package/zip_writer.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "package/zip_errors.h"
+#include "package/zip_records.h"
+#include "temp_folder.h"
+#include "zip_reader.h"
+
+namespace qb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readWholeFile;
+using test::readZip;
+using test::TempFolder;
+using test::writeWholeFile;
+
+class ZipWriterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        fs::create_directory(m_tmp / "root");
+        fs::create_directory(m_tmp / "out");
+    }
+
+    std::string root() const { return m_tmp / "root"; }
+    std::string zipPath() const { return m_tmp / "out/book.epub"; }
+
+    // Configured the way the packager configures it.
+    TVCLZip writer() const {
+        TVCLZip zip;
+        zip.setRootDir(root());
+        zip.setRelativePaths(true);
+        zip.setZipName(zipPath());
+        zip.filesList().push_back(root() + "/*.*");
+        return zip;
+    }
+
+    // Nothing but the finished archive may remain in the output folder.
+    std::vector<std::string> outFolder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_tmp / "out")) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    TempFolder m_tmp;
+};
+
+TEST_F(ZipWriterTest, WritesTheExactRecordsOfASmallTree) {
+    writeWholeFile(root() + "/a.txt", "hello");
+    const timeval times[2] = {{1589723130, 0}, {1589723130, 0}};  // 2020-05-17 13:45:30 UTC
+    ASSERT_EQ(::utimes((root() + "/a.txt").c_str(), times), 0);
+
+    TVCLZip zip = writer();
+    EXPECT_EQ(zip.zip(), 1);
+    EXPECT_TRUE(zip.filesList().empty());
+
+    const std::string expected(
+        // local header: version 20, flags 0, deflated, 13:45:30 2020-05-17, CRC, sizes 7/5
+        "PK\x03\x04\x14\x00\x00\x00\x08\x00\xAF\x6D\xB1\x50\x86\xA6\x10\x36"
+        "\x07\x00\x00\x00\x05\x00\x00\x00\x05\x00\x00\x00"
+        "a.txt"
+        "\xCB\x48\xCD\xC9\xC9\x07\x00"  // raw deflate of "hello" at level 6
+        // central header: made by 45, needs 20, attributes 0x20, local header at 0
+        "PK\x01\x02\x2D\x00\x14\x00\x00\x00\x08\x00\xAF\x6D\xB1\x50\x86\xA6\x10\x36"
+        "\x07\x00\x00\x00\x05\x00\x00\x00\x05\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x20\x00\x00\x00\x00\x00\x00\x00"
+        "a.txt"
+        // end record: one entry, central directory of 51 bytes at 42
+        "PK\x05\x06\x00\x00\x00\x00\x01\x00\x01\x00\x33\x00\x00\x00\x2A\x00\x00\x00\x00\x00",
+        115);
+    EXPECT_EQ(readWholeFile(zipPath()), expected);
+    EXPECT_TRUE(test::unzipAccepts(zipPath()));
+}
+
+TEST_F(ZipWriterTest, AnEmptyFileIsTheTwoByteDeflateStreamAndAnEmptyTreeJustTheEndRecord) {
+    {
+        TVCLZip zip = writer();
+        EXPECT_EQ(zip.zip(), 0);
+        EXPECT_EQ(fs::file_size(zipPath()), 22u);
+        EXPECT_TRUE(readZip(readWholeFile(zipPath())).members.empty());
+    }
+    writeWholeFile(root() + "/empty", "");
+    TVCLZip zip = writer();
+    EXPECT_EQ(zip.zip(), 1);
+    const test::ZipContents contents = readZip(readWholeFile(zipPath()));
+    ASSERT_EQ(contents.members.size(), 1u);
+    const test::ZipMember& m = contents.members[0];
+    EXPECT_EQ(m.method, 8);
+    EXPECT_EQ(m.raw, std::string("\x03\x00", 2));
+    EXPECT_EQ(m.crc, 0u);
+    EXPECT_EQ(m.compressedSize, 2u);
+    EXPECT_EQ(m.uncompressedSize, 0u);
+}
+
+TEST_F(ZipWriterTest, StoresNamesRelativeToTheRootInUtf8AndKeepsTheFirstOfTwoSpellings) {
+    fs::create_directories(root() + "/OEBPS/img");
+    writeWholeFile(root() + "/OEBPS/café.html", "é");
+    writeWholeFile(root() + "/OEBPS/img/plain.txt", "p");
+    writeWholeFile(root() + "/OEBPS/\xE9t\xE9.txt", "latin-1 name");  // not UTF-8
+    writeWholeFile(root() + "/Same.txt", "first");
+    writeWholeFile(root() + "/same.TXT", "second");
+    fs::permissions(root() + "/OEBPS/img/plain.txt", fs::perms::owner_write,
+                    fs::perm_options::remove);
+
+    TVCLZip zip = writer();
+    EXPECT_EQ(zip.zip(), 4);
+    const test::ZipContents contents = readZip(readWholeFile(zipPath()));
+    int sameCount = 0;
+    for (const test::ZipMember& m : contents.members) {
+        EXPECT_NE(m.name.front(), '/') << m.name;
+        if (m.name == "OEBPS/café.html") {
+            EXPECT_EQ(m.flags, 0x0800);
+        } else {
+            EXPECT_EQ(m.flags, 0) << m.name;
+        }
+        if (m.name == "OEBPS/img/plain.txt") {
+            EXPECT_EQ(m.externalAttributes, 0x21u);
+        }
+        if (m.name == "Same.txt" || m.name == "same.TXT") ++sameCount;
+    }
+    EXPECT_EQ(sameCount, 1);
+    EXPECT_TRUE(test::unzipAccepts(zipPath()));
+}
+
+TEST_F(ZipWriterTest, ABlankNameWritesNothing) {
+    writeWholeFile(root() + "/a.txt", "a");
+    TVCLZip zip = writer();
+    zip.setZipName("   ");
+    EXPECT_EQ(zip.zip(), 0);
+    EXPECT_TRUE(outFolder().empty());
+}
+
+// The disk fills up part-way: the build must fail with the room message, leave no file
+// behind and keep the archive that was there before.
+TEST_F(ZipWriterTest, AWriteThatFallsShortKeepsTheOldArchiveAndLeavesNoFile) {
+    for (int i = 0; i < 20; ++i) {
+        std::string text;
+        for (int k = 0; k < 20000; ++k) text += std::to_string(k * i) + " ";
+        writeWholeFile(root() + "/page" + std::to_string(i) + ".html", text);
+    }
+    writeWholeFile(zipPath(), "the old archive");
+
+    struct Failure {
+        ssize_t result;
+        int error;
+        const char* message;
+    };
+    for (const Failure failure : {Failure{0, 0, "Not enough room to write archive"},
+                                  Failure{-1, ENOSPC, "Not enough room to write archive"},
+                                  Failure{-1, EIO, "Input/output error"}}) {
+        std::size_t room = 100000;
+        TVCLZip zip = writer();
+        zip.setWriteFunction([&](int fd, const void* data, std::size_t size) -> ssize_t {
+            if (room == 0) {
+                errno = failure.error;
+                return failure.result;
+            }
+            const std::size_t n = std::min(room, size);  // the last write fits only in part
+            room -= n;
+            return ::write(fd, data, n);
+        });
+        try {
+            zip.zip();
+            ADD_FAILURE() << "no error for " << failure.message;
+        } catch (const Error& error) {
+            EXPECT_NE(std::string(error.what()).find(failure.message), std::string::npos)
+                << error.what();
+        }
+        EXPECT_TRUE(zip.filesList().empty());
+        EXPECT_EQ(outFolder(), std::vector<std::string>{"book.epub"});
+        EXPECT_EQ(readWholeFile(zipPath()), "the old archive");
+    }
+}
+
+TEST_F(ZipWriterTest, AFileTooLargeForTheFormatIsRefusedBeforeAnythingBreaks) {
+    {
+        int fd = ::open((root() + "/huge.bin").c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, off_t{1} << 32), 0);  // sparse: no real disk space
+        ::close(fd);
+    }
+    TVCLZip zip = writer();
+    try {
+        zip.zip();
+        ADD_FAILURE() << "a 4 GiB file was packed";
+    } catch (const EZipLimit& error) {
+        EXPECT_NE(std::string(error.what()).find("4 GiB"), std::string::npos);
+    }
+    EXPECT_TRUE(outFolder().empty());
+}
+
+TEST_F(ZipWriterTest, TheArchiveGetsTheUsualPermissionsAndLetsTheWindowBreathe) {
+    writeWholeFile(root() + "/a.txt", std::string(300000, 'a'));
+    int calls = 0;
+    TVCLZip zip = writer();
+    zip.setProcessMessages([&] { ++calls; });
+    zip.zip();
+    EXPECT_GT(calls, 0);
+
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(zipPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644 & ~mask);
+}
+
+TEST(ZipRecordsTest, DosTimesOutsideTheirRangeAreClampedToItsEnds) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    EXPECT_EQ(dosDateTime(0), 0x00210000u);           // 1970 -> 1980-01-01 00:00:00
+    EXPECT_EQ(dosDateTime(4354819200), 0xFF9FBF7Du);  // 2108 -> 2107-12-31 23:59:58
+}
+
+}  // namespace
+}  // namespace qb
