@@ -1,0 +1,87 @@
+#include "platform/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/errors.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("qb-ini-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_path = (m_dir / "config.ini").string();
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    void put(const std::string& text) { std::ofstream(m_path, std::ios::binary) << text; }
+    std::string contents() const {
+        std::ifstream in(m_path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    fs::path m_dir;
+    std::string m_path;
+};
+
+TEST_F(IniFileTest, MissingFileSectionOrKeyReadsTheFallback) {
+    qb::IniFile ini(m_path);
+    EXPECT_EQ(ini.readString("Options", "SavePath"), "");
+    put("[Other]\nSavePath=/nope\n");
+    EXPECT_EQ(ini.readString("Options", "SavePath", "dflt"), "dflt");
+    put("[Options]\nOther=1\n");
+    EXPECT_EQ(ini.readString("Options", "SavePath", "dflt"), "dflt");
+}
+
+TEST_F(IniFileTest, FirstWriteCreatesTheFileAndReadsBack) {
+    qb::IniFile ini(m_path);
+    ini.writeString("Options", "SavePath", "/home/ann/Books");
+    EXPECT_EQ(contents(), "[Options]\nSavePath=/home/ann/Books\n");
+    EXPECT_EQ(qb::IniFile(m_path).readString("Options", "SavePath"), "/home/ann/Books");
+}
+
+TEST_F(IniFileTest, NamesIgnoreCaseAndOtherLinesStayAsTheyWere) {
+    put("; my settings\r\n[Window]\r\nLeft = 10\r\n\r\n[OPTIONS]\r\nsavepath = /old\r\n"
+        "Theme=dark\r\n");
+    qb::IniFile ini(m_path);
+    EXPECT_EQ(ini.readString("options", "SAVEPATH"), "/old");
+    ini.writeString("Options", "SavePath", "/new");
+    EXPECT_EQ(contents(),
+              "; my settings\r\n[Window]\r\nLeft = 10\r\n\r\n[OPTIONS]\r\nSavePath=/new\r\n"
+              "Theme=dark\r\n");
+    ini.writeString("Options", "Added", "x");
+    EXPECT_EQ(ini.readString("Options", "Added"), "x");
+    EXPECT_EQ(ini.readString("Window", "Left"), "10");
+}
+
+TEST_F(IniFileTest, EmptyAndBlankEdgedValuesReadBackUnchanged) {
+    qb::IniFile ini(m_path);
+    ini.writeString("Options", "SavePath", "");
+    EXPECT_EQ(ini.readString("Options", "SavePath", "dflt"), "");
+    ini.writeString("Options", "SavePath", " /with blanks ");
+    EXPECT_EQ(ini.readString("Options", "SavePath"), " /with blanks ");
+}
+
+TEST_F(IniFileTest, UnwritableFileRaisesUnableToWrite) {
+    qb::IniFile ini((m_dir / "missing-folder" / "config.ini").string());
+    try {
+        ini.writeString("Options", "SavePath", "/x");
+        FAIL() << "expected an error";
+    } catch (const qb::Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.path());
+    }
+}
+
+}  // namespace
