@@ -11,6 +11,9 @@ namespace qb {
 // how charset is used. Raises EFOpenError.
 std::vector<std::string> readTextLines(const std::string& path, const std::string& charset = "");
 
+// Reads a file's bytes whole. Raises EFOpenError with the system's description of the cause.
+std::string readFileBytes(const std::string& path);
+
 // Writes the lines, each followed by CR LF, replacing the file.
 // Raises EFCreateError or EWriteError.
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);

@@ -1,0 +1,15 @@
+#pragma once
+// Fixed texts that every book carries.
+
+namespace qb {
+
+// dc:source of every book: the program's home page.
+inline constexpr const char* kBookSourceAddress = "https://quirebind.example/";
+// dc:rights of every book.
+inline constexpr const char* kBookRightsStatement = "All rights reserved by the author.";
+
+inline constexpr const char* kOpfNamespace = "http://www.idpf.org/2007/opf";
+inline constexpr const char* kDublinCoreNamespace = "http://purl.org/dc/elements/1.1/";
+inline constexpr const char* kNcxNamespace = "http://www.daisy.org/z3986/2005/ncx/";
+
+}  // namespace qb

@@ -1,0 +1,181 @@
+#include "book/book_metadata.h"
+
+#include <cstdio>
+#include <ctime>
+#include <random>
+
+#include "book/book_constants.h"
+#include "book/xml/xml_document.h"
+#include "book/xml_text.h"
+#include "platform/locale.h"
+#include "platform/paths.h"
+
+namespace qb {
+namespace {
+
+// A document laid out with tabs and CR LF, as both files are.
+void prepare(TXMLDocument& doc) {
+    doc.setActive(true);
+    doc.setNodeIndentStr("\t");
+    doc.addOption(TXMLDocOption::doNodeAutoIndent);
+}
+
+TXMLNode addTextElement(TXMLNode parent, const std::string& tag, const std::string& text) {
+    TXMLNode element = parent.addChild(tag);
+    element.setText(text);
+    return element;
+}
+
+void addItem(TXMLNode manifest, const std::string& id, const std::string& href,
+             const std::string& mediaType) {
+    TXMLNode item = manifest.addChild("item");
+    item.setAttribute("id", id);
+    item.setAttribute("href", href);
+    item.setAttribute("media-type", mediaType);
+}
+
+void addNavPoint(TXMLNode navMap, const std::string& id, int playOrder, const std::string& label,
+                 const std::string& src) {
+    TXMLNode navPoint = navMap.addChild("navPoint");
+    navPoint.setAttribute("id", id);
+    navPoint.setAttribute("playOrder", std::to_string(playOrder));
+    TXMLNode navLabel = navPoint.addChild("navLabel");
+    addTextElement(navLabel, "text", label);
+    TXMLNode content = navPoint.addChild("content");
+    content.setAttribute("src", src);
+}
+
+}  // namespace
+
+void writePackageDocument(const BookMetadata& book) {
+    const bool hasCover = !book.coverPath.empty();
+    TXMLDocument doc;
+    prepare(doc);
+    doc.setVersion("1.0");
+    doc.setEncoding("UTF-8");
+
+    TXMLNode package = doc.documentNode().addChild("package", kOpfNamespace);
+    package.setAttribute("unique-identifier", "BookId");
+    package.setAttribute("version", "2.0");
+
+    TXMLNode metadata = package.addChild("metadata", package.namespaceURI());
+    metadata.declareNamespace("dc", kDublinCoreNamespace);
+    metadata.declareNamespace("opf", kOpfNamespace);
+
+    addTextElement(metadata, "dc:title", xmlChars(book.title));
+    TXMLNode creator = metadata.addChild("dc:creator");
+    creator.setAttribute("opf:role", "aut");
+    creator.setText(xmlChars(book.author));
+    addTextElement(metadata, "dc:subject", "");
+    addTextElement(metadata, "dc:description", "");
+    addTextElement(metadata, "dc:contributor", "");
+    addTextElement(metadata, "dc:date", xmlChars(book.date));
+    addTextElement(metadata, "dc:type", "[type]");
+    addTextElement(metadata, "dc:format", "");
+    TXMLNode identifier = metadata.addChild("dc:identifier");
+    identifier.setAttribute("id", "BookId");
+    identifier.setAttribute("opf:scheme", "UUID");
+    identifier.setText(xmlChars(book.identifier));
+    addTextElement(metadata, "dc:source", kBookSourceAddress);
+    addTextElement(metadata, "dc:language", xmlChars(languageTag()));
+    addTextElement(metadata, "dc:relation", "");
+    addTextElement(metadata, "dc:coverage", "");
+    addTextElement(metadata, "dc:rights", kBookRightsStatement);
+    TXMLNode meta = metadata.addChild("meta");
+    meta.setAttribute("name", "cover");
+    meta.setAttribute("content", "cover-image");
+    meta.setText("");
+
+    TXMLNode manifest = package.addChild("manifest");
+    addItem(manifest, "style", "stylesheet.css", "text/css");
+    addItem(manifest, "ncx", "fb.ncx", "application/x-dtbncx+xml");
+    if (hasCover) {
+        addItem(manifest, "cover", "cover.html", "application/xhtml+xml");
+        addItem(manifest, "cover-image", xmlChars(fileNamePart(book.coverPath)),
+                xmlChars(book.coverMediaType));
+    }
+    for (int k = 1; k <= book.pageCount; ++k) {
+        std::string page = "page" + std::to_string(k);
+        addItem(manifest, page, page + ".html", "application/xhtml+xml");
+    }
+
+    TXMLNode spine = package.addChild("spine");
+    spine.setAttribute("toc", "ncx");
+    if (hasCover) spine.addChild("itemref").setAttribute("idref", "cover");
+    for (int k = 1; k <= book.pageCount; ++k) {
+        spine.addChild("itemref").setAttribute("idref", "page" + std::to_string(k));
+    }
+
+    doc.saveToFile(book.contentFolder + "/fb.opf");
+}
+
+void writeNavigationControlFile(const BookMetadata& book) {
+    TXMLDocument doc;
+    prepare(doc);
+    doc.setStandAlone("yes");
+    doc.setVersion("1.0");
+    doc.setEncoding("UTF-8");
+
+    TXMLNode ncx = doc.documentNode().addChild("ncx", kNcxNamespace);
+    ncx.setAttribute("version", "2005-1");
+    ncx.setAttribute("xml:lang", xmlChars(languageTag()));
+
+    TXMLNode head = ncx.addChild("head");
+    const std::pair<const char*, std::string> metas[] = {
+        {"dtb:uid", xmlChars(book.identifier)},
+        {"dtb:depth", "1"},
+        {"dtb:totalPageCount", "0"},
+        {"dtb:maxPageNumber", "0"},
+    };
+    for (const auto& [name, content] : metas) {
+        TXMLNode meta = head.addChild("meta");
+        meta.setAttribute("name", name);
+        meta.setAttribute("content", content);
+    }
+
+    addTextElement(ncx.addChild("docTitle"), "text", xmlChars(book.title));
+    addTextElement(ncx.addChild("docAuthor"), "text", xmlChars(book.author));
+
+    TXMLNode navMap = ncx.addChild("navMap");
+    int cover = 0;
+    if (!book.coverPath.empty()) {
+        addNavPoint(navMap, "cover", 1, "cover", "cover.html");
+        cover = 1;
+    }
+    for (int k = 1; k <= book.pageCount; ++k) {
+        std::string page = "page" + std::to_string(k);
+        addNavPoint(navMap, page, k + cover, page, page + ".html");
+    }
+
+    doc.saveToFile(book.contentFolder + "/fb.ncx");
+}
+
+std::string newBookIdentifier() {
+    std::random_device device;
+    unsigned char bytes[16];
+    for (int i = 0; i < 16; i += 4) {
+        std::uint32_t r = device();
+        for (int j = 0; j < 4; ++j) bytes[i + j] = static_cast<unsigned char>(r >> (8 * j));
+    }
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    static const char hex[] = "0123456789abcdef";
+    std::string id = "urn:uuid:";
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) id += '-';
+        id += hex[bytes[i] >> 4];
+        id += hex[bytes[i] & 0x0F];
+    }
+    return id;
+}
+
+std::string todayDate() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+}  // namespace qb

@@ -1,0 +1,108 @@
+#include "book/xml_text.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "platform/utf8.h"
+
+namespace qb {
+namespace {
+
+// True when one of the eight bytes is below 0x20 or at or above 0x80.
+inline bool needsLook(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    std::uint64_t below20 = (word - kOnes * 0x20) & ~word & kHigh;
+    return ((word & kHigh) | below20) != 0;
+}
+
+}  // namespace
+
+void appendXmlChars(std::string& out, std::string_view text) {
+    const std::size_t n = text.size();
+    std::size_t start = 0;  // first byte not yet appended
+    std::size_t i = 0;
+    while (i < n) {
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if (needsLook(word)) break;
+            i += 8;
+        }
+        if (i >= n) break;
+        auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x20 && b < 0x80) {
+            ++i;
+            continue;
+        }
+        if (b < 0x20) {
+            if (b == '\t' || b == '\n' || b == '\r') {
+                ++i;
+                continue;
+            }
+            out.append(text.substr(start, i - start));
+            start = ++i;
+            continue;
+        }
+        std::size_t len = utf8SequenceLength(text, i);
+        if (len == 0) {
+            out.append(text.substr(start, i - start));
+            out.append(kUtf8Replacement);
+            start = ++i;
+            continue;
+        }
+        // U+FFFE and U+FFFF are EF BF BE and EF BF BF; surrogates never pass utf8SequenceLength.
+        if (len == 3 && b == 0xEF && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+            static_cast<unsigned char>(text[i + 2]) >= 0xBE) {
+            out.append(text.substr(start, i - start));
+            i += 3;
+            start = i;
+            continue;
+        }
+        i += len;
+    }
+    out.append(text.substr(start, n - start));
+}
+
+std::string xmlChars(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    appendXmlChars(out, text);
+    return out;
+}
+
+void appendEscapedText(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '\r': out += "&#13;"; break;
+            default: out += c;
+        }
+    }
+}
+
+void appendEscapedAttribute(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\t': out += "&#9;"; break;
+            case '\n': out += "&#10;"; break;
+            case '\r': out += "&#13;"; break;
+            default: out += c;
+        }
+    }
+}
+
+std::string escapedAttribute(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    appendEscapedAttribute(out, text);
+    return out;
+}
+
+}  // namespace qb

@@ -1,0 +1,122 @@
+#include "platform/iconv_converter.h"
+
+#include <cerrno>
+#include <cstdint>
+
+#include "platform/errors.h"
+#include "platform/locale.h"
+
+namespace qb {
+namespace {
+
+const iconv_t kNoHandle = reinterpret_cast<iconv_t>(static_cast<std::intptr_t>(-1));
+constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+std::string upperAscii(std::string s) {
+    for (char& c : s) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return s;
+}
+
+}  // namespace
+
+IconvConverter::IconvConverter(const std::string& fromCharset)
+    : m_charset(fromCharset), m_handle(iconv_open("UTF-8", fromCharset.c_str())) {
+    if (m_handle == kNoHandle) throw Error("Unknown charset \"" + fromCharset + "\"");
+}
+
+IconvConverter::IconvConverter(IconvConverter&& other) noexcept
+    : m_charset(std::move(other.m_charset)), m_handle(other.m_handle) {
+    other.m_handle = kNoHandle;
+}
+
+IconvConverter::~IconvConverter() {
+    if (m_handle != kNoHandle) iconv_close(m_handle);
+}
+
+IconvConverter IconvConverter::fromLocale() { return IconvConverter(localeCharset()); }
+
+bool IconvConverter::knows(const std::string& charset) {
+    if (charset.empty()) return false;
+    iconv_t h = iconv_open("UTF-8", charset.c_str());
+    if (h == kNoHandle) return false;
+    iconv_close(h);
+    return true;
+}
+
+void IconvConverter::convert(std::string_view input, const TextSink& sink) {
+    iconv(m_handle, nullptr, nullptr, nullptr, nullptr);  // start from the initial shift state
+    char out[kChunkSize];
+    char* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+    char* outPos = out;
+    std::size_t outLeft = sizeof out;
+
+    auto flush = [&] {
+        if (outPos != out) sink(std::string_view(out, static_cast<std::size_t>(outPos - out)));
+        outPos = out;
+        outLeft = sizeof out;
+    };
+    auto replace = [&] {
+        if (outLeft < kReplacement.size()) flush();
+        for (char c : kReplacement) *outPos++ = c;
+        outLeft -= kReplacement.size();
+    };
+
+    while (inLeft > 0) {
+        std::size_t r = iconv(m_handle, &in, &inLeft, &outPos, &outLeft);
+        if (r != static_cast<std::size_t>(-1)) break;
+        if (errno == E2BIG) {
+            flush();
+        } else if (errno == EILSEQ || errno == EINVAL) {
+            // A byte the charset cannot read here (EINVAL: the text ends inside a character).
+            // Mark it and go on with the next: what follows may well be readable.
+            replace();
+            ++in;
+            --inLeft;
+            iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
+        } else {
+            throw Error("Cannot convert text from " + m_charset);
+        }
+    }
+    // Stateful charsets may have to return to their initial state at the end.
+    if (outLeft < 16) flush();
+    iconv(m_handle, nullptr, nullptr, &outPos, &outLeft);
+    flush();
+}
+
+std::string IconvConverter::convert(std::string_view input) {
+    std::string result;
+    result.reserve(input.size());
+    convert(input, [&](std::string_view piece) { result.append(piece); });
+    return result;
+}
+
+bool isUtf8CharsetName(const std::string& charset) {
+    std::string s;
+    for (char c : upperAscii(charset)) {
+        if (c != '-' && c != '_') s += c;
+    }
+    return s == "UTF8";
+}
+
+bool isByteOrientedCharset(const std::string& charset) {
+    if (isUtf8CharsetName(charset)) return true;
+    // Ask iconv how it writes "A": one byte means an 8-bit (or ASCII-based multibyte) charset.
+    iconv_t h = iconv_open(charset.c_str(), "UTF-8");
+    if (h == kNoHandle) return true;
+    char inBuf[] = "A";
+    char outBuf[16];
+    char* in = inBuf;
+    std::size_t inLeft = 1;
+    char* out = outBuf;
+    std::size_t outLeft = sizeof outBuf;
+    std::size_t r = iconv(h, &in, &inLeft, &out, &outLeft);
+    iconv(h, nullptr, nullptr, &out, &outLeft);
+    iconv_close(h);
+    return r != static_cast<std::size_t>(-1) && out - outBuf == 1;
+}
+
+}  // namespace qb

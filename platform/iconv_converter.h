@@ -1,0 +1,53 @@
+#pragma once
+// Charset conversion to UTF-8 through iconv.
+
+#include <iconv.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+// Receives converted text in pieces. Every piece ends on a character boundary.
+using TextSink = std::function<void(std::string_view)>;
+
+// An iconv handle that converts from one charset to UTF-8. Bytes that cannot be converted
+// become U+FFFD, one per byte, so no text is lost around them.
+class IconvConverter {
+public:
+    // Raises Error "Unknown charset "<name>"" when iconv does not know the charset.
+    explicit IconvConverter(const std::string& fromCharset);
+    ~IconvConverter();
+    IconvConverter(const IconvConverter&) = delete;
+    IconvConverter& operator=(const IconvConverter&) = delete;
+    IconvConverter(IconvConverter&& other) noexcept;
+    IconvConverter& operator=(IconvConverter&&) = delete;
+
+    // A converter from the charset of the process locale.
+    static IconvConverter fromLocale();
+
+    // Converts all of input, handing the UTF-8 result to sink in pieces of bounded size.
+    void convert(std::string_view input, const TextSink& sink);
+    // Converts all of input into one string.
+    std::string convert(std::string_view input);
+
+    const std::string& charset() const { return m_charset; }
+
+    // True when iconv can convert from the charset to UTF-8.
+    static bool knows(const std::string& charset);
+
+private:
+    std::string m_charset;
+    iconv_t m_handle;
+};
+
+// True when the charset writes every ASCII character as one byte (so a NUL byte is the NUL
+// character and ends 8-bit text); false for UTF-16, UTF-32 and the like.
+bool isByteOrientedCharset(const std::string& charset);
+
+// True when the name denotes UTF-8 ("UTF-8", "utf8", ...).
+bool isUtf8CharsetName(const std::string& charset);
+
+}  // namespace qb

@@ -1,0 +1,64 @@
+#include "platform/output_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/errors.h"
+
+namespace qb {
+namespace {
+constexpr std::size_t kBufferSize = 1 << 20;
+}
+
+OutputFile::OutputFile(const std::string& path) : m_path(path) {
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (m_fd < 0) throw EFCreateError(path, std::strerror(errno));
+    m_buffer.resize(kBufferSize);
+}
+
+OutputFile::~OutputFile() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+void OutputFile::write(std::string_view bytes) {
+    if (m_fd < 0) throw EWriteError();
+    if (bytes.size() > m_buffer.size() - m_used) {
+        flush();
+        // A piece bigger than the buffer goes straight to the file.
+        if (bytes.size() >= m_buffer.size()) {
+            writeAll(bytes.data(), bytes.size());
+            return;
+        }
+    }
+    std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+    m_used += bytes.size();
+}
+
+void OutputFile::flush() {
+    std::size_t used = m_used;
+    m_used = 0;
+    writeAll(m_buffer.data(), used);
+}
+
+void OutputFile::writeAll(const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(m_fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw EWriteError();
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void OutputFile::close() {
+    if (m_fd < 0) return;
+    flush();
+    int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && errno != EINTR) throw EWriteError();
+}
+
+}  // namespace qb

@@ -1,0 +1,45 @@
+#pragma once
+// Small UTF-8 helpers shared by the decoders and the XML text filter.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+// The length (1 to 4) of the well-formed UTF-8 sequence at s[pos], or 0 when the bytes there
+// are not one (a stray continuation byte, an overlong form, a surrogate, a cut-off sequence,
+// a value above U+10FFFF).
+inline std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + pos;
+    std::size_t left = s.size() - pos;
+    unsigned char b0 = p[0];
+    if (b0 < 0x80) return 1;
+    auto cont = [&](std::size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
+    if (b0 >= 0xC2 && b0 <= 0xDF) return cont(1) ? 2 : 0;
+    if (b0 >= 0xE0 && b0 <= 0xEF) {
+        if (!cont(1) || !cont(2)) return 0;
+        if (b0 == 0xE0 && p[1] < 0xA0) return 0;   // overlong
+        if (b0 == 0xED && p[1] >= 0xA0) return 0;  // surrogate
+        return 3;
+    }
+    if (b0 >= 0xF0 && b0 <= 0xF4) {
+        if (!cont(1) || !cont(2) || !cont(3)) return 0;
+        if (b0 == 0xF0 && p[1] < 0x90) return 0;   // overlong
+        if (b0 == 0xF4 && p[1] >= 0x90) return 0;  // above U+10FFFF
+        return 4;
+    }
+    return 0;
+}
+
+// True when the whole text is well-formed UTF-8.
+bool isValidUtf8(std::string_view s);
+
+// Appends the code point as UTF-8.
+void appendUtf8(std::string& out, std::uint32_t cp);
+
+// U+FFFD, the replacement character, in UTF-8.
+inline constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+}  // namespace qb

@@ -1,0 +1,226 @@
+#include "book/page_writer.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include "book/cover_writer.h"
+#include "book/stylesheet.h"
+#include "platform/errors.h"
+#include "tests/platform/test_helpers.h"
+
+namespace qb {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string pageText(const Lines& paragraphs, const std::string& title = "page1",
+                     const std::string& lang = "en-US") {
+    std::string s =
+        "<?xml version='1.0' encoding='utf-8'?>\r\n"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"" + lang + "\"> \r\n"
+        "<head>\r\n"
+        "<title> " + title + " </title> \r\n"
+        "<link href=\"stylesheet.css\" type=\"text/css\" rel=\"stylesheet\"/>\r\n"
+        "</head>\r\n"
+        "<body>\r\n"
+        "<div>\r\n";
+    for (const std::string& p : paragraphs) s += "<p>" + p + " </p> \r\n";
+    s += "</div>\r\n</body>\r\n</html>\r\n";
+    return s;
+}
+
+// Checks that a written file is well-formed XML in the XHTML namespace.
+void expectXhtml(const std::string& path) {
+    pugi::xml_document doc;
+    pugi::xml_parse_result result = doc.load_file(path.c_str());
+    ASSERT_TRUE(result) << result.description() << " in " << path;
+    pugi::xml_node html = doc.document_element();
+    EXPECT_STREQ(html.name(), "html");
+    EXPECT_STREQ(html.attribute("xmlns").value(), "http://www.w3.org/1999/xhtml");
+}
+
+class PageWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_env.locale("C.UTF-8"); }
+
+    std::string page(const std::string& source, const std::string& charset = "",
+                     const std::string& title = "page1") {
+        std::string in = m_dir.file("source.txt");
+        std::string out = m_dir.file("page1.html");
+        test::writeBytes(in, source);
+        writePage(in, out, title, charset);
+        expectXhtml(out);
+        return test::readBytes(out);
+    }
+
+    test::EnvGuard m_env;
+    test::TempDir m_dir;
+};
+
+TEST_F(PageWriterTest, EmptyFileGivesElevenLines) {
+    std::string text = page("");
+    EXPECT_EQ(text, pageText({}));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11);
+}
+
+TEST_F(PageWriterTest, MarkupCharactersAreReplaced) {
+    EXPECT_EQ(page("a<b & c>d"), pageText({"a(b $ c)d"}));
+    EXPECT_EQ(page("\"quoted\" 'it''s'\tend  "), pageText({"\"quoted\" 'it''s'\tend  "}));
+}
+
+TEST_F(PageWriterTest, BlankLinesAndBreaks) {
+    EXPECT_EQ(page("one\r\n\r\ntwo\r\n"), pageText({"one", "", "two"}));
+    EXPECT_EQ(page("a\rb\nc"), pageText({"a", "b", "c"}));
+    EXPECT_EQ(page("a\n\rb"), pageText({"a", "", "b"}));
+    EXPECT_EQ(page("last"), pageText({"last"}));
+}
+
+TEST_F(PageWriterTest, NulEndsTheText) {
+    EXPECT_EQ(page(std::string("before\nmid\0after\n", 17)), pageText({"before", "mid"}));
+}
+
+TEST_F(PageWriterTest, ByteOrderMarks) {
+    EXPECT_EQ(page("\xEF\xBB\xBF" "caf\xC3\xA9"), pageText({"caf\xC3\xA9"}));
+    EXPECT_EQ(page(std::string("\xFF\xFE" "a\0<\0\xE9\0\n\0b\0", 12)),
+              pageText({"a(\xC3\xA9", "b"}));
+    EXPECT_EQ(page(std::string("\xFE\xFF" "\0a\0&\0\r\0\n\x4E\x2D", 12)),
+              pageText({"a$", "\xE4\xB8\xAD"}));
+}
+
+TEST_F(PageWriterTest, NamedCharsets) {
+    EXPECT_EQ(page("na\xEFve caf\xE9 \x93q\x94\r\n", "WINDOWS-1252"),
+              pageText({"na\xC3\xAFve caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D"}));
+    EXPECT_EQ(page("\xD6\xD0\xCE\xC4<\xB2\xE2\xCA\xD4>", "GBK"),
+              pageText({"\xE4\xB8\xAD\xE6\x96\x87(\xE6\xB5\x8B\xE8\xAF\x95)"}));
+}
+
+TEST_F(PageWriterTest, GbkIsDetectedInAUtf8Locale) {
+    // "中文测试，这是一个用于检测字符集的文件。" twice, in GBK, with no charset named.
+    std::string gbk =
+        "\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4\xA3\xAC\xD5\xE2\xCA\xC7\xD2\xBB\xB8\xF6\xD3\xC3"
+        "\xD3\xDA\xBC\xEC\xB2\xE2\xD7\xD6\xB7\xFB\xBC\xAF\xB5\xC4\xCE\xC4\xBC\xFE\xA1\xA3";
+    std::string utf8 =
+        "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB5\x8B\xE8\xAF\x95\xEF\xBC\x8C\xE8\xBF\x99\xE6\x98\xAF"
+        "\xE4\xB8\x80\xE4\xB8\xAA\xE7\x94\xA8\xE4\xBA\x8E\xE6\xA3\x80\xE6\xB5\x8B\xE5\xAD\x97"
+        "\xE7\xAC\xA6\xE9\x9B\x86\xE7\x9A\x84\xE6\x96\x87\xE4\xBB\xB6\xE3\x80\x82";
+    EXPECT_EQ(page(gbk + "\r\n" + gbk + "\r\n"), pageText({utf8, utf8}));
+}
+
+TEST_F(PageWriterTest, CharactersXmlCannotHoldAreDropped) {
+    EXPECT_EQ(page("a\x01" "b\x1B[0m\x7F\xEF\xBF\xBE" "c\xEF\xBF\xBF"),
+              pageText({"ab[0m\x7F" "c"}));
+    // An unpaired UTF-16 surrogate and a U+0000 in UTF-16 text.
+    EXPECT_EQ(page(std::string("\xFF\xFE" "x\0\x00\xD8y\0\0\0z\0", 12)), pageText({"xyz"}));
+}
+
+TEST_F(PageWriterTest, TitleAndLanguage) {
+    m_env.locale("de_DE.UTF-8");
+    EXPECT_EQ(page("x", "", "page12"), pageText({"x"}, "page12", "de-DE"));
+}
+
+TEST_F(PageWriterTest, ExistingPageIsReplaced) {
+    test::writeBytes(m_dir.file("page1.html"), std::string(5000, 'z'));
+    EXPECT_EQ(page("short"), pageText({"short"}));
+}
+
+TEST_F(PageWriterTest, MissingSourceCreatesNoPage) {
+    std::string in = m_dir.file("missing.txt");
+    std::string out = m_dir.file("page1.html");
+    try {
+        writePage(in, out, "page1");
+        FAIL() << "no error";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file \"" + in + "\". No such file or directory");
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(PageWriterTest, PageThatCannotBeCreated) {
+    std::string in = m_dir.file("source.txt");
+    test::writeBytes(in, "x");
+    std::string out = m_dir.file("nowhere/page1.html");
+    try {
+        writePage(in, out, "page1");
+        FAIL() << "no error";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + out + "\". No such file or directory");
+    }
+}
+
+TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
+    std::string in = m_dir.file("source.txt");
+    test::writeBytes(in, "x");
+    try {
+        writePage(in, "/dev/full", "page1");
+        FAIL() << "no error";
+    } catch (const EWriteError& e) {
+        EXPECT_EQ(std::string(e.what()), "Stream write error");
+    }
+}
+
+TEST_F(PageWriterTest, LongLinesAndManyLines) {
+    std::string longLine(3 * 1024 * 1024 + 7, 'x');
+    longLine[100000] = '<';
+    std::string text = longLine + "\n";
+    for (int i = 0; i < 50000; ++i) text += "r\xC3\xA9sum\xC3\xA9 " + std::to_string(i) + "\r\n";
+    std::string out = page(text);
+    std::string expectedLong = longLine;
+    expectedLong[100000] = '(';
+    Lines expected{expectedLong};
+    for (int i = 0; i < 50000; ++i) expected.push_back("r\xC3\xA9sum\xC3\xA9 " + std::to_string(i));
+    EXPECT_EQ(out, pageText(expected));
+}
+
+// ---- cover page ----
+
+std::string coverText(const std::string& src, const std::string& lang = "en-US") {
+    return "<?xml version='1.0' encoding='utf-8'?>\r\n"
+           "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"" + lang + "\"> \r\n"
+           "<head>\r\n"
+           "<title> cover </title> \r\n"
+           "<link href=\"stylesheet.css\" type=\"text/css\" rel=\"stylesheet\"/> \r\n"
+           "</head>\r\n"
+           "<body>\r\n"
+           "<div>\r\n"
+           "<img src=\"" + src + "\" alt=\"cover\" />\r\n"
+           "</div>\r\n"
+           "</body>\r\n"
+           "</html>\r\n";
+}
+
+TEST_F(PageWriterTest, CoverPage) {
+    std::string path = m_dir.file("cover.html");
+    test::writeBytes(path, std::string(3000, 'z'));
+    ASSERT_TRUE(writeCoverPage(path, "front.jpg"));
+    EXPECT_EQ(test::readBytes(path), coverText("front.jpg"));
+    expectXhtml(path);
+
+    std::string name = "my cover & \"b\xC3\xBC" "cher\" <1>.jpg";
+    ASSERT_TRUE(writeCoverPage(path, name));
+    EXPECT_EQ(test::readBytes(path),
+              coverText("my cover &amp; &quot;b\xC3\xBC" "cher&quot; &lt;1&gt;.jpg"));
+    expectXhtml(path);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(path.c_str()));
+    EXPECT_EQ(std::string(doc.select_node("//img").node().attribute("src").value()), name);
+}
+
+TEST_F(PageWriterTest, CoverPageThatCannotBeWrittenAnswersFalse) {
+    EXPECT_FALSE(writeCoverPage(m_dir.file("nowhere/cover.html"), "front.jpg"));
+    EXPECT_FALSE(writeCoverPage("/dev/full", "front.jpg"));
+}
+
+TEST_F(PageWriterTest, Stylesheet) {
+    std::string path = m_dir.file("stylesheet.css");
+    writeStylesheet(path);
+    std::string css = test::readBytes(path);
+    EXPECT_NE(css.find("max-width: 100%"), std::string::npos);
+    EXPECT_NE(css.find("p {"), std::string::npos);
+    EXPECT_EQ(css.substr(css.size() - 2), "\r\n");
+    EXPECT_THROW(writeStylesheet(m_dir.file("nowhere/stylesheet.css")), EFCreateError);
+}
+
+}  // namespace
+}  // namespace qb

@@ -1,0 +1,193 @@
+#include "platform/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/errors.h"
+#include "platform/iconv_converter.h"
+#include "platform/line_splitter.h"
+#include "platform/text_decoding.h"
+#include "tests/platform/test_helpers.h"
+
+namespace qb {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class TextFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_env.locale("C.UTF-8"); }
+
+    Lines linesOf(const std::string& bytes, const std::string& charset = "") {
+        std::string path = m_dir.file("in.txt");
+        test::writeBytes(path, bytes);
+        return readTextLines(path, charset);
+    }
+
+    test::EnvGuard m_env;
+    test::TempDir m_dir;
+};
+
+TEST_F(TextFileTest, LineBreaks) {
+    EXPECT_EQ(linesOf(""), Lines{});
+    EXPECT_EQ(linesOf("a"), (Lines{"a"}));
+    EXPECT_EQ(linesOf("a\r\n"), (Lines{"a"}));
+    EXPECT_EQ(linesOf("a\r\nb"), (Lines{"a", "b"}));
+    EXPECT_EQ(linesOf("a\rb\nc\r\nd"), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(linesOf("a\n\rb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(linesOf("a\n\r"), (Lines{"a", ""}));
+    EXPECT_EQ(linesOf("\n"), (Lines{""}));
+    EXPECT_EQ(linesOf("a\n\nb\n"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(linesOf("a\r\r\nb"), (Lines{"a", "", "b"}));
+}
+
+TEST_F(TextFileTest, FirstNulEndsTheText) {
+    EXPECT_EQ(linesOf(std::string("ab\nc\0d\ne", 9)), (Lines{"ab", "c"}));
+    EXPECT_EQ(linesOf(std::string("\0abc", 4)), Lines{});
+}
+
+TEST_F(TextFileTest, ByteOrderMarksDecideAndAreDropped) {
+    EXPECT_EQ(linesOf("\xEF\xBB\xBF" "caf\xC3\xA9\r\nx"), (Lines{"caf\xC3\xA9", "x"}));
+    // UTF-16 LE "Aé\r\n中" with its NUL bytes: decoded whole.
+    EXPECT_EQ(linesOf(std::string("\xFF\xFE" "A\0\xE9\0\r\0\n\0\x2D\x4E", 12)),
+              (Lines{"A\xC3\xA9", "\xE4\xB8\xAD"}));
+    EXPECT_EQ(linesOf(std::string("\xFE\xFF" "\0A\0\xE9\0\n\x4E\x2D", 10)),
+              (Lines{"A\xC3\xA9", "\xE4\xB8\xAD"}));
+}
+
+TEST_F(TextFileTest, Utf16SurrogatesPairedKeptUnpairedDropped) {
+    // U+1F600 as D83D DE00, then a lone D800, then "b", then an odd last byte.
+    EXPECT_EQ(linesOf(std::string("\xFF\xFE\x3D\xD8\x00\xDE\x00\xD8" "b\0" "c", 11)),
+              (Lines{"\xF0\x9F\x98\x80" "b\xEF\xBF\xBD"}));
+}
+
+TEST_F(TextFileTest, NamedCharsetDecodesEveryByte) {
+    EXPECT_EQ(linesOf("caf\xE9 \x80\r\n", "WINDOWS-1252"), (Lines{"caf\xC3\xA9 \xE2\x82\xAC"}));
+    EXPECT_EQ(linesOf("\xD6\xD0\xCE\xC4", "GBK"), (Lines{"\xE4\xB8\xAD\xE6\x96\x87"}));
+    // A named charset is taken at its word: a UTF-8 mark is then just three bytes of text.
+    EXPECT_EQ(linesOf("\xEF\xBB\xBFx", "WINDOWS-1252"), (Lines{"\xC3\xAF\xC2\xBB\xC2\xBFx"}));
+    EXPECT_THROW(linesOf("x", "NO-SUCH-CHARSET"), Error);
+}
+
+TEST_F(TextFileTest, InvalidUtf8IsDetectedInAUtf8Locale) {
+    std::string chinese =
+        "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB5\x8B\xE8\xAF\x95\xEF\xBC\x8C\xE8\xBF\x99\xE6\x98\xAF"
+        "\xE4\xB8\x80\xE4\xB8\xAA\xE7\x94\xA8\xE4\xBA\x8E\xE6\xA3\x80\xE6\xB5\x8B\xE5\xAD\x97"
+        "\xE7\xAC\xA6\xE9\x9B\x86\xE7\x9A\x84\xE6\x96\x87\xE4\xBB\xB6\xE3\x80\x82";
+    IconvConverter toUtf8("GBK");
+    std::string gbk;
+    {
+        iconv_t h = iconv_open("GBK", "UTF-8");
+        ASSERT_NE(h, reinterpret_cast<iconv_t>(-1));
+        std::string in = chinese + "\n" + chinese;
+        gbk.resize(in.size() * 2);
+        char* ip = in.data();
+        size_t il = in.size();
+        char* op = gbk.data();
+        size_t ol = gbk.size();
+        ASSERT_NE(iconv(h, &ip, &il, &op, &ol), static_cast<size_t>(-1));
+        gbk.resize(gbk.size() - ol);
+        iconv_close(h);
+    }
+    EXPECT_EQ(linesOf(gbk), (Lines{chinese, chinese}));
+    EXPECT_EQ(toUtf8.convert(gbk), chinese + "\n" + chinese);
+}
+
+TEST_F(TextFileTest, WhatStillFailsBecomesReplacementCharacters) {
+    // Not UTF-8 and nothing uchardet recognises with confidence: each stray byte is one U+FFFD.
+    EXPECT_EQ(decodeToUtf8("ok \xC3\xA9 \xFF", "UTF-8"), "ok \xC3\xA9 \xEF\xBF\xBD");
+    IconvConverter gb("GB18030");
+    EXPECT_EQ(gb.convert("a\x81\x30z"), "a\xEF\xBF\xBD" "0z");
+}
+
+TEST_F(TextFileTest, LocaleCharsetReadsTextWithoutMark) {
+    m_env.locale("ru_RU.KOI8-R");
+    EXPECT_EQ(linesOf("\xF0\xD2\xC9\xD7\xC5\xD4"),
+              (Lines{"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"}));  // "Привет"
+}
+
+TEST_F(TextFileTest, LongTextsDecodeAcrossPieces) {
+    std::string big;
+    for (int i = 0; i < 40000; ++i) big += "line \xE9t\xE9 " + std::to_string(i) + "\r\n";
+    Lines lines = linesOf(big, "ISO-8859-1");
+    ASSERT_EQ(lines.size(), 40000u);
+    EXPECT_EQ(lines[0], "line \xC3\xA9t\xC3\xA9 0");
+    EXPECT_EQ(lines[39999], "line \xC3\xA9t\xC3\xA9 39999");
+}
+
+TEST_F(TextFileTest, MissingSourceRaisesOpenError) {
+    std::string path = m_dir.file("missing.txt");
+    try {
+        readTextLines(path);
+        FAIL() << "no error";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file \"" + path + "\". No such file or directory");
+    }
+    EXPECT_THROW(readTextLines(m_dir.path()), EFOpenError);
+}
+
+TEST_F(TextFileTest, WriteTextLinesEndsEveryLineWithCrLfAndReplaces) {
+    std::string path = m_dir.file("out.txt");
+    test::writeBytes(path, "old content that is longer than the new one");
+    writeTextLines(path, {"one", "", "tw\xC3\xB6"});
+    EXPECT_EQ(test::readBytes(path), "one\r\n\r\ntw\xC3\xB6\r\n");
+    writeTextLines(path, {});
+    EXPECT_EQ(test::readBytes(path), "");
+}
+
+TEST_F(TextFileTest, WriteErrors) {
+    std::string path = m_dir.file("no/such/folder/out.txt");
+    try {
+        writeTextLines(path, {"x"});
+        FAIL() << "no error";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + path + "\". No such file or directory");
+    }
+    try {
+        writeTextLines("/dev/full", {"x"});
+        FAIL() << "no error";
+    } catch (const EWriteError& e) {
+        EXPECT_EQ(std::string(e.what()), "Stream write error");
+    }
+}
+
+class Recorder : public LineHandler {
+public:
+    Lines lines{""};
+    bool open = false;
+    void lineText(std::string_view text) override { lines.back().append(text); }
+    void lineEnd() override { lines.emplace_back(); }
+};
+
+TEST(LineSplitter, BreaksSplitAcrossPieces) {
+    Recorder r;
+    LineSplitter s(r);
+    for (std::string_view piece : {"ab\r", "\ncd", "\n", "\r", "e", "f\r"}) s.feed(piece);
+    s.feed("");
+    s.finish();
+    // Lines "ab", "cd", "", "ef"; the recorder keeps an open last entry.
+    EXPECT_EQ(r.lines, (Lines{"ab", "cd", "", "ef", ""}));
+}
+
+TEST(Charsets, ByteOrientedOrNot) {
+    EXPECT_TRUE(isByteOrientedCharset("UTF-8"));
+    EXPECT_TRUE(isByteOrientedCharset("WINDOWS-1252"));
+    EXPECT_TRUE(isByteOrientedCharset("GB18030"));
+    EXPECT_FALSE(isByteOrientedCharset("UTF-16LE"));
+    EXPECT_FALSE(isByteOrientedCharset("UTF-32"));
+    EXPECT_TRUE(isUtf8CharsetName("utf8"));
+    EXPECT_FALSE(isUtf8CharsetName("UTF-16"));
+}
+
+TEST(Charsets, DetectionNamesCommonCharsets) {
+    // "Привет, как дела? Это тест." in windows-1251.
+    std::string cyrillic =
+        "\xCF\xF0\xE8\xE2\xE5\xF2, \xEA\xE0\xEA \xE4\xE5\xEB\xE0? \xDD\xF2\xEE "
+        "\xF2\xE5\xF1\xF2.";
+    EXPECT_EQ(detectCharset(cyrillic), "WINDOWS-1251");
+    EXPECT_EQ(detectCharset("plain ascii"), "");
+}
+
+}  // namespace
+}  // namespace qb
