@@ -203,6 +203,56 @@ TEST_F(ZipWriterTest, AFileTooLargeForTheFormatIsRefusedBeforeAnythingBreaks) {
     EXPECT_TRUE(outFolder().empty());
 }
 
+TEST_F(ZipWriterTest, MoreMembersThanTheEndRecordCanCountAreRefused) {
+    for (int d = 0; d < 64; ++d) {
+        const std::string folder = root() + "/d" + std::to_string(d);
+        fs::create_directory(folder);
+        for (int f = 0; f < 1025; ++f) {
+            const int fd = ::creat((folder + "/" + std::to_string(f)).c_str(), 0644);
+            ASSERT_GE(fd, 0);
+            ::close(fd);
+        }
+    }
+    ASSERT_GT(64 * 1025, 65534);
+    TVCLZip zip = writer();
+    try {
+        zip.zip();
+        ADD_FAILURE() << "the member count would have wrapped";
+    } catch (const EZipLimit& error) {
+        EXPECT_NE(std::string(error.what()).find("65,534"), std::string::npos);
+    }
+    EXPECT_TRUE(outFolder().empty());
+}
+
+// Kernel attribute files report a size of a page but hold only a line: a file that yields
+// fewer bytes than its size. The member must record what was really read.
+TEST_F(ZipWriterTest, AFileShorterThanItsSizeIsReportedAndPackedAsRead) {
+    std::string source;
+    for (const char* candidate : {"/sys/kernel/uevent_seqnum", "/sys/power/state"}) {
+        struct stat st {};
+        if (::stat(candidate, &st) == 0 && st.st_size > 0 && ::access(candidate, R_OK) == 0 &&
+            readWholeFile(candidate).size() < static_cast<std::size_t>(st.st_size)) {
+            source = candidate;
+            break;
+        }
+    }
+    if (source.empty()) GTEST_SKIP() << "no kernel attribute file to read here";
+    fs::create_symlink(source, root() + "/short");
+
+    std::vector<std::uint64_t> reported;
+    TVCLZip zip = writer();
+    zip.setShortReadHandler(
+        [&](const std::string& path, std::uint64_t expected, std::uint64_t read) {
+            EXPECT_EQ(path, root() + "/short");
+            reported = {expected, read};
+        });
+    EXPECT_EQ(zip.zip(), 1);
+    const test::ZipContents contents = readZip(readWholeFile(zipPath()));
+    ASSERT_EQ(reported.size(), 2u);
+    EXPECT_LT(reported[1], reported[0]);
+    EXPECT_EQ(contents.members.at(0).uncompressedSize, reported[1]);
+}
+
 TEST_F(ZipWriterTest, TheArchiveGetsTheUsualPermissionsAndLetsTheWindowBreathe) {
     writeWholeFile(root() + "/a.txt", std::string(300000, 'a'));
     int calls = 0;
