@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Conversion speed: times quirebind-cli on a generated corpus (100 text files, about 80 MB, in
+# UTF-8, windows-1252, GBK and UTF-16LE) beside `zip -q -6 -r` of the very book it made,
+# unpacked, and beside calibre's ebook-convert and pandoc on the same text joined into one
+# UTF-8 file when they are installed. Prints wall time, peak memory and the ratio to zip,
+# checks the targets, and writes the table into bench/README.md.
+#
+#   bench/run.sh [build-folder]      (default: build; RUNS=n runs each tool n times, best kept)
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-build}" && pwd)
+cli="$build/bin/quirebind-cli"
+runs=${RUNS:-3}
+[[ -x "$cli" ]] || { echo "run.sh: $cli not built" >&2; exit 1; }
+for tool in zip unzip iconv; do
+  command -v "$tool" >/dev/null || { echo "run.sh: $tool is not installed" >&2; exit 1; }
+done
+[[ -x /usr/bin/time ]] || { echo "run.sh: /usr/bin/time is not installed" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qb-run-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+bash "$here/gen_corpus.sh" "$work/corpus"
+files=("$work"/corpus/*.txt)
+corpus_bytes=$(cat "${files[@]}" | wc -c)
+largest=$(stat -c %s "${files[@]}" | sort -n | tail -1)
+
+# The same text for the single-file converters: every file decoded to UTF-8, in order.
+for f in "${files[@]}"; do
+  case $f in
+    *.cp1252.txt) iconv -f WINDOWS-1252 -t UTF-8 "$f" ;;
+    *.gbk.txt) iconv -f GBK -t UTF-8 "$f" ;;
+    *.utf16.txt) iconv -f UTF-16 -t UTF-8 "$f" ;;
+    *) cat "$f" ;;
+  esac
+  echo
+done > "$work/all.txt"
+
+# measure <command...>: one run; prints "<seconds> <peak KiB>".
+measure() {
+  /usr/bin/time -f '%e %M' -o "$work/time.out" "$@" >/dev/null 2>"$work/stderr" || {
+    echo "run.sh: failed: $*" >&2
+    cat "$work/stderr" >&2
+    return 1
+  }
+  tail -1 "$work/time.out"
+}
+
+# best <command...>: the fastest of $runs runs and the highest peak memory among them.
+best() {
+  local t m best_t="" best_m=0
+  for _ in $(seq 1 "$runs"); do
+    rm -rf "$work/out"
+    mkdir -p "$work/out"
+    read -r t m < <(measure "$@") || true
+    [[ -n ${t:-} ]] || { echo "run.sh: no figures for $*" >&2; exit 1; }
+    if [[ -z $best_t ]] || awk -v a="$t" -v b="$best_t" 'BEGIN { exit !(a < b) }'; then
+      best_t=$t
+    fi
+    if (( m > best_m )); then best_m=$m; fi
+  done
+  echo "$best_t $best_m"
+}
+
+declare -A secs mem
+read -r secs[cli] mem[cli] < <(best "$cli" -q -y -t Bench -a Bench -o "$work/out" "${files[@]}")
+
+# zip gets the very tree quirebind-cli packed: mimetype, META-INF/ and OEBPS/.
+"$cli" -q -y -t Bench -a Bench -o "$work/book" "${files[@]}" >/dev/null
+mkdir -p "$work/unpacked"
+unzip -q "$work/book/Bench.epub" -d "$work/unpacked"
+unpacked_bytes=$(du -sb "$work/unpacked" | cut -f1)
+zip_book() { cd "$work/unpacked" && zip -q -6 -r "$work/out/book.zip" mimetype META-INF OEBPS; }
+export -f zip_book
+export work
+read -r secs[zip] mem[zip] < <(best bash -c zip_book)
+
+if command -v ebook-convert >/dev/null; then
+  read -r secs[calibre] mem[calibre] < <(best ebook-convert "$work/all.txt" "$work/out/all.epub")
+fi
+if command -v pandoc >/dev/null; then
+  read -r secs[pandoc] mem[pandoc] < <(best pandoc -f commonmark -t epub2 -o "$work/out/all.epub" \
+                                              "$work/all.txt")
+fi
+
+declare -A label=([cli]="quirebind-cli, ${#files[@]} files" [zip]="zip -q -6 -r of its unpacked book"
+                  [calibre]="ebook-convert, joined text" [pandoc]="pandoc, joined text")
+table="| tool | wall time (s) | peak memory (MiB) | time / zip |
+|---|---:|---:|---:|"
+for p in cli zip calibre pandoc; do
+  if [[ -n ${secs[$p]:-} ]]; then
+    row=$(awk -v s="${secs[$p]}" -v m="${mem[$p]}" -v z="${secs[zip]}" \
+              'BEGIN { printf "%.2f | %.1f | %.2f", s, m / 1024, s / z }')
+  else
+    row="not installed | | "
+  fi
+  table+=$'\n'"| ${label[$p]} | $row |"
+done
+
+time_limit=$(awk -v z="${secs[zip]}" 'BEGIN { printf "%.2f", 1.3 * z }')
+mem_limit=$(( 2 * largest / 1024 + 32 * 1024 ))
+verdict() { if "$@"; then echo met; else echo MISSED; fi; }
+time_ok=$(verdict awk -v s="${secs[cli]}" -v l="$time_limit" 'BEGIN { exit !(s <= l) }')
+mem_ok=$(verdict test "${mem[cli]}" -le "$mem_limit")
+
+machine="$(uname -srm), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), \
+$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo) RAM"
+report="Run on $(date -u '+%Y-%m-%d %H:%M UTC'), $machine; best of $runs runs.
+Corpus: ${#files[@]} files, $corpus_bytes bytes (largest $largest); the book unpacked is \
+$unpacked_bytes bytes.
+
+$table
+
+- quirebind-cli within 1.3 x zip's time (${time_limit} s): $time_ok
+- peak memory at most 2 x the largest file + 32 MiB ($((mem_limit / 1024)) MiB): $mem_ok"
+
+echo "$report"
+
+# The figures go between the markers in bench/README.md; everything else there stays.
+readme="$here/README.md"
+if [[ -f $readme ]] && grep -q '<!-- run.sh:begin -->' "$readme"; then
+  REPORT="$report" awk '
+    /<!-- run.sh:begin -->/ { print; print ENVIRON["REPORT"]; skip = 1; next }
+    /<!-- run.sh:end -->/ { skip = 0 }
+    !skip { print }' "$readme" > "$work/README.md"
+  cp "$work/README.md" "$readme"
+  echo "run.sh: figures written to $readme" >&2
+fi
