@@ -1,0 +1,86 @@
+#pragma once
+// What the window tests share: dialogs that answer from a script and record what was shown,
+// and a private work folder and settings file per window.
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/tform1.h"
+#include "app/window_ui.h"
+
+namespace qbtest {
+
+class ScriptedUi : public qb::WindowUi {
+  public:
+    // Answers, taken in order; an empty queue answers "cancel" (or No).
+    std::deque<QStringList> textFiles;
+    std::deque<QString> coverPictures;
+    std::deque<QString> folders;
+    std::deque<bool> overwriteAnswers;
+    // Runs inside processEvents(), i.e. while a book is being packed.
+    std::function<void()> whilePacking;
+
+    // What was shown.
+    QStringList notes;
+    QStringList overwriteQuestions;
+    QStringList errors;  // "caption|text"
+    QStringList successes;
+    QStringList warnings;
+    QList<QUrl> openedUrls;
+    QStringList folderInitials;
+
+    QStringList openTextFiles(QWidget* owner) override;
+    QString openCoverPicture(QWidget* owner) override;
+    QString chooseFolder(QWidget* owner, const QString& initialFolder) override;
+    void showNote(const QString& text) override { notes << text; }
+    bool askOverwrite(const QString& text) override;
+    void showError(const QString& caption, const QString& text) override {
+        errors << caption + u'|' + text;
+    }
+    void showSuccess(const QString& text) override { successes << text; }
+    void showWarning(const QString& caption, const QString& text) override {
+        warnings << caption + u'|' + text;
+    }
+    void openUrl(const QUrl& url) override { openedUrls << url; }
+    void processEvents() override;
+
+    // Every box shown, of any kind.
+    int boxCount() const {
+        return int(notes.size() + overwriteQuestions.size() + errors.size() + successes.size() +
+                   warnings.size());
+    }
+};
+
+// A temporary folder holding a copy of the work-folder template ("epubfiles") and the place of
+// config.ini; windows made by it live there.
+class WindowPlace {
+  public:
+    WindowPlace();
+
+    QString root() const { return m_dir.path(); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    qb::AppPlaces places() const;
+    std::unique_ptr<qb::TForm1> makeForm();
+
+    std::shared_ptr<ScriptedUi> ui = std::make_shared<ScriptedUi>();
+
+  private:
+    QTemporaryDir m_dir;
+};
+
+// Writes a text file and answers its path.
+QString writeText(const QString& path, const QByteArray& content);
+QByteArray readFile(const QString& path);
+// Copies a folder tree.
+void copyTree(const QString& from, const QString& to);
+
+// The rows of the list: "caption:path" each.
+QStringList rows(const qb::TForm1& form);
+
+}  // namespace qbtest
