@@ -159,6 +159,11 @@ QImage headerLeft() {
     drawCentredText(p, QRectF(23, kBandTop + 1, 140, kHeaderHeight - kBandTop - 1),
                     QStringLiteral("Option"), sans(13, true), Qt::white,
                     Qt::AlignLeft | Qt::AlignVCenter);
+    // The working area (from 171 on) gets a quieter heading of its own, so the band does not
+    // read as an empty bar over the list.
+    drawCentredText(p, QRectF(184, kBandTop + 1, 140, kHeaderHeight - kBandTop - 1),
+                    QStringLiteral("Text files"), sans(13, true), kMuted,
+                    Qt::AlignLeft | Qt::AlignVCenter);
     return image;
 }
 
