@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace qb {
 
 TImgBtn::TImgBtn(QWidget* parent) : QWidget(parent) {
@@ -114,9 +116,22 @@ void TImgBtn::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void cutSprites(TImgBtn& button, const Bitmap& sheet, int w, int h, int x, int y) {
+    // A rectangle that runs past the sheet repeats the sheet's edge pixels instead of leaving
+    // a gap: the bottom-left pixel, and with it the transparent colour, stays the sheet's
+    // background even when the sheet is a row or two short.
     const auto cut = [&](int top) {
         Bitmap picture(w, h);
-        picture.copyRect(0, 0, sheet, QRect(x, top, w, h));
+        if (!sheet.isEmpty()) {
+            QImage image = picture.image();
+            for (int row = 0; row < image.height(); ++row) {
+                const int sy = std::clamp(top + row, 0, sheet.height() - 1);
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+                for (int col = 0; col < image.width(); ++col) {
+                    line[col] = sheet.pixel(std::clamp(x + col, 0, sheet.width() - 1), sy);
+                }
+            }
+            picture = Bitmap(image);
+        }
         picture.setTransparent(true);
         return picture;
     };

@@ -82,7 +82,7 @@ class TImgBtn : public QWidget {
 
 // Fills a sprite button from a sprite sheet: three w x h pictures, taken at (x, y), (x, y + h)
 // and (x, y + 2h) of `sheet`, become Pic (and the shown picture), PicUp and PicDown, each marked
-// transparent. Parts of a rectangle outside the sheet stay clear and are never drawn.
+// transparent. Where a rectangle runs past the sheet, the sheet's nearest edge pixels fill in.
 void cutSprites(TImgBtn& button, const Bitmap& sheet, int w, int h, int x, int y);
 
 }  // namespace qb
