@@ -23,18 +23,25 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         "Turns plain-text files into one EPUB book: each file becomes one page, in the "
         "order given, each line one paragraph.",
         "quirebind-cli"};
-    app.add_option("-t,--title", project.title, "Book title; also names the archive");
+    app.add_option("-t,--title", project.title, "Book title; also names the archive")
+        ->type_name("TEXT");
     app.add_option("-a,--author", project.author, "Author name");
-    app.add_option("-c,--cover", project.coverPath, "Cover picture (JPEG, PNG or GIF)");
+    app.add_option("-c,--cover", project.coverPath, "Cover picture (JPEG, PNG or GIF)")
+        ->type_name("PICTURE");
     app.add_option("-o,--output", project.outputFolder,
-                   "Folder that receives TITLE.epub; created when missing");
+                   "Folder that receives TITLE.epub; created when missing")
+        ->type_name("FOLDER");
     app.add_flag("-y,--yes", options.assumeYes, "Replace an existing archive without asking");
     app.add_option("--encoding", charset,
                    "Decode every text file in CHARSET instead of choosing per file")
         ->type_name("CHARSET");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + QB_VERSION);
-    app.add_option("FILE", project.sourceFiles, "Text files, in page order")->required();
+    app.add_option("FILE", project.sourceFiles, "Text files, in page order")
+        ->type_name("FILE")
+        ->required();
+    app.footer(
+        "Prints the path of the book it made. Exit status: 0 built, 1 not built, 2 wrong usage.");
 
     try {
         app.parse(argc, argv);
