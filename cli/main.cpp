@@ -12,6 +12,7 @@
 #include "book/conversion_run.h"
 #include "cli/child_process.h"
 #include "cli/cli_options.h"
+#include "cli/interruption.h"
 #include "cli/temp_work_folder.h"
 #include "cli/terminal_ui.h"
 
@@ -22,8 +23,10 @@ int convert(const qb::CliOptions& options, const std::string& workFolder) {
     qb::TerminalUi ui(options.assumeYes, progress);
     qb::ConversionRun run(workFolder);
     ui.setRun(&run);
+    qb::installInterruptionHandlers();
     const qb::RunResult result = run.run(options.project, ui);
     ui.endProgress();
+    if (const int signal = qb::pendingInterruption()) qb::endBySignal(signal);
     if (result != qb::RunResult::Built) return qb::kExitNotBuilt;
     std::cout << run.targetArchive() << std::endl;
     return qb::kExitBuilt;

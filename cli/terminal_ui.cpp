@@ -6,6 +6,8 @@
 #include <cctype>
 #include <iostream>
 
+#include "cli/interruption.h"
+
 namespace qb {
 
 namespace {
@@ -54,6 +56,9 @@ void TerminalUi::showNote(const std::string& text) {
 }
 
 void TerminalUi::showError(const std::string& text) {
+    // A packer stopped by a signal fails with "Interrupted"; the process then ends by that
+    // signal, which tells the shell more than a failure message would.
+    if (pendingInterruption() != 0) return;
     printLine(text);
 }
 
@@ -96,7 +101,12 @@ void TerminalUi::pageWritten(int k, int n) {
 }
 
 void TerminalUi::packingStarted() {
+    deferInterruptions();
     showProgress("packing");
+}
+
+void TerminalUi::processEvents() {
+    if (pendingInterruption() != 0) throw Interrupted();
 }
 
 }  // namespace qb

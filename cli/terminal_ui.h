@@ -27,6 +27,8 @@ class TerminalUi : public RunUi {
     void showWarning(const std::string& caption, const std::string& text) override;
     void pageWritten(int k, int n) override;
     void packingStarted() override;
+    // Stops the packer once Ctrl-C or kill has come (see cli/interruption.h).
+    void processEvents() override;
 
     // Clears the progress line, so that what follows starts on a clean line.
     void endProgress();

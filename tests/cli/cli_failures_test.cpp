@@ -189,6 +189,35 @@ TEST_F(CliFailureTest, InterruptedRunRemovesItsWorkFolder) {
     }
 }
 
+// Stopped while packing, the program removes its unfinished archive and keeps the old one.
+TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
+    std::string noise;
+    unsigned seed = 777;
+    for (int i = 0; i < (4 << 20); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
+    }
+    std::vector<std::string> pages;
+    for (int k = 0; k < 8; ++k) pages.push_back(file("big" + std::to_string(k) + ".txt", noise));
+    const std::string old = file("out/Book.epub", "the old book");
+
+    StartedProgram program(cliArgs(with(entries(path("out")), with({"-y"}, pages))), cliOptions());
+    bool packing = false;
+    for (int i = 0; i < 20000 && !packing; ++i) {
+        for (const std::string& name : listFolder(path("out")))
+            packing = packing || name.rfind(".quirebind-", 0) == 0;
+        if (!packing) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(packing) << "never saw the archive being written";
+    kill(program.pid(), SIGTERM);
+    const ProgramResult r = program.wait();
+    EXPECT_EQ(r.signal, SIGTERM) << "exit " << r.exitStatus << ": " << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(readFile(old), "the old book");
+    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_TRUE(leftWorkFolders().empty());
+}
+
 TEST_F(CliFailureTest, SeveralCanRunAtOnce) {
     const std::string text = file("a.txt", "together\n");
     std::vector<std::unique_ptr<StartedProgram>> programs;

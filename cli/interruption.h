@@ -1,0 +1,25 @@
+#pragma once
+// Ctrl-C and kill in the conversion process.
+//
+// Until packing starts, nothing outside the work folder has been written, so a signal ends the
+// process at once and the waiting parent removes the work folder. While packing, the unfinished
+// archive lies hidden in the output folder; the signal is only noted then, and the packer is
+// stopped at its next pause (RunUi::processEvents) so that it removes that file itself.
+
+#include <stdexcept>
+
+namespace qb {
+
+class Interrupted : public std::runtime_error {
+  public:
+    Interrupted() : std::runtime_error("Interrupted") {}
+};
+
+// Installs the handlers for SIGINT, SIGTERM and SIGHUP in this process.
+void installInterruptionHandlers();
+// From now on a signal is noted instead of ending the process.
+void deferInterruptions();
+// The signal noted while deferred, else 0.
+int pendingInterruption();
+
+}  // namespace qb
