@@ -1,5 +1,6 @@
 // Shows the skinned buttons in each of their looks over a patterned background, so they can be
-// judged by eye. With a file name as argument it saves a picture of the window there and quits.
+// judged by eye. With a file name as argument it saves a picture of the window there and quits:
+//   controls_demo [picture.png [scale]]
 
 #include <QApplication>
 #include <QBuffer>
@@ -188,8 +189,12 @@ int main(int argc, char** argv) {
 
     if (argc > 1) {
         const QString out = QString::fromLocal8Bit(argv[1]);
-        QTimer::singleShot(300, [&window, out] {
-            window.grab().save(out);
+        // An optional whole-number scale enlarges the picture pixel for pixel, to check edges.
+        const int scale = argc > 2 ? std::max(1, QString::fromLocal8Bit(argv[2]).toInt()) : 1;
+        QTimer::singleShot(300, [&window, out, scale] {
+            const QImage shot = window.grab().toImage();
+            shot.scaled(shot.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                .save(out);
             QApplication::quit();
         });
     }
