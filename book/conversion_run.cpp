@@ -58,6 +58,28 @@ void copyCover(const std::string& from, const std::string& to) {
     if (!out) throw EWriteError();
 }
 
+// The name the cover picture gets inside the book. The picture keeps its own name when that is
+// a plain URI-safe file name; otherwise (blanks, "%", "#", non-ASCII, a leading ".", a name
+// the book itself uses) readers and checkers would stumble over the reference, so it becomes
+// "cover" plus the extension its content calls for.
+std::string coverFileName(const std::string& coverPath, const std::string& mediaType) {
+    const std::string name = fileNamePart(coverPath);
+    bool safe = !name.empty() && name[0] != '.';
+    for (const char c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        if (!plain) safe = false;
+    }
+    const bool taken = name == "cover.html" || name == "stylesheet.css" || name == "fb.opf" ||
+                       name == "fb.ncx" ||
+                       (name.rfind("page", 0) == 0 && name.size() > 9 &&
+                        name.compare(name.size() - 5, 5, ".html") == 0);
+    if (safe && !taken) return name;
+    if (mediaType == "image/png") return "cover.png";
+    if (mediaType == "image/gif") return "cover.gif";
+    return "cover.jpg";
+}
+
 }  // namespace
 
 ConversionRun::ConversionRun(std::string workFolder)
@@ -89,14 +111,14 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         book.pageCount = pageCount;
         book.title = project.title;
         book.author = project.author;
-        book.coverPath = project.coverPath;
         book.contentFolder = m_contentFolder;
         book.identifier = newBookIdentifier();
         book.date = todayDate();
         if (!project.coverPath.empty()) {
-            const std::string name = fileNamePart(project.coverPath);
-            copyCover(project.coverPath, joinPath(m_contentFolder, name));
             book.coverMediaType = pictureMediaType(project.coverPath);
+            const std::string name = coverFileName(project.coverPath, book.coverMediaType);
+            copyCover(project.coverPath, joinPath(m_contentFolder, name));
+            book.coverPath = name;
             writeCoverPage(joinPath(m_contentFolder, "cover.html"), name);
         }
         writePackageDocument(book);
