@@ -14,7 +14,7 @@ namespace {
 // Writes each source line as a paragraph as it is decoded, so that a huge file is never held
 // twice over: only its bytes stay in memory, the page goes out through the file's buffer.
 class ParagraphWriter : public LineHandler {
-public:
+  public:
     explicit ParagraphWriter(OutputFile& page) : m_page(page) { m_scratch.reserve(256 * 1024); }
 
     void lineText(std::string_view text) override {
@@ -23,17 +23,7 @@ public:
             m_inLine = true;
         }
         m_scratch.clear();
-        appendXmlChars(m_scratch, text);
-        // The paragraph's own markup characters stand in for the XML ones.
-        for (char& c : m_scratch) {
-            if (c == '<') {
-                c = '(';
-            } else if (c == '>') {
-                c = ')';
-            } else if (c == '&') {
-                c = '$';
-            }
-        }
+        appendParagraphChars(m_scratch, text);
         m_page.write(m_scratch);
     }
 
@@ -42,7 +32,7 @@ public:
         m_inLine = false;
     }
 
-private:
+  private:
     OutputFile& m_page;
     std::string m_scratch;
     bool m_inLine = false;

@@ -8,47 +8,89 @@
 namespace qb {
 namespace {
 
-// True when one of the eight bytes is below 0x20 or at or above 0x80.
-inline bool needsLook(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    std::uint64_t below20 = (word - kOnes * 0x20) & ~word & kHigh;
-    return ((word & kHigh) | below20) != 0;
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+
+inline std::uint64_t hasZeroByte(std::uint64_t v) {
+    return (v - kOnes) & ~v & kHigh;
 }
 
-}  // namespace
+// True when one of the eight bytes needs a closer look: below 0x20, at or above 0x80 (only
+// 0xEF, which starts U+FFFE and U+FFFF, in text known to be UTF-8), or (for paragraph text)
+// one of the markup characters.
+template <bool kParagraph>
+inline bool needsLook(std::uint64_t word) {
+    std::uint64_t below20 = (word - kOnes * 0x20) & ~word & kHigh;
+    std::uint64_t flags = below20;
+    if constexpr (kParagraph) {
+        flags |= hasZeroByte(word ^ (kOnes * 0xEF));
+    } else {
+        flags |= word & kHigh;
+    }
+    if constexpr (kParagraph) {
+        flags |= hasZeroByte(word ^ (kOnes * '<')) | hasZeroByte(word ^ (kOnes * '>')) |
+                 hasZeroByte(word ^ (kOnes * '&'));
+    }
+    return flags != 0;
+}
 
-void appendXmlChars(std::string& out, std::string_view text) {
+// kParagraph: the text comes from the decoders and is well-formed UTF-8 already, so only the
+// characters to drop or replace are looked for.
+template <bool kParagraph>
+void appendFiltered(std::string& out, std::string_view text) {
     const std::size_t n = text.size();
     std::size_t start = 0;  // first byte not yet appended
     std::size_t i = 0;
+    auto skip = [&](std::string_view instead) {
+        out.append(text.substr(start, i - start));
+        out.append(instead);
+        start = ++i;
+    };
     while (i < n) {
         while (i + 8 <= n) {
             std::uint64_t word;
             std::memcpy(&word, text.data() + i, 8);
-            if (needsLook(word)) break;
+            if (needsLook<kParagraph>(word)) break;
             i += 8;
         }
         if (i >= n) break;
         auto b = static_cast<unsigned char>(text[i]);
         if (b >= 0x20 && b < 0x80) {
+            if constexpr (kParagraph) {
+                // The paragraph's own stand-ins for the XML markup characters.
+                if (b == '<') {
+                    skip("(");
+                    continue;
+                }
+                if (b == '>') {
+                    skip(")");
+                    continue;
+                }
+                if (b == '&') {
+                    skip("$");
+                    continue;
+                }
+            }
             ++i;
             continue;
         }
         if (b < 0x20) {
             if (b == '\t' || b == '\n' || b == '\r') {
                 ++i;
+            } else {
+                skip("");
+            }
+            continue;
+        }
+        if constexpr (kParagraph) {
+            if (b != 0xEF) {
+                ++i;
                 continue;
             }
-            out.append(text.substr(start, i - start));
-            start = ++i;
-            continue;
         }
         std::size_t len = utf8SequenceLength(text, i);
         if (len == 0) {
-            out.append(text.substr(start, i - start));
-            out.append(kUtf8Replacement);
-            start = ++i;
+            skip(kUtf8Replacement);
             continue;
         }
         // U+FFFE and U+FFFF are EF BF BE and EF BF BF; surrogates never pass utf8SequenceLength.
@@ -64,6 +106,16 @@ void appendXmlChars(std::string& out, std::string_view text) {
     out.append(text.substr(start, n - start));
 }
 
+}  // namespace
+
+void appendXmlChars(std::string& out, std::string_view text) {
+    appendFiltered<false>(out, text);
+}
+
+void appendParagraphChars(std::string& out, std::string_view text) {
+    appendFiltered<true>(out, text);
+}
+
 std::string xmlChars(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -74,11 +126,20 @@ std::string xmlChars(std::string_view text) {
 void appendEscapedText(std::string& out, std::string_view text) {
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '\r': out += "&#13;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            default:
+                out += c;
         }
     }
 }
@@ -86,14 +147,29 @@ void appendEscapedText(std::string& out, std::string_view text) {
 void appendEscapedAttribute(std::string& out, std::string_view text) {
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\t': out += "&#9;"; break;
-            case '\n': out += "&#10;"; break;
-            case '\r': out += "&#13;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\t':
+                out += "&#9;";
+                break;
+            case '\n':
+                out += "&#10;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            default:
+                out += c;
         }
     }
 }

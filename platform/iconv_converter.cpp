@@ -36,7 +36,9 @@ IconvConverter::~IconvConverter() {
     if (m_handle != kNoHandle) iconv_close(m_handle);
 }
 
-IconvConverter IconvConverter::fromLocale() { return IconvConverter(localeCharset()); }
+IconvConverter IconvConverter::fromLocale() {
+    return IconvConverter(localeCharset());
+}
 
 bool IconvConverter::knows(const std::string& charset) {
     if (charset.empty()) return false;

@@ -16,7 +16,7 @@ using TextSink = std::function<void(std::string_view)>;
 // An iconv handle that converts from one charset to UTF-8. Bytes that cannot be converted
 // become U+FFFD, one per byte, so no text is lost around them.
 class IconvConverter {
-public:
+  public:
     // Raises Error "Unknown charset "<name>"" when iconv does not know the charset.
     explicit IconvConverter(const std::string& fromCharset);
     ~IconvConverter();
@@ -38,7 +38,7 @@ public:
     // True when iconv can convert from the charset to UTF-8.
     static bool knows(const std::string& charset);
 
-private:
+  private:
     std::string m_charset;
     iconv_t m_handle;
 };

@@ -10,21 +10,21 @@ namespace qb {
 // reaches the handler as any number of lineText() calls (long lines are never gathered into one
 // piece) followed by lineEnd().
 class LineHandler {
-public:
+  public:
     virtual ~LineHandler() = default;
     virtual void lineText(std::string_view text) = 0;
     virtual void lineEnd() = 0;
 };
 
 class LineSplitter {
-public:
+  public:
     explicit LineSplitter(LineHandler& handler) : m_handler(handler) {}
 
     void feed(std::string_view text);
     // Ends the last line if it has no break of its own.
     void finish();
 
-private:
+  private:
     LineHandler& m_handler;
     bool m_afterCr = false;  // the last character fed was a CR
     bool m_open = false;     // text has arrived since the last break

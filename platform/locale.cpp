@@ -49,8 +49,7 @@ std::string ctypeLocaleName() {
 
 // ASCII is what C and POSIX report; text in those locales is read as UTF-8.
 std::string normaliseCharset(std::string cs) {
-    if (cs.empty() || cs == "ANSI_X3.4-1968" || cs == "ASCII" || cs == "US-ASCII" ||
-        cs == "646") {
+    if (cs.empty() || cs == "ANSI_X3.4-1968" || cs == "ASCII" || cs == "US-ASCII" || cs == "646") {
         return "UTF-8";
     }
     if (isUtf8CharsetName(cs)) return "UTF-8";

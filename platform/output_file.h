@@ -8,7 +8,7 @@
 namespace qb {
 
 class OutputFile {
-public:
+  public:
     // Creates the file anew (an existing one is truncated). Raises EFCreateError.
     explicit OutputFile(const std::string& path);
     // Closes the file if close() was not called; errors are then lost.
@@ -23,7 +23,7 @@ public:
 
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     void flush();
     void writeAll(const char* data, std::size_t size);
 

@@ -54,6 +54,17 @@ void decodeUtf8(std::string_view s, const TextSink& sink) {
     if (i > start) sink(s.substr(start, i - start));
 }
 
+// Well-formed UTF-8 is handed on as it stands, in pieces cut between characters.
+void passOnUtf8(std::string_view s, const TextSink& sink) {
+    while (s.size() > kPieceSize) {
+        std::size_t cut = kPieceSize;
+        while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+        sink(s.substr(0, cut));
+        s.remove_prefix(cut);
+    }
+    if (!s.empty()) sink(s);
+}
+
 // UTF-16 decoded here rather than through iconv so that an unpaired surrogate, which no XML
 // file may hold, is simply left out, and an odd last byte becomes U+FFFD.
 void decodeUtf16(std::string_view s, bool bigEndian, const TextSink& sink) {
@@ -161,7 +172,7 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset) {
         if (IconvConverter::knows(cs)) return {text, cs};
         cs = "UTF-8";
     }
-    if (isValidUtf8(text)) return {text, "UTF-8"};
+    if (isValidUtf8(text)) return {text, "UTF-8", true};
     std::string detected = detectCharset(text);
     if (detected.empty() || isUtf8CharsetName(detected)) return {text, "UTF-8"};
     return {text, detected};
@@ -169,6 +180,10 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset) {
 
 void decodeText(const TextPlan& plan, const TextSink& sink) {
     if (plan.text.empty()) return;
+    if (plan.validUtf8) {
+        passOnUtf8(plan.text, sink);
+        return;
+    }
     if (isUtf8CharsetName(plan.charset)) {
         decodeUtf8(plan.text, sink);
         return;

@@ -16,8 +16,9 @@ namespace qb {
 
 // What decodeText will do with a file's bytes.
 struct TextPlan {
-    std::string_view text;  // the bytes to decode: no byte-order mark, cut at a NUL where due
-    std::string charset;    // "UTF-8", "UTF-16LE", "UTF-16BE" or another iconv name
+    std::string_view text;   // the bytes to decode: no byte-order mark, cut at a NUL where due
+    std::string charset;     // "UTF-8", "UTF-16LE", "UTF-16BE" or another iconv name
+    bool validUtf8 = false;  // the text is known to be well-formed UTF-8 already
 };
 
 // Decides how to decode bytes (see above). Raises Error for a named charset iconv lacks.

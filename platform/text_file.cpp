@@ -16,7 +16,7 @@ namespace qb {
 namespace {
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
     ~FileDescriptor() {
         if (m_fd >= 0) ::close(m_fd);
@@ -25,12 +25,12 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return m_fd; }
 
-private:
+  private:
     int m_fd;
 };
 
 class LineCollector : public LineHandler {
-public:
+  public:
     std::vector<std::string> lines;
     void lineText(std::string_view text) override { m_current.append(text); }
     void lineEnd() override {
@@ -38,7 +38,7 @@ public:
         m_current.clear();
     }
 
-private:
+  private:
     std::string m_current;
 };
 

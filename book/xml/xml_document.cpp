@@ -66,11 +66,19 @@ std::string findItem(const std::string& data, const std::string& name, bool& fou
 
 // ---- TXMLNode ----
 
-bool TXMLNode::isText() const { return isTextNode(m_node); }
+bool TXMLNode::isText() const {
+    return isTextNode(m_node);
+}
 
-std::string TXMLNode::nodeName() const { return m_node.name(); }
-std::string TXMLNode::prefix() const { return prefixOf(m_node.name()); }
-std::string TXMLNode::localName() const { return localNameOf(m_node.name()); }
+std::string TXMLNode::nodeName() const {
+    return m_node.name();
+}
+std::string TXMLNode::prefix() const {
+    return prefixOf(m_node.name());
+}
+std::string TXMLNode::localName() const {
+    return localNameOf(m_node.name());
+}
 
 std::string TXMLNode::namespaceURI() const {
     if (!m_doc) return {};
@@ -84,7 +92,9 @@ int TXMLNode::level() const {
     return level;
 }
 
-TXMLNode TXMLNode::parentNode() const { return TXMLNode(m_doc, m_node.parent()); }
+TXMLNode TXMLNode::parentNode() const {
+    return TXMLNode(m_doc, m_node.parent());
+}
 
 int TXMLNode::childCount() const {
     int count = 0;
@@ -162,8 +172,7 @@ TXMLNode TXMLNode::addChild(const std::string& name, const std::string& namespac
         prefixToDeclare = prefixOf(name);
     }
     TXMLNode element = createElement(qualified, namespaceURI);
-    if (!declaration && !namespaceURI.empty() &&
-        m_doc->hasOption(TXMLDocOption::doNamespaceDecl)) {
+    if (!declaration && !namespaceURI.empty() && m_doc->hasOption(TXMLDocOption::doNamespaceDecl)) {
         element.declareNamespace(prefixToDeclare, namespaceURI);
     }
     return element;
@@ -291,12 +300,24 @@ void TXMLDocument::setDeclarationItem(int item, const std::string& value) {
     if (hadDeclaration) m_dom->remove_child(old);
 }
 
-std::string TXMLDocument::version() const { return declarationItem(0); }
-std::string TXMLDocument::encoding() const { return declarationItem(1); }
-std::string TXMLDocument::standAlone() const { return declarationItem(2); }
-void TXMLDocument::setVersion(const std::string& value) { setDeclarationItem(0, value); }
-void TXMLDocument::setEncoding(const std::string& value) { setDeclarationItem(1, value); }
-void TXMLDocument::setStandAlone(const std::string& value) { setDeclarationItem(2, value); }
+std::string TXMLDocument::version() const {
+    return declarationItem(0);
+}
+std::string TXMLDocument::encoding() const {
+    return declarationItem(1);
+}
+std::string TXMLDocument::standAlone() const {
+    return declarationItem(2);
+}
+void TXMLDocument::setVersion(const std::string& value) {
+    setDeclarationItem(0, value);
+}
+void TXMLDocument::setEncoding(const std::string& value) {
+    setDeclarationItem(1, value);
+}
+void TXMLDocument::setStandAlone(const std::string& value) {
+    setDeclarationItem(2, value);
+}
 
 void TXMLDocument::writeNode(std::string& out, pugi::xml_node node) const {
     switch (node.type()) {

@@ -26,7 +26,7 @@
 namespace qb {
 
 class EXMLDocError : public Error {
-public:
+  public:
     using Error::Error;
 };
 
@@ -43,7 +43,7 @@ class TXMLDocument;
 
 // A node of a TXMLDocument: a handle that stays valid as long as its document and node do.
 class TXMLNode {
-public:
+  public:
     TXMLNode() = default;
 
     bool isNull() const { return !m_node; }
@@ -74,8 +74,7 @@ public:
     // The plain form: the attribute of that qualified name.
     void setAttribute(const std::string& name, const std::string& value);
     // The namespaced form: a plain name gets the prefix a declaration of uri has in scope.
-    void setAttributeNS(const std::string& name, const std::string& uri,
-                        const std::string& value);
+    void setAttributeNS(const std::string& name, const std::string& uri, const std::string& value);
     // Empty when the attribute is not there.
     std::string attribute(const std::string& name) const;
     int attributeCount() const;
@@ -88,7 +87,7 @@ public:
 
     bool operator==(const TXMLNode& other) const { return m_node == other.m_node; }
 
-private:
+  private:
     friend class TXMLDocument;
     TXMLNode(TXMLDocument* doc, pugi::xml_node node) : m_doc(doc), m_node(node) {}
 
@@ -104,7 +103,7 @@ private:
 };
 
 class TXMLDocument {
-public:
+  public:
     // A new, inactive document with doNodeAutoCreate, doAttrNull, doAutoPrefix and
     // doNamespaceDecl set.
     TXMLDocument();
@@ -141,7 +140,7 @@ public:
     // Writes saveToString() to the file, replacing it. Raises EFCreateError or EWriteError.
     void saveToFile(const std::string& path) const;
 
-private:
+  private:
     friend class TXMLNode;
     void requireActive() const;
     void setDeclarationItem(int item, const std::string& value);

@@ -17,9 +17,13 @@ std::string pageText(const Lines& paragraphs, const std::string& title = "page1"
                      const std::string& lang = "en-US") {
     std::string s =
         "<?xml version='1.0' encoding='utf-8'?>\r\n"
-        "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"" + lang + "\"> \r\n"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"" +
+        lang +
+        "\"> \r\n"
         "<head>\r\n"
-        "<title> " + title + " </title> \r\n"
+        "<title> " +
+        title +
+        " </title> \r\n"
         "<link href=\"stylesheet.css\" type=\"text/css\" rel=\"stylesheet\"/>\r\n"
         "</head>\r\n"
         "<body>\r\n"
@@ -40,7 +44,7 @@ void expectXhtml(const std::string& path) {
 }
 
 class PageWriterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { m_env.locale("C.UTF-8"); }
 
     std::string page(const std::string& source, const std::string& charset = "",
@@ -80,10 +84,16 @@ TEST_F(PageWriterTest, NulEndsTheText) {
 }
 
 TEST_F(PageWriterTest, ByteOrderMarks) {
-    EXPECT_EQ(page("\xEF\xBB\xBF" "caf\xC3\xA9"), pageText({"caf\xC3\xA9"}));
-    EXPECT_EQ(page(std::string("\xFF\xFE" "a\0<\0\xE9\0\n\0b\0", 12)),
+    EXPECT_EQ(page("\xEF\xBB\xBF"
+                   "caf\xC3\xA9"),
+              pageText({"caf\xC3\xA9"}));
+    EXPECT_EQ(page(std::string("\xFF\xFE"
+                               "a\0<\0\xE9\0\n\0b\0",
+                               12)),
               pageText({"a(\xC3\xA9", "b"}));
-    EXPECT_EQ(page(std::string("\xFE\xFF" "\0a\0&\0\r\0\n\x4E\x2D", 12)),
+    EXPECT_EQ(page(std::string("\xFE\xFF"
+                               "\0a\0&\0\r\0\n\x4E\x2D",
+                               12)),
               pageText({"a$", "\xE4\xB8\xAD"}));
 }
 
@@ -107,10 +117,16 @@ TEST_F(PageWriterTest, GbkIsDetectedInAUtf8Locale) {
 }
 
 TEST_F(PageWriterTest, CharactersXmlCannotHoldAreDropped) {
-    EXPECT_EQ(page("a\x01" "b\x1B[0m\x7F\xEF\xBF\xBE" "c\xEF\xBF\xBF"),
-              pageText({"ab[0m\x7F" "c"}));
+    EXPECT_EQ(page("a\x01"
+                   "b\x1B[0m\x7F\xEF\xBF\xBE"
+                   "c\xEF\xBF\xBF"),
+              pageText({"ab[0m\x7F"
+                        "c"}));
     // An unpaired UTF-16 surrogate and a U+0000 in UTF-16 text.
-    EXPECT_EQ(page(std::string("\xFF\xFE" "x\0\x00\xD8y\0\0\0z\0", 12)), pageText({"xyz"}));
+    EXPECT_EQ(page(std::string("\xFF\xFE"
+                               "x\0\x00\xD8y\0\0\0z\0",
+                               12)),
+              pageText({"xyz"}));
 }
 
 TEST_F(PageWriterTest, TitleAndLanguage) {
@@ -177,14 +193,18 @@ TEST_F(PageWriterTest, LongLinesAndManyLines) {
 
 std::string coverText(const std::string& src, const std::string& lang = "en-US") {
     return "<?xml version='1.0' encoding='utf-8'?>\r\n"
-           "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"" + lang + "\"> \r\n"
+           "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"" +
+           lang +
+           "\"> \r\n"
            "<head>\r\n"
            "<title> cover </title> \r\n"
            "<link href=\"stylesheet.css\" type=\"text/css\" rel=\"stylesheet\"/> \r\n"
            "</head>\r\n"
            "<body>\r\n"
            "<div>\r\n"
-           "<img src=\"" + src + "\" alt=\"cover\" />\r\n"
+           "<img src=\"" +
+           src +
+           "\" alt=\"cover\" />\r\n"
            "</div>\r\n"
            "</body>\r\n"
            "</html>\r\n";
@@ -197,10 +217,12 @@ TEST_F(PageWriterTest, CoverPage) {
     EXPECT_EQ(test::readBytes(path), coverText("front.jpg"));
     expectXhtml(path);
 
-    std::string name = "my cover & \"b\xC3\xBC" "cher\" <1>.jpg";
+    std::string name =
+        "my cover & \"b\xC3\xBC"
+        "cher\" <1>.jpg";
     ASSERT_TRUE(writeCoverPage(path, name));
-    EXPECT_EQ(test::readBytes(path),
-              coverText("my cover &amp; &quot;b\xC3\xBC" "cher&quot; &lt;1&gt;.jpg"));
+    EXPECT_EQ(test::readBytes(path), coverText("my cover &amp; &quot;b\xC3\xBC"
+                                               "cher&quot; &lt;1&gt;.jpg"));
     expectXhtml(path);
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file(path.c_str()));

@@ -15,7 +15,7 @@ namespace qb::test {
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "qbtest-XXXXXX").string();
         std::vector<char> buf(pattern.begin(), pattern.end());
@@ -33,7 +33,7 @@ public:
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -49,7 +49,7 @@ inline std::string readBytes(const std::string& path) {
 
 // Sets environment variables for the lifetime of the object and restores them after.
 class EnvGuard {
-public:
+  public:
     void set(const std::string& name, const std::optional<std::string>& value) {
         const char* old = getenv(name.c_str());
         m_saved.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
@@ -66,7 +66,7 @@ public:
         for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) apply(it->first, it->second);
     }
 
-private:
+  private:
     static void apply(const std::string& name, const std::optional<std::string>& value) {
         if (value) {
             setenv(name.c_str(), value->c_str(), 1);

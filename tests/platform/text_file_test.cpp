@@ -14,7 +14,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 class TextFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { m_env.locale("C.UTF-8"); }
 
     Lines linesOf(const std::string& bytes, const std::string& charset = "") {
@@ -46,18 +46,28 @@ TEST_F(TextFileTest, FirstNulEndsTheText) {
 }
 
 TEST_F(TextFileTest, ByteOrderMarksDecideAndAreDropped) {
-    EXPECT_EQ(linesOf("\xEF\xBB\xBF" "caf\xC3\xA9\r\nx"), (Lines{"caf\xC3\xA9", "x"}));
+    EXPECT_EQ(linesOf("\xEF\xBB\xBF"
+                      "caf\xC3\xA9\r\nx"),
+              (Lines{"caf\xC3\xA9", "x"}));
     // UTF-16 LE "Aé\r\n中" with its NUL bytes: decoded whole.
-    EXPECT_EQ(linesOf(std::string("\xFF\xFE" "A\0\xE9\0\r\0\n\0\x2D\x4E", 12)),
+    EXPECT_EQ(linesOf(std::string("\xFF\xFE"
+                                  "A\0\xE9\0\r\0\n\0\x2D\x4E",
+                                  12)),
               (Lines{"A\xC3\xA9", "\xE4\xB8\xAD"}));
-    EXPECT_EQ(linesOf(std::string("\xFE\xFF" "\0A\0\xE9\0\n\x4E\x2D", 10)),
+    EXPECT_EQ(linesOf(std::string("\xFE\xFF"
+                                  "\0A\0\xE9\0\n\x4E\x2D",
+                                  10)),
               (Lines{"A\xC3\xA9", "\xE4\xB8\xAD"}));
 }
 
 TEST_F(TextFileTest, Utf16SurrogatesPairedKeptUnpairedDropped) {
     // U+1F600 as D83D DE00, then a lone D800, then "b", then an odd last byte.
-    EXPECT_EQ(linesOf(std::string("\xFF\xFE\x3D\xD8\x00\xDE\x00\xD8" "b\0" "c", 11)),
-              (Lines{"\xF0\x9F\x98\x80" "b\xEF\xBF\xBD"}));
+    EXPECT_EQ(linesOf(std::string("\xFF\xFE\x3D\xD8\x00\xDE\x00\xD8"
+                                  "b\0"
+                                  "c",
+                                  11)),
+              (Lines{"\xF0\x9F\x98\x80"
+                     "b\xEF\xBF\xBD"}));
 }
 
 TEST_F(TextFileTest, NamedCharsetDecodesEveryByte) {
@@ -96,7 +106,9 @@ TEST_F(TextFileTest, WhatStillFailsBecomesReplacementCharacters) {
     // Not UTF-8 and nothing uchardet recognises with confidence: each stray byte is one U+FFFD.
     EXPECT_EQ(decodeToUtf8("ok \xC3\xA9 \xFF", "UTF-8"), "ok \xC3\xA9 \xEF\xBF\xBD");
     IconvConverter gb("GB18030");
-    EXPECT_EQ(gb.convert("a\x81\x30z"), "a\xEF\xBF\xBD" "0z");
+    EXPECT_EQ(gb.convert("a\x81\x30z"),
+              "a\xEF\xBF\xBD"
+              "0z");
 }
 
 TEST_F(TextFileTest, LocaleCharsetReadsTextWithoutMark) {
@@ -153,7 +165,7 @@ TEST_F(TextFileTest, WriteErrors) {
 }
 
 class Recorder : public LineHandler {
-public:
+  public:
     Lines lines{""};
     bool open = false;
     void lineText(std::string_view text) override { lines.back().append(text); }
