@@ -15,25 +15,20 @@ namespace qb::test {
 struct PngSpec {
     int width = 1;
     int height = 1;
-    int colorType = 6;  // the PNG format's numbers: 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
+    int colorType = 6;  // the format's numbers: 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
     int bitDepth = 8;
-    // One entry per pixel, row by row: grey value, palette index, or packed samples in the
-    // order of the colour type (for 16-bit depths each sample is 16 bits).
-    std::vector<std::vector<std::uint16_t>> pixels;
-    std::vector<QRgb> palette;               // alpha ignored
-    std::vector<std::uint8_t> transparency;  // tRNS for palettes
-    bool hasColorKey = false;                // tRNS for grey or RGB
-    std::uint16_t keyRed = 0, keyGreen = 0, keyBlue = 0, keyGrey = 0;
-    bool interlaced = false;
+    // Per pixel, row by row, its samples in the colour type's order (a palette index for 3).
+    std::vector<std::vector<std::uint16_t>> pixels = {};
+    std::vector<QRgb> palette = {};
+    std::vector<std::uint8_t> transparency = {};  // tRNS of a palette
+    std::vector<std::uint16_t> colorKey = {};     // tRNS of grey (1 value) or RGB (3 values)
 };
 
 QByteArray writePng(const PngSpec& spec);
-
-// An 8-bit RGBA picture filled with one colour (not premultiplied).
-QByteArray solidPng(int width, int height, QRgb color);
-// An 8-bit RGBA picture whose pixel (x, y) is pixelAt(x, y).
+// An 8-bit RGBA PNG of the image's pixels (not premultiplied).
 QByteArray rgbaPng(const QImage& image);
+QByteArray solidPng(int width, int height, QRgb color);
 
-QByteArray writeJpeg(const QImage& image, bool greyscale, int quality = 95);
+QByteArray writeJpeg(const QImage& image, bool greyscale);
 
 }  // namespace qb::test

@@ -10,21 +10,17 @@ using namespace qb;
 
 namespace {
 
-const QRgb kBackground = qRgb(10, 20, 30);
-const QRgb kPic = qRgb(200, 0, 0);
-const QRgb kUp = qRgb(0, 200, 0);
-const QRgb kDown = qRgb(0, 0, 200);
+const QRgb kBackground = qRgb(10, 20, 30), kPic = qRgb(200, 0, 0), kUp = qRgb(0, 200, 0),
+           kDown = qRgb(0, 0, 200);
+const QPoint kInside(5, 6), kOutside(60, 6);
 
 class Backdrop : public QWidget {
-  public:
-    Backdrop() { resize(120, 80); }
-
   protected:
     void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(kBackground)); }
 };
 
-Bitmap solid(int w, int h, QRgb color) {
-    QImage image(w, h, QImage::Format_RGB32);
+Bitmap solid(QRgb color) {
+    QImage image(25, 31, QImage::Format_RGB32);
     image.fill(color);
     return Bitmap(image);
 }
@@ -35,22 +31,18 @@ struct Fixture {
     QStringList log;
 
     Fixture() {
+        parent.resize(120, 80);
         button->setGeometry(10, 10, 25, 31);
-        button->setPic(solid(25, 31, kPic));
-        button->setPicUp(solid(25, 31, kUp));
-        button->setPicDown(solid(25, 31, kDown));
-        const auto shown = [this] {
-            const QRgb c = button->Picture().pixel(0, 0);
-            return c == kPic ? "Pic" : c == kUp ? "PicUp" : c == kDown ? "PicDown" : "?";
-        };
+        button->setPic(solid(kPic));
+        button->setPicUp(solid(kUp));
+        button->setPicDown(solid(kDown));
         QObject::connect(button, &TImgBtn::OnMouseEnter, [this] { log << "enter"; });
         QObject::connect(button, &TImgBtn::OnMouseLeave, [this] { log << "leave"; });
         QObject::connect(button, &TImgBtn::OnMouseDown, [this](TImgBtn*, const MouseMessage& m) {
             log << QString("down@%1,%2").arg(m.pos.x()).arg(m.pos.y());
         });
         QObject::connect(button, &TImgBtn::OnMouseUp, [this] { log << "up"; });
-        QObject::connect(button, &TImgBtn::OnClick,
-                         [this, shown] { log << QString("click(%1)").arg(shown()); });
+        QObject::connect(button, &TImgBtn::OnClick, [this] { log << "click:" + shown(); });
         parent.show();
         if (!QTest::qWaitForWindowExposed(&parent)) qFatal("window not exposed");
         // The offscreen platform sends no leave for a window shown under the pointer.
@@ -60,15 +52,14 @@ struct Fixture {
         log.clear();
     }
     ~Fixture() {
-        if (QGuiApplication::mouseButtons() & Qt::LeftButton) release(QPoint(1, 1));
+        if (QGuiApplication::mouseButtons() & Qt::LeftButton) release(kOutside);
     }
 
-    QString shown() const {
-        const QRgb c = button->Picture().pixel(0, 0);
+    // What is on screen, not just what the control holds.
+    QString shown() {
+        const QRgb c = parent.grab(button->geometry()).toImage().pixel(3, 3);
         return c == kPic ? "Pic" : c == kUp ? "PicUp" : c == kDown ? "PicDown" : "?";
     }
-    // What is on screen, not just what the control holds.
-    QRgb onScreen() { return parent.grab(button->geometry()).toImage().pixel(3, 3); }
     void moveTo(QPoint p) { QTest::mouseMove(button, p); }
     void press(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
         QTest::mousePress(button, b, {}, p);
@@ -78,9 +69,6 @@ struct Fixture {
     }
 };
 
-const QPoint kInside(5, 6);
-const QPoint kOutside(60, 6);
-
 }  // namespace
 
 class ImgBtnTest : public QObject {
@@ -88,8 +76,7 @@ class ImgBtnTest : public QObject {
 
   private slots:
     void showsPictureForEachState();
-    void releaseOutsideIsNoClick();
-    void rightButtonChangesNothing();
+    void pressesThatDoNotClick();
     void unsupportedNeverSwaps();
     void pictureIsClippedAndKeyedOut();
     void spriteCutting();
@@ -97,28 +84,20 @@ class ImgBtnTest : public QObject {
 
 void ImgBtnTest::showsPictureForEachState() {
     Fixture f;
-    QCOMPARE(f.shown(), QString("Pic"));
-    QCOMPARE(f.onScreen(), kPic);
-    QStringList seen;
-    f.moveTo(kInside);
-    seen << f.shown();
-    f.press(kInside);
-    seen << f.shown();
-    QCOMPARE(f.onScreen(), kDown);
-    f.moveTo(kOutside);
-    seen << f.shown();
-    QVERIFY(f.button->buttonHeld() && !f.button->pointerInside());
-    f.moveTo(kInside);
-    seen << f.shown();
-    f.release(kInside);
-    seen << f.shown();
-    QCOMPARE(f.onScreen(), kUp);
-    QCOMPARE(seen, QStringList({"PicUp", "PicDown", "Pic", "PicDown", "PicUp"}));
+    QStringList seen{f.shown()};
+    for (auto step :
+         {+[](Fixture& f) { f.moveTo(kInside); }, +[](Fixture& f) { f.press(kInside); },
+          +[](Fixture& f) { f.moveTo(kOutside); }, +[](Fixture& f) { f.moveTo(kInside); },
+          +[](Fixture& f) { f.release(kInside); }}) {
+        step(f);
+        seen << f.shown();
+    }
+    QCOMPARE(seen, QStringList({"Pic", "PicUp", "PicDown", "Pic", "PicDown", "PicUp"}));
     // One click, reported while the pressed picture is still shown.
-    QCOMPARE(f.log, QStringList({"enter", "down@5,6", "leave", "enter", "click(PicDown)", "up"}));
+    QCOMPARE(f.log, QStringList({"enter", "down@5,6", "leave", "enter", "click:PicDown", "up"}));
 }
 
-void ImgBtnTest::releaseOutsideIsNoClick() {
+void ImgBtnTest::pressesThatDoNotClick() {
     Fixture f;
     f.moveTo(kInside);
     f.press(kInside);
@@ -128,14 +107,11 @@ void ImgBtnTest::releaseOutsideIsNoClick() {
     QVERIFY(!f.button->buttonHeld());
     QTest::mouseMove(&f.parent, QPoint(110, 70));  // Qt's late leave is not reported twice
     QCOMPARE(f.log, QStringList({"enter", "down@5,6", "leave", "up"}));
-}
 
-void ImgBtnTest::rightButtonChangesNothing() {
-    Fixture f;
+    f.log.clear();
     f.moveTo(kInside);
     f.press(kInside, Qt::RightButton);
     QCOMPARE(f.shown(), QString("PicUp"));
-    QVERIFY(!f.button->buttonHeld());
     f.release(kInside, Qt::RightButton);
     QCOMPARE(f.shown(), QString("PicUp"));
     QCOMPARE(f.log, QStringList({"enter"}));
@@ -149,18 +125,16 @@ void ImgBtnTest::unsupportedNeverSwaps() {
     QCOMPARE(f.shown(), QString("Pic"));
     f.release(kInside);
     f.moveTo(kOutside);
+    QCOMPARE(f.log, QStringList({"click:Pic"}));
+    // PicUp and PicDown never change what is shown; Pic does.
+    f.button->setPicUp(solid(qRgb(1, 1, 1)));
     QCOMPARE(f.shown(), QString("Pic"));
-    QCOMPARE(f.log, QStringList({"click(Pic)"}));
-
-    // Setting PicUp or PicDown never changes what is shown; setting Pic does.
-    f.button->setPicUp(solid(25, 31, qRgb(1, 1, 1)));
-    QCOMPARE(f.shown(), QString("Pic"));
-    f.button->setPic(solid(25, 31, kUp));
-    QCOMPARE(f.onScreen(), kUp);
+    f.button->setPic(solid(kUp));
+    QCOMPARE(f.shown(), QString("PicUp"));
 }
 
 void ImgBtnTest::pictureIsClippedAndKeyedOut() {
-    // A 40 x 20 picture in a 25 x 31 control: its left 25 columns, the header below it.
+    // A 40 x 20 picture in a 25 x 31 control: its left 25 columns, the parent below and beside.
     Fixture f;
     QImage wide(40, 20, QImage::Format_RGB32);
     for (int x = 0; x < 40; ++x)
@@ -173,46 +147,42 @@ void ImgBtnTest::pictureIsClippedAndKeyedOut() {
 
     const QImage s = f.parent.grab(QRect(10, 10, 40, 31)).toImage();
     for (int x = 0; x < 25; ++x) {
-        if (x != 0 && x != 7) QCOMPARE(s.pixel(x, 3), qRgb(x * 6, 100, 50));
+        if (x != 7) QCOMPARE(s.pixel(x, 3), qRgb(x * 6, 100, 50));
         QCOMPARE(s.pixel(x, 20), kBackground);
-        QCOMPARE(s.pixel(x, 30), kBackground);
     }
     QCOMPARE(s.pixel(7, 3), kBackground);
     QCOMPARE(s.pixel(0, 19), kBackground);
     QCOMPARE(s.pixel(25, 3), kBackground);
-    QCOMPARE(s.pixel(39, 3), kBackground);
 }
 
 void ImgBtnTest::spriteCutting() {
-    // Three 24 x 20 rows on a magenta sheet; the sheet is one row short of the third picture.
+    // Three 24 x 20 rows on a magenta sheet that is one row short of the third picture.
     QImage sheet(100, 59, QImage::Format_RGB32);
     sheet.fill(qRgb(255, 0, 255));
     for (int row = 0; row < 3; ++row) sheet.setPixel(70, row * 20 + 2, qRgb(row * 100, 50, 0));
     TImgBtn button;
     cutSprites(button, Bitmap(sheet), 24, 20, 68, 0);
-
     for (const Bitmap* b : {&button.Pic(), &button.PicUp(), &button.PicDown(), &button.Picture()}) {
-        QCOMPARE(b->width(), 24);
-        QCOMPARE(b->height(), 20);
+        QCOMPARE(QSize(b->width(), b->height()), QSize(24, 20));
         QVERIFY(b->transparent());
     }
-    QCOMPARE(button.Pic().pixel(2, 2), qRgb(0, 50, 0));
     QCOMPARE(button.Picture().pixel(2, 2), qRgb(0, 50, 0));
     QCOMPARE(button.PicUp().pixel(2, 2), qRgb(100, 50, 0));
     QCOMPARE(button.PicDown().pixel(2, 2), qRgb(200, 50, 0));
-    QCOMPARE(button.Pic().transparentColor(), qRgb(255, 0, 255));
 
-    // The row past the sheet's end repeats the sheet's last row, so the transparent colour is
-    // still the sheet's background and that row is not drawn.
-    QCOMPARE(button.PicDown().pixel(0, 19), qRgb(255, 0, 255));
+    // The missing row repeats the sheet's last one, so the transparent colour is still the
+    // sheet's background and nothing but the drawing shows.
     QCOMPARE(button.PicDown().transparentColor(), qRgb(255, 0, 255));
     QImage target(24, 20, QImage::Format_RGB32);
     target.fill(kBackground);
     QPainter p(&target);
     button.PicDown().draw(p, 0, 0);
-    QCOMPARE(target.pixel(5, 19), kBackground);
-    QCOMPARE(target.pixel(5, 5), kBackground);  // magenta, the transparent colour
-    QCOMPARE(target.pixel(2, 2), qRgb(200, 50, 0));
+    p.end();
+    QRect drawn;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 24; ++x)
+            if (target.pixel(x, y) != kBackground) drawn |= QRect(x, y, 1, 1);
+    QCOMPARE(drawn, QRect(2, 2, 1, 1));
 }
 
 QTEST_MAIN(ImgBtnTest)
