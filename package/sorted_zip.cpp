@@ -4,44 +4,65 @@
 
 namespace qb {
 
-int compareNamesIgnoringAsciiCase(std::string_view a, std::string_view b) {
+namespace {
+
+unsigned foldAscii(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') ? u - 'a' + 'A' : u;
+}
+
+// A stored name is folder part + file name; comparing the two parts in place spares
+// building the joined string on every comparison.
+class StoredName {
+  public:
+    explicit StoredName(const TZipHeaderInfo& record)
+        : m_folder(record.folderPart), m_file(record.fileName) {}
+    explicit StoredName(std::string_view whole) : m_file(whole) {}
+
+    std::size_t size() const { return m_folder.size() + m_file.size(); }
+    char operator[](std::size_t i) const {
+        return i < m_folder.size() ? m_folder[i] : m_file[i - m_folder.size()];
+    }
+
+  private:
+    std::string_view m_folder;
+    std::string_view m_file;
+};
+
+int compareIgnoringAsciiCase(const StoredName& a, const StoredName& b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
-        auto fold = [](char c) {
-            auto u = static_cast<unsigned char>(c);
-            return (u >= 'a' && u <= 'z') ? u - 'a' + 'A' : u;
-        };
-        const int diff = static_cast<int>(fold(a[i])) - static_cast<int>(fold(b[i]));
+        const int diff = static_cast<int>(foldAscii(a[i])) - static_cast<int>(foldAscii(b[i]));
         if (diff != 0) return diff;
     }
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-bool TSortedZip::less(const TZipHeaderInfo& a, const TZipHeaderInfo& b) const {
-    if (m_order == Order::Name) {
-        return compareNamesIgnoringAsciiCase(a.storedName(), b.storedName()) < 0;
-    }
-    if (a.diskNumberStart != b.diskNumberStart) return a.diskNumberStart < b.diskNumberStart;
-    return a.localHeaderOffset < b.localHeaderOffset;
+}  // namespace
+
+int compareNamesIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return compareIgnoringAsciiCase(StoredName(a), StoredName(b));
 }
 
-void TSortedZip::insert(const TZipHeaderInfo* record) {
-    auto at = std::upper_bound(
-        m_records.begin(), m_records.end(), record,
-        [this](const TZipHeaderInfo* a, const TZipHeaderInfo* b) { return less(*a, *b); });
-    m_records.insert(at, record);
+bool TSortedZip::Less::operator()(const TZipHeaderInfo* a, const TZipHeaderInfo* b) const {
+    if (order == Order::Name) {
+        return compareIgnoringAsciiCase(StoredName(*a), StoredName(*b)) < 0;
+    }
+    if (a->diskNumberStart != b->diskNumberStart) return a->diskNumberStart < b->diskNumberStart;
+    return a->localHeaderOffset < b->localHeaderOffset;
+}
+
+bool TSortedZip::Less::operator()(const TZipHeaderInfo* a, std::string_view name) const {
+    return compareIgnoringAsciiCase(StoredName(*a), StoredName(name)) < 0;
+}
+
+bool TSortedZip::Less::operator()(std::string_view name, const TZipHeaderInfo* b) const {
+    return compareIgnoringAsciiCase(StoredName(name), StoredName(*b)) < 0;
 }
 
 const TZipHeaderInfo* TSortedZip::findName(std::string_view name) const {
-    auto at =
-        std::lower_bound(m_records.begin(), m_records.end(), name,
-                         [](const TZipHeaderInfo* record, std::string_view key) {
-                             return compareNamesIgnoringAsciiCase(record->storedName(), key) < 0;
-                         });
-    if (at != m_records.end() && compareNamesIgnoringAsciiCase((*at)->storedName(), name) == 0) {
-        return *at;
-    }
-    return nullptr;
+    auto at = m_records.find(name);
+    return at == m_records.end() ? nullptr : *at;
 }
 
 }  // namespace qb

@@ -2,12 +2,15 @@
 // A list of member records kept sorted as they are inserted.
 
 #include <cstddef>
+#include <set>
 #include <string_view>
-#include <vector>
 
 #include "package/zip_records.h"
 
 namespace qb {
+
+// Byte-wise comparison with a to z folded to upper case: <0, 0 or >0.
+int compareNamesIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 class TSortedZip {
   public:
@@ -19,10 +22,11 @@ class TSortedZip {
         Position,
     };
 
-    explicit TSortedZip(Order order) : m_order(order) {}
+    explicit TSortedZip(Order order) : m_records(Less{order}) {}
 
-    // Inserts by bisection; the list does not own the record.
-    void insert(const TZipHeaderInfo* record);
+    // Inserts in order (logarithmic time, so tens of thousands of members stay cheap); the
+    // list does not own the record. Records that compare equal keep their insertion order.
+    void insert(const TZipHeaderInfo* record) { m_records.insert(record); }
     // The record whose stored name equals name, ASCII case ignored (Name order only).
     const TZipHeaderInfo* findName(std::string_view name) const;
 
@@ -31,13 +35,15 @@ class TSortedZip {
     auto end() const { return m_records.end(); }
 
   private:
-    bool less(const TZipHeaderInfo& a, const TZipHeaderInfo& b) const;
+    struct Less {
+        using is_transparent = void;
+        Order order;
+        bool operator()(const TZipHeaderInfo* a, const TZipHeaderInfo* b) const;
+        bool operator()(const TZipHeaderInfo* a, std::string_view name) const;
+        bool operator()(std::string_view name, const TZipHeaderInfo* b) const;
+    };
 
-    Order m_order;
-    std::vector<const TZipHeaderInfo*> m_records;
+    std::multiset<const TZipHeaderInfo*, Less> m_records;
 };
-
-// Byte-wise comparison with a to z folded to upper case: <0, 0 or >0.
-int compareNamesIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 }  // namespace qb
