@@ -18,24 +18,24 @@ void appendBytes(png_structp png, png_bytep data, png_size_t length) {
 
 }  // namespace
 
-QByteArray writePng(const PngSpec& spec) {
-    const int samples = spec.colorType == 2   ? 3
-                        : spec.colorType == 4 ? 2
-                        : spec.colorType == 6 ? 4
-                                              : 1;
-    std::vector<std::vector<png_byte>> rows(spec.height);
-    for (int y = 0; y < spec.height; ++y) {
+QByteArray writePng(const PngRecipe& recipe) {
+    const int samples = recipe.colorType == 2   ? 3
+                        : recipe.colorType == 4 ? 2
+                        : recipe.colorType == 6 ? 4
+                                                : 1;
+    std::vector<std::vector<png_byte>> rows(recipe.height);
+    for (int y = 0; y < recipe.height; ++y) {
         auto& row = rows[y];
-        row.assign((std::size_t(spec.width) * samples * spec.bitDepth + 7) / 8, 0);
+        row.assign((std::size_t(recipe.width) * samples * recipe.bitDepth + 7) / 8, 0);
         std::size_t bit = 0;
-        for (int x = 0; x < spec.width; ++x) {
-            for (int s = 0; s < samples; ++s, bit += spec.bitDepth) {
-                const unsigned v = spec.pixels.at(std::size_t(y) * spec.width + x).at(s);
-                if (spec.bitDepth == 16) {
+        for (int x = 0; x < recipe.width; ++x) {
+            for (int s = 0; s < samples; ++s, bit += recipe.bitDepth) {
+                const unsigned v = recipe.pixels.at(std::size_t(y) * recipe.width + x).at(s);
+                if (recipe.bitDepth == 16) {
                     row[bit / 8] = png_byte(v >> 8);
                     row[bit / 8 + 1] = png_byte(v);
                 } else {
-                    row[bit / 8] |= png_byte(v << (8 - spec.bitDepth - bit % 8));
+                    row[bit / 8] |= png_byte(v << (8 - recipe.bitDepth - bit % 8));
                 }
             }
         }
@@ -43,28 +43,29 @@ QByteArray writePng(const PngSpec& spec) {
     std::vector<png_bytep> pointers;
     for (auto& r : rows) pointers.push_back(r.data());
     std::vector<png_color> palette;
-    for (QRgb c : spec.palette)
+    for (QRgb c : recipe.palette)
         palette.push_back({png_byte(qRed(c)), png_byte(qGreen(c)), png_byte(qBlue(c))});
     png_color_16 key{};
-    if (spec.colorKey.size() == 1) key.gray = spec.colorKey[0];
-    if (spec.colorKey.size() == 3) {
-        key.red = spec.colorKey[0];
-        key.green = spec.colorKey[1];
-        key.blue = spec.colorKey[2];
+    if (recipe.colorKey.size() == 1) key.gray = recipe.colorKey[0];
+    if (recipe.colorKey.size() == 3) {
+        key.red = recipe.colorKey[0];
+        key.green = recipe.colorKey[1];
+        key.blue = recipe.colorKey[2];
     }
 
-    // The specs are the tests' own and valid, so libpng's default error handling (abort) is
+    // The recipes are the tests' own and valid, so libpng's default error handling (abort) is
     // acceptable here.
     QByteArray out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, appendBytes, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
+    png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bitDepth, recipe.colorType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
-    if (!spec.transparency.empty()) {
-        png_set_tRNS(png, info, spec.transparency.data(), int(spec.transparency.size()), nullptr);
-    } else if (!spec.colorKey.empty()) {
+    if (!recipe.transparency.empty()) {
+        png_set_tRNS(png, info, recipe.transparency.data(), int(recipe.transparency.size()),
+                     nullptr);
+    } else if (!recipe.colorKey.empty()) {
         png_set_tRNS(png, info, nullptr, 0, &key);
     }
     png_write_info(png, info);
@@ -76,15 +77,15 @@ QByteArray writePng(const PngSpec& spec) {
 
 QByteArray rgbaPng(const QImage& source) {
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
-    PngSpec spec{image.width(), image.height()};
-    for (int y = 0; y < spec.height; ++y) {
-        for (int x = 0; x < spec.width; ++x) {
+    PngRecipe recipe{image.width(), image.height()};
+    for (int y = 0; y < recipe.height; ++y) {
+        for (int x = 0; x < recipe.width; ++x) {
             const QRgb c = image.pixel(x, y);
-            spec.pixels.push_back({std::uint16_t(qRed(c)), std::uint16_t(qGreen(c)),
-                                   std::uint16_t(qBlue(c)), std::uint16_t(qAlpha(c))});
+            recipe.pixels.push_back({std::uint16_t(qRed(c)), std::uint16_t(qGreen(c)),
+                                     std::uint16_t(qBlue(c)), std::uint16_t(qAlpha(c))});
         }
     }
-    return writePng(spec);
+    return writePng(recipe);
 }
 
 QByteArray solidPng(int width, int height, QRgb color) {

@@ -12,7 +12,7 @@
 
 namespace qb::test {
 
-struct PngSpec {
+struct PngRecipe {
     int width = 1;
     int height = 1;
     int colorType = 6;  // the format's numbers: 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
@@ -24,7 +24,7 @@ struct PngSpec {
     std::vector<std::uint16_t> colorKey = {};     // tRNS of grey (1 value) or RGB (3 values)
 };
 
-QByteArray writePng(const PngSpec& spec);
+QByteArray writePng(const PngRecipe& recipe);
 // An 8-bit RGBA PNG of the image's pixels (not premultiplied).
 QByteArray rgbaPng(const QImage& image);
 QByteArray solidPng(int width, int height, QRgb color);

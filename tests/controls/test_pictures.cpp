@@ -10,7 +10,7 @@
 #include "picture_fixtures.h"
 
 using namespace qb;
-using qb::test::PngSpec;
+using qb::test::PngRecipe;
 
 namespace {
 
@@ -20,11 +20,11 @@ bool near(QRgb a, QRgb b, int tolerance = 12) {
            std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
-PngImage decode(const PngSpec& spec) {
-    return PngImage::fromMemory(test::writePng(spec));
+PngImage decode(const PngRecipe& recipe) {
+    return PngImage::fromMemory(test::writePng(recipe));
 }
 
-const PngSpec kPalette{
+const PngRecipe kPalette{
     4, 1, 3, 2, {{0}, {1}, {2}, {1}}, {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}};
 
 template <typename Error, typename F>
@@ -65,7 +65,7 @@ void PictureTest::decodesColourTypes() {
     QCOMPARE(grey.alphaAt(1, 0), 255);
 
     // A transparent colour key becomes an alpha channel.
-    PngSpec keyed{2, 1, 2, 8, {{1, 2, 3}, {4, 5, 6}}};
+    PngRecipe keyed{2, 1, 2, 8, {{1, 2, 3}, {4, 5, 6}}};
     keyed.colorKey = {4, 5, 6};
     const PngImage k = decode(keyed);
     QCOMPARE(k.colorType(), PngColorType::RgbAlpha);
@@ -78,7 +78,7 @@ void PictureTest::decodesColourTypes() {
     QCOMPARE(deep.pixel(0, 0), qRgba(255, 255, 255, 128));
 
     // A palette keeps its depth and table; entries past the table are opaque.
-    PngSpec indexed = kPalette;
+    PngRecipe indexed = kPalette;
     indexed.transparency = {0, 128};
     const PngImage p = decode(indexed);
     QCOMPARE(p.colorType(), PngColorType::Palette);
@@ -104,7 +104,7 @@ void PictureTest::addAlphaAndCopies() {
     plain.addAlpha();
     QCOMPARE(plain.transparency(), std::vector<std::uint8_t>(256, 255));
     // A palette that has a table keeps it, so its clear pixels stay clear.
-    PngSpec withTable = kPalette;
+    PngRecipe withTable = kPalette;
     withTable.transparency = {0};
     PngImage table = decode(withTable);
     table.addAlpha();

@@ -333,7 +333,7 @@ void PngButtonTest::disabledButtonIsFaded() {
     QCOMPARE(f.log, QStringList({"enter"}));
 
     // A palette picture is drawn opaque when disabled; one with a transparency table keeps it.
-    test::PngSpec indexed{2, 1, 3, 8, {{0}, {1}}, {kBlue, kGreen}};
+    test::PngRecipe indexed{2, 1, 3, 8, {{0}, {1}}, {kBlue, kGreen}};
     Fixture g(QRect(20, 20, 10, 10), pbsNoFrame);
     g.button->setImageNormal(PngImage::fromMemory(test::writePng(indexed)));
     g.button->setEnabled(false);
