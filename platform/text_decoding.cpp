@@ -102,6 +102,29 @@ void decodeUtf16(std::string_view s, bool bigEndian, const TextSink& sink) {
     if (!out.empty()) sink(out);
 }
 
+// UTF-8 text with a few stray bytes (a file cut in the middle of a character, one pasted
+// legacy character) is still UTF-8: reading all of it in a detected 8-bit charset would garble
+// every other character. Legacy text, on the other hand, seldom forms UTF-8 sequences by chance.
+bool isMostlyUtf8(std::string_view s) {
+    std::size_t valid = 0;
+    std::size_t invalid = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len = utf8SequenceLength(s, i);
+        if (len == 0) {
+            ++invalid;
+            ++i;
+        } else {
+            ++valid;
+            i += len;
+        }
+    }
+    return valid > 0 && invalid * 20 <= valid;
+}
+
 std::string upperAscii(std::string s) {
     for (char& c : s) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -173,6 +196,7 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset) {
         cs = "UTF-8";
     }
     if (isValidUtf8(text)) return {text, "UTF-8", true};
+    if (isMostlyUtf8(text)) return {text, "UTF-8"};
     std::string detected = detectCharset(text);
     if (detected.empty() || isUtf8CharsetName(detected)) return {text, "UTF-8"};
     return {text, detected};

@@ -127,11 +127,19 @@ class BookMetadataTest : public ::testing::Test {
 
     std::string opf() {
         writePackageDocument(m_book);
-        return test::readBytes(m_dir.file("fb.opf"));
+        return parsedText(m_dir.file("fb.opf"), "package");
     }
     std::string ncx() {
         writeNavigationControlFile(m_book);
-        return test::readBytes(m_dir.file("fb.ncx"));
+        return parsedText(m_dir.file("fb.ncx"), "ncx");
+    }
+    // The file's text, once a reader has accepted it.
+    static std::string parsedText(const std::string& path, const char* root) {
+        pugi::xml_document doc;
+        pugi::xml_parse_result result = doc.load_file(path.c_str());
+        EXPECT_TRUE(result) << result.description();
+        EXPECT_STREQ(doc.document_element().name(), root);
+        return test::readBytes(path);
     }
 
     test::EnvGuard m_env;

@@ -165,6 +165,14 @@ TEST_F(PageWriterTest, PageThatCannotBeCreated) {
     }
 }
 
+TEST_F(PageWriterTest, UnknownCharsetCreatesNoPage) {
+    std::string in = m_dir.file("source.txt");
+    test::writeBytes(in, "x");
+    std::string out = m_dir.file("page1.html");
+    EXPECT_THROW(writePage(in, out, "page1", "NO-SUCH-CHARSET"), Error);
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
     std::string in = m_dir.file("source.txt");
     test::writeBytes(in, "x");

@@ -1,10 +1,12 @@
 #include "platform/text_file.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
 
 #include "platform/errors.h"
 #include "platform/iconv_converter.h"
 #include "platform/line_splitter.h"
+#include "platform/locale.h"
 #include "platform/text_decoding.h"
 #include "tests/platform/test_helpers.h"
 
@@ -109,6 +111,20 @@ TEST_F(TextFileTest, WhatStillFailsBecomesReplacementCharacters) {
     EXPECT_EQ(gb.convert("a\x81\x30z"),
               "a\xEF\xBF\xBD"
               "0z");
+}
+
+TEST_F(TextFileTest, Utf8WithAStrayByteStaysUtf8) {
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "d\xC3\xA9j\xC3\xA0 vu ";
+    EXPECT_EQ(linesOf(text + "\xE9!"), (Lines{text + "\xEF\xBF\xBD!"}));
+}
+
+TEST_F(TextFileTest, ProcessLocaleSetBySetlocale) {
+    ASSERT_NE(setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    m_env.locale("ru_RU.KOI8-R");  // the process's own choice wins over the environment
+    EXPECT_EQ(localeCharset(), "UTF-8");
+    setlocale(LC_ALL, "C");
+    EXPECT_EQ(localeCharset(), "KOI8-R");
 }
 
 TEST_F(TextFileTest, LocaleCharsetReadsTextWithoutMark) {
