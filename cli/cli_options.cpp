@@ -1,18 +1,11 @@
 #include "cli/cli_options.h"
 
-#include <iconv.h>
-
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-namespace qb {
+#include "platform/iconv_converter.h"
 
-bool isKnownCharset(const std::string& charset) {
-    iconv_t cd = iconv_open("UTF-8", charset.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv_close(cd);
-    return true;
-}
+namespace qb {
 
 std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus) {
     CliOptions options;
@@ -56,7 +49,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     }
     // A misspelt charset would otherwise surface only after the first page was read, as an
     // error about that file rather than about the option.
-    if (!charset.empty() && !isKnownCharset(charset)) {
+    if (!charset.empty() && !IconvConverter::knows(charset)) {
         std::cerr << "quirebind-cli: --encoding: unknown charset \"" << charset << "\"\n";
         exitStatus = kExitUsage;
         return std::nullopt;

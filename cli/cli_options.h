@@ -24,7 +24,4 @@ inline constexpr int kExitUsage = 2;
 // nothing, with the status to exit with in exitStatus.
 std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus);
 
-// True when iconv can decode text in this charset.
-bool isKnownCharset(const std::string& charset);
-
 }  // namespace qb
