@@ -148,6 +148,9 @@ class SourceListTest : public QObject {
         click(*form, 8);
         QCOMPARE(form->LabeledEdit3()->text(), QStringLiteral("/pictures/cover one.jpg"));
         QCOMPARE(place.ui->boxCount(), 0);
+
+        click(*form, 5);
+        QCOMPARE(place.ui->openedUrls, QList<QUrl>({QUrl(QString::fromLatin1(qb::kHomePage))}));
     }
 };
 

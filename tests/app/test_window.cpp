@@ -120,6 +120,10 @@ class WindowTest : public QObject {
         const QPoint inButton(627 + 24, 8 + 19);
         QCOMPARE(QColor(shot.pixel(inButton)),
                  QColor(header.pixel(inButton - QPoint(697 - 180, 0))));
+        // The close button closes without a question.
+        QTest::mouseClick(form->ImgBtnClose(), Qt::LeftButton, {}, QPoint(12, 10));
+        QVERIFY(!form->isVisible());
+        QCOMPARE(place.ui->boxCount(), 0);
     }
 
     void settingsRememberTheOutputFolder() {
