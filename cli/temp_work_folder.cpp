@@ -27,8 +27,14 @@ TempWorkFolder::TempWorkFolder(const std::string& templateFolder) {
     }
     m_path = name.data();
 
+    // Beside the program the window keeps its own book in OEBPS/ while it runs; the run
+    // rebuilds that folder anyway, so only the template proper is copied.
     std::error_code ec;
-    fs::copy(templateFolder, m_path, fs::copy_options::recursive, ec);
+    for (fs::directory_iterator it(templateFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().filename() == "OEBPS") continue;
+        fs::copy(it->path(), fs::path(m_path) / it->path().filename(), fs::copy_options::recursive,
+                 ec);
+    }
     if (ec) {
         remove();
         throw std::runtime_error("Cannot copy the book template \"" + templateFolder + "\". " +
