@@ -17,6 +17,7 @@
 #include "app/skin_image.h"
 #include "app/source_list_view.h"
 #include "app/window_ui.h"
+#include "book/book_constants.h"
 #include "book/conversion_run.h"
 #include "controls/ImgBtn.h"
 #include "controls/pngextra.h"
@@ -24,8 +25,8 @@
 
 namespace qb {
 
-// The product's home page, which "Home" opens.
-inline constexpr const char* kHomePage = "https://quirebind.org/";
+// The product's home page, which "Home" opens; every book names it as its source too.
+inline constexpr const char* kHomePage = kBookSourceAddress;
 
 class TForm1 : public QWidget {
     Q_OBJECT
