@@ -16,13 +16,16 @@ bool matchesPattern(std::string_view pattern, std::string_view name) {
     // Iterative match with backtracking to the last "*": linear in practice, no recursion.
     std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() &&
-            (pattern[p] == '?' || upperAscii(pattern[p]) == upperAscii(name[n]))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        // A "*" in the pattern is always the wildcard, even facing a "*" in the name: taken as
+        // a literal it would leave nothing to fall back on, and a file named "*x" would be
+        // left out of the archive.
+        if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || upperAscii(pattern[p]) == upperAscii(name[n]))) {
+            ++p;
+            ++n;
         } else if (starP != std::string_view::npos) {
             p = starP + 1;
             n = ++starN;

@@ -1,0 +1,139 @@
+#pragma once
+// Real ways for the system to refuse: a small file system that fills, a read-only bind mount,
+// an immutable file. Each is undone when its object goes. All of them need privileges a test
+// run may lack, so each says whether it took effect and the tests skip when it did not.
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "book/conversion_run.h"
+
+namespace qb::test {
+
+// A tmpfs of the given size mounted on a folder (created when missing).
+class SmallFileSystem {
+  public:
+    SmallFileSystem(const std::string& folder, const std::string& size) : m_folder(folder) {
+        std::filesystem::create_directories(folder);
+        const std::string options = "size=" + size + ",mode=0755";
+        m_mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    ~SmallFileSystem() {
+        if (m_mounted) ::umount2(m_folder.c_str(), MNT_DETACH);
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+
+    bool mounted() const { return m_mounted; }
+
+  private:
+    std::string m_folder;
+    bool m_mounted = false;
+};
+
+// The path (folder or file) bound onto itself and made read-only for every process, root too.
+class ReadOnlyBind {
+  public:
+    explicit ReadOnlyBind(const std::string& path) : m_path(path) {
+        if (::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0) return;
+        m_bound = true;
+        m_readOnly =
+            ::mount(nullptr, path.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+    ~ReadOnlyBind() {
+        if (m_bound) ::umount2(m_path.c_str(), MNT_DETACH);
+    }
+    ReadOnlyBind(const ReadOnlyBind&) = delete;
+    ReadOnlyBind& operator=(const ReadOnlyBind&) = delete;
+
+    bool readOnly() const { return m_readOnly; }
+
+  private:
+    std::string m_path;
+    bool m_bound = false;
+    bool m_readOnly = false;
+};
+
+// The immutable flag of a file or folder: nobody may change, rename or remove it, root
+// included, until the flag is taken off again.
+class Immutable {
+  public:
+    explicit Immutable(const std::string& path) : m_path(path) { m_set = change(true); }
+    ~Immutable() {
+        if (m_set) change(false);
+    }
+    Immutable(const Immutable&) = delete;
+    Immutable& operator=(const Immutable&) = delete;
+
+    bool set() const { return m_set; }
+
+  private:
+    bool change(bool on) const {
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return done;
+    }
+
+    std::string m_path;
+    bool m_set = false;
+};
+
+// Records what a conversion run shows, and lets a test act between its steps.
+class RecordingUi : public RunUi {
+  public:
+    std::vector<std::string> errors;
+    std::vector<std::string> notes;
+    std::vector<std::string> successes;
+    std::function<void(int)> onPageWritten;
+    std::function<void()> onProcessEvents;
+
+    void showNote(const std::string& text) override { notes.push_back(text); }
+    bool askOverwrite(const std::string&) override { return true; }
+    void showError(const std::string& text) override { errors.push_back(text); }
+    void showSuccess(const std::string& text) override { successes.push_back(text); }
+    void openFolder(const std::string&) override {}
+    void processEvents() override {
+        if (onProcessEvents) onProcessEvents();
+    }
+    void pageWritten(int k, int) override {
+        if (onPageWritten) onPageWritten(k);
+    }
+};
+
+// A work folder with the book template, and what a run needs around it.
+class RunFixture {
+  public:
+    explicit RunFixture(const std::string& base);
+
+    std::string work() const { return m_base + "/work"; }
+    std::string output() const { return m_base + "/out"; }
+    std::string archive() const { return output() + "/Book.epub"; }
+    // A text file below the base folder; returns its path.
+    std::string text(const std::string& name, const std::string& bytes) const;
+    BookProject project(const std::vector<std::string>& sources) const;
+
+  private:
+    std::string m_base;
+};
+
+// The names in a folder, hidden ones included, sorted.
+std::vector<std::string> folderNames(const std::string& folder);
+// Text of the given size that deflate cannot shrink much: random printable characters.
+std::string randomText(std::size_t size, unsigned seed);
+
+}  // namespace qb::test

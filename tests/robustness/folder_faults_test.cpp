@@ -1,0 +1,160 @@
+// The folders around a run misbehaving: a content folder that cannot be removed, a settings
+// file that cannot be written, a link loop below the work folder, and file names made of
+// every byte a file system allows.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "package/dir_search.h"
+#include "package/packager.h"
+#include "package/search_data.h"
+#include "package/zip_records.h"
+#include "platform/errors.h"
+#include "platform/ini_file.h"
+#include "tests/package/temp_folder.h"
+#include "tests/package/zip_reader.h"
+#include "tests/robustness/fault_fixture.h"
+
+namespace qb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::folderNames;
+using test::readWholeFile;
+using test::readZip;
+using test::writeWholeFile;
+
+class FolderFaultTest : public ::testing::Test {
+  protected:
+    test::TempFolder m_tmp;
+    test::RunFixture m_run{m_tmp.path()};
+};
+
+class SettingsFaultTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(folder());
+        writeWholeFile(path(), kSettings);
+    }
+    std::string folder() const { return m_tmp / "program"; }
+    std::string path() const { return folder() + "/config.ini"; }
+
+    // The write must fail with the settings message and change nothing on disk.
+    void expectRefused() const {
+        IniFile ini(path());
+        try {
+            ini.writeString("Options", "SavePath", "/new/place");
+            ADD_FAILURE() << "the write went through";
+        } catch (const Error& error) {
+            EXPECT_EQ(std::string(error.what()), "Unable to write to " + path());
+        }
+        EXPECT_EQ(readWholeFile(path()), kSettings);
+        EXPECT_EQ(folderNames(folder()), std::vector<std::string>{"config.ini"});
+        EXPECT_EQ(ini.readString("Options", "SavePath"), "/old/place");
+    }
+
+    static constexpr const char* kSettings = "; mine\r\n[Options]\r\nSavePath=/old/place\r\n";
+    test::TempFolder m_tmp;
+};
+
+TEST_F(SettingsFaultTest, ImmutableSettingsFile) {
+    test::Immutable locked(path());
+    if (!locked.set()) GTEST_SKIP() << "cannot make a file immutable here";
+    expectRefused();
+}
+
+TEST_F(SettingsFaultTest, SettingsFileOnAReadOnlyMount) {
+    test::ReadOnlyBind readOnly(path());
+    if (!readOnly.readOnly()) GTEST_SKIP() << "cannot make a read-only bind mount here";
+    expectRefused();
+}
+
+TEST_F(SettingsFaultTest, SettingsFolderOnAReadOnlyMount) {
+    test::ReadOnlyBind readOnly(folder());
+    if (!readOnly.readOnly()) GTEST_SKIP() << "cannot make a read-only bind mount here";
+    expectRefused();
+}
+
+// Links that lead back up, round in a circle, or to themselves: the walk must end, pack each
+// real file once under its own path and leave links that lead nowhere out.
+TEST_F(FolderFaultTest, LinkLoopsBelowTheWorkFolderDoNotStopTheRun) {
+    const std::string work = m_run.work();
+    fs::create_directories(work + "/META-INF/x");
+    fs::create_directories(work + "/META-INF/y");
+    fs::create_directory_symlink("..", work + "/META-INF/up");
+    fs::create_directory_symlink(work, work + "/META-INF/x/top");
+    fs::create_directory_symlink("../y", work + "/META-INF/x/toY");
+    fs::create_directory_symlink("../x", work + "/META-INF/y/toX");
+    fs::create_symlink("self", work + "/self");
+    fs::create_symlink("b", work + "/a");
+    fs::create_symlink("a", work + "/b");
+
+    ConversionRun run(m_run.work());
+    test::RecordingUi ui;
+    ASSERT_EQ(run.run(m_run.project({m_run.text("a.txt", "text\n")}), ui), RunResult::Built)
+        << (ui.errors.empty() ? "" : ui.errors[0]);
+    std::vector<std::string> names = readZip(readWholeFile(m_run.archive())).names();
+    EXPECT_EQ(names.front(), "mimetype");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"META-INF/container.xml", "OEBPS/fb.ncx", "OEBPS/fb.opf",
+                                        "OEBPS/page1.html", "OEBPS/stylesheet.css", "mimetype"}));
+}
+
+// Every byte but "/" and NUL can stand in a file name. Each one, alone in a name and all of
+// them together, must come through the walk and into the archive unchanged: names that are
+// not UTF-8 are stored as they are, without the UTF-8 flag.
+TEST(FileNameBytesTest, EveryByteAFileSystemAllowsSurvivesTheWalkAndTheArchive) {
+    test::TempFolder tmp;
+    const std::string root = tmp / "tree";
+    fs::create_directories(root + "/one");
+    fs::create_directories(root + "/sub");
+    std::map<std::string, std::string> files;  // stored name -> content
+    std::string all;
+    for (int b = 1; b < 256; ++b) {
+        if (b == '/') continue;
+        const char c = static_cast<char>(b);
+        all += c;
+        // Alone (a wildcard character as a whole name, say) and after another character.
+        if (c != '.') files["one/" + std::string(1, c)] = "1:" + std::to_string(b);
+        files["sub/n" + std::string(1, c)] = "2:" + std::to_string(b);
+    }
+    ASSERT_EQ(all.size(), 254u);
+    files[all] = "all of them";
+    const std::string utf8Name = "sub/caf\xC3\xA9 \xE2\x82\xAC";
+    files[utf8Name] = "UTF-8";
+    for (const auto& [name, content] : files) writeWholeFile(root + "/" + name, content);
+
+    std::vector<std::string> walked;
+    TDirSearch search(root, 0x3F & ~kAttrHidden & ~kAttrSysFile, true, "*");
+    for (std::string path = search.nextPath(); !path.empty(); path = search.nextPath()) {
+        if (path.back() != '/') walked.push_back(path.substr(root.size() + 1));
+    }
+    std::sort(walked.begin(), walked.end());
+    std::vector<std::string> expected;
+    for (const auto& entry : files) expected.push_back(entry.first);
+    EXPECT_EQ(walked, expected);
+
+    const std::string archive = tmp / "names.zip";
+    const PackResult packed = packageFolder(archive, root);
+    ASSERT_TRUE(packed.built) << packed.cause;
+    EXPECT_TRUE(test::unzipAccepts(archive));
+    const test::ZipContents zip = readZip(readWholeFile(archive));
+    // Names that differ in ASCII case only would overwrite each other when unpacked on a
+    // case-blind file system: the archive keeps the first of each such pair.
+    EXPECT_EQ(zip.members.size(), files.size() - 2 * 26);
+    for (const test::ZipMember& member : zip.members) {
+        const auto file = files.find(member.name);
+        ASSERT_NE(file, files.end()) << "stored name changed: " << member.name;
+        EXPECT_EQ(member.data, file->second) << member.name;
+        EXPECT_EQ((member.flags & kFlagUtf8Name) != 0, member.name == utf8Name) << member.name;
+    }
+}
+
+}  // namespace
+}  // namespace qb

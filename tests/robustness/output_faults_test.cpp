@@ -1,0 +1,139 @@
+// The output side failing while a book is built: a full disk, a folder that turns read-only.
+// Whatever happens, the book the user had stays as it was, no temporary file is left beside
+// it, and the run says what went wrong instead of reporting a success.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "package/zip_errors.h"
+#include "package/zip_writer.h"
+#include "tests/package/temp_folder.h"
+#include "tests/package/zip_reader.h"
+#include "tests/robustness/fault_fixture.h"
+
+namespace qb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::folderNames;
+using test::readWholeFile;
+using test::writeWholeFile;
+
+const std::string kOldBook = "the book the user already had";
+
+class OutputFaultTest : public ::testing::Test {
+  protected:
+    void SetUp() override { fs::create_directories(m_run.output()); }
+
+    test::TempFolder m_tmp;
+    test::RunFixture m_run{m_tmp.path()};
+};
+
+TEST_F(OutputFaultTest, DiskFillingUpWhileTheArchiveIsWrittenKeepsTheOldBook) {
+    test::SmallFileSystem disk(m_run.output(), "1m");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    writeWholeFile(m_run.archive(), kOldBook);
+    // Random text deflates to far more than the megabyte the output disk holds.
+    const std::string source = m_run.text("big.txt", test::randomText(2 << 20, 1));
+
+    ConversionRun run(m_run.work());
+    test::RecordingUi ui;
+    EXPECT_EQ(run.run(m_run.project({source}), ui), RunResult::Failed);
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0],
+              "Failed to build: " + m_run.archive() + "\nNot enough room to write archive.");
+    EXPECT_TRUE(ui.successes.empty());
+    EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(readWholeFile(m_run.archive()), kOldBook);
+}
+
+TEST_F(OutputFaultTest, DiskFillingUpWhileAPageIsWrittenEndsTheRunBeforePacking) {
+    // Work folder and output folder both on the small disk; the text comes from elsewhere.
+    test::SmallFileSystem disk(m_tmp / "small", "1m");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    const test::RunFixture small(m_tmp / "small");
+    fs::create_directories(small.output());
+    writeWholeFile(small.archive(), kOldBook);
+    const std::string source = m_run.text("big.txt", test::randomText(2 << 20, 2));
+
+    ConversionRun run(small.work());
+    test::RecordingUi ui;
+    BookProject project = m_run.project({source});
+    project.outputFolder = small.output();
+    EXPECT_EQ(run.run(project, ui), RunResult::Failed);
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error."});
+    EXPECT_TRUE(ui.successes.empty());
+    EXPECT_EQ(readWholeFile(small.archive()), kOldBook);
+    EXPECT_EQ(folderNames(small.output()), std::vector<std::string>{"Book.epub"});
+}
+
+TEST_F(OutputFaultTest, ReadOnlyOutputFolderFailsWithItsCauseAndKeepsTheOldBook) {
+    writeWholeFile(m_run.archive(), kOldBook);
+    test::ReadOnlyBind readOnly(m_run.output());
+    if (!readOnly.readOnly()) GTEST_SKIP() << "cannot make a read-only bind mount here";
+    const std::string source = m_run.text("a.txt", "one line\n");
+
+    ConversionRun run(m_run.work());
+    test::RecordingUi ui;
+    EXPECT_EQ(run.run(m_run.project({source}), ui), RunResult::Failed);
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0], "Failed to build: " + m_run.archive() + "\nCannot create file \"" +
+                                m_run.archive() + "\". Read-only file system.");
+    EXPECT_EQ(readWholeFile(m_run.archive()), kOldBook);
+    EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
+}
+
+// A folder that turns read-only cannot be set up part-way through a build with a mount (the
+// open archive keeps the mount busy), so the archive's writes are refused the way the system
+// refuses them then, at each stage of the build in turn: early in a member, late in the data,
+// in the central directory and in the end record.
+TEST_F(OutputFaultTest, OutputTurningReadOnlyAtAnyStageLeavesNoTemporaryFile) {
+    const std::string root = m_tmp / "tree";
+    fs::create_directories(root + "/OEBPS");
+    writeWholeFile(root + "/mimetype", "application/epub+zip");
+    writeWholeFile(root + "/OEBPS/a.html", test::randomText(300000, 3));
+    writeWholeFile(root + "/OEBPS/b.html", "short");
+    const std::string zipPath = m_run.output() + "/tree.epub";
+
+    auto build = [&](TLFNFileStream::WriteFunction write) {
+        TVCLZip zip;
+        zip.setRootDir(root);
+        zip.setRelativePaths(true);
+        zip.setZipName(zipPath);
+        zip.filesList().push_back(root + "/*.*");
+        zip.setStoreFirst("mimetype");
+        zip.setWriteFunction(std::move(write));
+        return zip.zip();
+    };
+    ASSERT_EQ(build({}), 3);
+    const std::string complete = readWholeFile(zipPath);
+    writeWholeFile(zipPath, kOldBook);
+
+    for (const std::size_t room : {std::size_t{0}, std::size_t{40}, std::size_t{100000},
+                                   complete.size() - 60, complete.size() - 10}) {
+        std::size_t left = room;
+        const auto refuse = [&](int fd, const void* data, std::size_t size) -> ssize_t {
+            if (left == 0) {
+                errno = EROFS;
+                return -1;
+            }
+            const std::size_t n = std::min(left, size);
+            left -= n;
+            return ::write(fd, data, n);
+        };
+        try {
+            build(refuse);
+            ADD_FAILURE() << "a build with " << room << " bytes of room succeeded";
+        } catch (const Error& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "Cannot write file \"" + zipPath + "\". Read-only file system");
+        }
+        EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"tree.epub"}) << room;
+        EXPECT_EQ(readWholeFile(zipPath), kOldBook) << room;
+    }
+}
+
+}  // namespace
+}  // namespace qb
