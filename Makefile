@@ -35,6 +35,14 @@ test-sanitize: deps
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Each fuzz target for FUZZ_SECONDS, with clang's libFuzzer and sanitizers in a build of its own.
+fuzz:
+	@bash scripts/install-deps.sh --fuzz
+	cmake -S . -B $(BUILD_FUZZ) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQB_FUZZ=ON -DQB_WITH_GUI=OFF -DQB_WITH_TESTS=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_targets
+	bash fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
 bench: build
 	bash bench/pack.sh $(BUILD)
 	bash bench/run.sh $(BUILD)
