@@ -12,9 +12,10 @@
 
 namespace qb {
 
-bool removeFolder(const std::string& folder) {
+bool removeFolder(const std::string& folder, std::string* cause) {
     std::error_code error;
     std::filesystem::remove_all(folder, error);
+    if (error && cause != nullptr) *cause = error.message();
     return !error;
 }
 

@@ -21,8 +21,9 @@ struct PackResult {
     std::string cause;  // why the archive was not built; empty on success
 };
 
-// Deletes the folder and everything below it, without asking. True when all of it is gone.
-bool removeFolder(const std::string& folder);
+// Deletes the folder and everything below it, without asking. True when all of it is gone;
+// otherwise cause, when given, receives the system's reason.
+bool removeFolder(const std::string& folder, std::string* cause = nullptr);
 
 // Packs every file below folder (not hidden, not a system entry) into the archive zipName,
 // mimetype first and stored. An existing archive is replaced only once the new one is complete.

@@ -35,6 +35,23 @@ class FolderFaultTest : public ::testing::Test {
     test::RunFixture m_run{m_tmp.path()};
 };
 
+// What resists removal is reported with its cause; once it gives way, the folder goes.
+TEST_F(FolderFaultTest, RemovalSaysWhyAFolderCannotGo) {
+    const std::string folder = m_tmp / "content";
+    fs::create_directories(folder + "/deep");
+    writeWholeFile(folder + "/deep/stuck.html", "stuck");
+    writeWholeFile(folder + "/loose.html", "loose");
+    {
+        test::Immutable stuck(folder + "/deep/stuck.html");
+        if (!stuck.set()) GTEST_SKIP() << "cannot make a file immutable here";
+        std::string cause;
+        EXPECT_FALSE(removeFolder(folder, &cause));
+        EXPECT_EQ(cause, "Operation not permitted");
+    }
+    EXPECT_TRUE(removeFolder(folder));
+    EXPECT_FALSE(fs::exists(folder));
+}
+
 class SettingsFaultTest : public ::testing::Test {
   protected:
     void SetUp() override {
