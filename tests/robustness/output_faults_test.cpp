@@ -85,6 +85,37 @@ TEST_F(OutputFaultTest, ReadOnlyOutputFolderFailsWithItsCauseAndKeepsTheOldBook)
     EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
 }
 
+// Paths the system refuses only when the archive is renamed into place or created: the run
+// must fail with the system's reason and leave nothing behind.
+TEST_F(OutputFaultTest, ArchivePathsTheSystemRefusesFailWithTheirCause) {
+    const std::string source = m_run.text("a.txt", "one line\n");
+    {
+        // Longer than a file name may be, though the hidden temporary name fits.
+        BookProject project = m_run.project({source});
+        project.title = std::string(300, 't');
+        ConversionRun run(m_run.work());
+        test::RecordingUi ui;
+        EXPECT_EQ(run.run(project, ui), RunResult::Failed);
+        ASSERT_EQ(ui.errors.size(), 1u);
+        EXPECT_NE(ui.errors[0].find("File name too long"), std::string::npos) << ui.errors[0];
+        EXPECT_TRUE(folderNames(m_run.output()).empty());
+    }
+    {
+        // A file stands where the output folder should be.
+        writeWholeFile(m_tmp / "plain-file", "not a folder");
+        BookProject project = m_run.project({source});
+        project.outputFolder = m_tmp / "plain-file";
+        ConversionRun run(m_run.work());
+        test::RecordingUi ui;
+        EXPECT_EQ(run.run(project, ui), RunResult::Failed);
+        EXPECT_EQ(ui.errors, std::vector<std::string>{"Failed to build: " + (m_tmp / "plain-file") +
+                                                      "/Book.epub\nCannot create file \"" +
+                                                      (m_tmp / "plain-file") +
+                                                      "/Book.epub\". Not a directory."});
+        EXPECT_EQ(readWholeFile(m_tmp / "plain-file"), "not a folder");
+    }
+}
+
 // A folder that turns read-only cannot be set up part-way through a build with a mount (the
 // open archive keeps the mount busy), so the archive's writes are refused the way the system
 // refuses them then, at each stage of the build in turn: early in a member, late in the data,
