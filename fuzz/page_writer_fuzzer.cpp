@@ -2,9 +2,10 @@
 // always be well-formed XML and hold one paragraph for every line, with nothing of a line lost
 // but what XML cannot hold.
 //
-// Input: one mode byte, then the file's bytes. The mode's low bits choose the charset (mostly
-// the automatic choice); its high bit repeats the bytes past 64 KiB, so that the decoders'
-// piece boundaries fall inside characters and lines.
+// Input: one mode byte, then the file's bytes. The mode's low four bits choose the charset
+// (mostly the automatic choice), the next three the locale (mostly UTF-8; else one whose
+// charset is a legacy one), and its high bit repeats the bytes past 64 KiB, so that the
+// decoders' piece boundaries fall inside characters and lines.
 
 #include <pugixml.hpp>
 
@@ -40,6 +41,13 @@ const char* const kCharsets[] = {
     "",
 };
 constexpr std::size_t kCharsetCount = sizeof kCharsets / sizeof kCharsets[0];
+static_assert(kCharsetCount == 16);
+// Locales that are not installed still name their charset, which text without a mark is read
+// in; the UTF-8 one comes first and most often.
+const char* const kLocales[] = {
+    "C.UTF-8", "C.UTF-8",      "C.UTF-8",    "C.UTF-8",
+    "C.UTF-8", "ru_RU.KOI8-R", "ja_JP.SJIS", "de_DE.ISO-8859-15@euro",
+};
 constexpr std::size_t kPieceLimit = 64 * 1024 + 4;
 
 bool startsWith(std::string_view s, std::string_view prefix) {
@@ -193,7 +201,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::uint8_t mode = data[0];
-    const std::string charset = kCharsets[mode % kCharsetCount];
+    const std::string charset = kCharsets[mode & 0x0F];
+    ::setenv("LC_ALL", kLocales[(mode >> 4) & 0x07], 1);
     std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     if ((mode & 0x80) != 0 && !bytes.empty()) {
         const std::string unit = bytes;
