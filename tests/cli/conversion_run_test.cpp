@@ -179,3 +179,55 @@ TEST_F(ConversionRunTest, SecondStartDuringARunIsIgnored) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(RunTextsTest, ErrorBoxAddsAFullStopOnlyAfterCharactersThatSortAfterIt) {
+    EXPECT_EQ(errorBoxText("Cannot open file \"a\". No such file or directory"),
+              "Cannot open file \"a\". No such file or directory.");
+    EXPECT_EQ(errorBoxText("Done."), "Done.");
+    EXPECT_EQ(errorBoxText("Stop!"), "Stop!");
+    EXPECT_EQ(errorBoxText("ends in a space "), "ends in a space ");
+    EXPECT_EQ(errorBoxText(""), "");
+}
+
+TEST(RunTextsTest, ArchiveNamesCannotLeaveTheOutputFolder) {
+    EXPECT_EQ(archiveFileName("Tom & Jerry <1/2>"), "Tom & Jerry _1_2_.epub");
+    EXPECT_EQ(archiveFileName("a\\b:c*d?e\"f|g\th"), "a_b_c_d_e_f_g_h.epub");
+    EXPECT_EQ(archiveFileName(".."), "_.epub");
+    EXPECT_EQ(archiveFileName("."), "_.epub");
+    EXPECT_EQ(archiveFileName("..."), "....epub");
+    EXPECT_EQ(archiveFileName("Été"), "Été.epub");
+}
+
+TEST_F(ConversionRunTest, CoverKeepsAPlainNameAndGetsASafeOneOtherwise) {
+    const unsigned char png[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0};
+    const std::string pngBytes(reinterpret_cast<const char*>(png), sizeof png);
+    struct Case {
+        std::string file, bytes, copy;
+    };
+    const Case cases[] = {
+        {"front-1.jpg", "\xFF\xD8\xFF\xE0 jpeg", "front-1.jpg"},
+        {"my cover & more.png", pngBytes, "cover.png"},
+        {".hidden.jpg", "\xFF\xD8\xFF\xE0 jpeg", "cover.jpg"},
+        {"page1.html", "GIF89a....", "cover.gif"},
+    };
+    for (const Case& c : cases) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        m_project.coverPath = text(c.file, c.bytes);
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Built) << c.file;
+        EXPECT_TRUE(fs::exists(m_work + "/OEBPS/" + c.copy)) << c.file;
+        const std::string opf = test::readFile(m_work + "/OEBPS/fb.opf");
+        EXPECT_NE(opf.find("href=\"" + c.copy + "\""), std::string::npos) << c.file;
+        EXPECT_NE(test::readFile(m_work + "/OEBPS/cover.html").find("src=\"" + c.copy + "\""),
+                  std::string::npos)
+            << c.file;
+        m_project.coverPath.clear();
+        fs::remove(archive());
+    }
+}
+
+}  // namespace
+}  // namespace qb
