@@ -96,7 +96,14 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
 
     try {
         std::error_code ec;
-        if (fs::exists(m_contentFolder, ec)) removeFolder(m_contentFolder);
+        if (fs::exists(m_contentFolder, ec)) {
+            // Whatever resists removal would be packed into the new book beside its own pages
+            // (a page of the last book, say): stop rather than mix two books.
+            std::string cause;
+            if (!removeFolder(m_contentFolder, &cause)) {
+                throw Error("Cannot remove folder \"" + m_contentFolder + "\". " + cause);
+            }
+        }
         fs::create_directories(m_contentFolder, ec);
 
         for (int k = 1; k <= pageCount; ++k) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "package/dir_search.h"
 #include "package/packager.h"
@@ -34,6 +35,39 @@ class FolderFaultTest : public ::testing::Test {
     test::TempFolder m_tmp;
     test::RunFixture m_run{m_tmp.path()};
 };
+
+// A file of an earlier book that resists removal would otherwise be packed into the new one,
+// beside its own pages: the run has to stop and say which folder it could not clear.
+TEST_F(FolderFaultTest, ContentFolderThatCannotBeRemovedStopsTheRun) {
+    const std::string content = m_run.work() + "/OEBPS";
+    fs::create_directories(content);
+    writeWholeFile(content + "/page7.html", "a page of the last book");
+    test::Immutable stuck(content + "/page7.html");
+    if (!stuck.set()) GTEST_SKIP() << "cannot make a file immutable here";
+
+    ConversionRun run(m_run.work());
+    test::RecordingUi ui;
+    EXPECT_EQ(run.run(m_run.project({m_run.text("a.txt", "text\n")}), ui), RunResult::Failed);
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].rfind("Cannot remove folder \"" + content + "\". ", 0), 0u)
+        << ui.errors[0];
+    EXPECT_TRUE(ui.successes.empty());
+    EXPECT_FALSE(fs::exists(m_run.archive()));
+}
+
+TEST_F(FolderFaultTest, ContentFolderWithAMountInsideStopsTheRun) {
+    const std::string content = m_run.work() + "/OEBPS";
+    test::SmallFileSystem mounted(content + "/images", "64k");
+    if (!mounted.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+
+    ConversionRun run(m_run.work());
+    test::RecordingUi ui;
+    EXPECT_EQ(run.run(m_run.project({m_run.text("a.txt", "text\n")}), ui), RunResult::Failed);
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].rfind("Cannot remove folder \"" + content + "\". ", 0), 0u)
+        << ui.errors[0];
+    EXPECT_FALSE(fs::exists(m_run.archive()));
+}
 
 // What resists removal is reported with its cause; once it gives way, the folder goes.
 TEST_F(FolderFaultTest, RemovalSaysWhyAFolderCannotGo) {
