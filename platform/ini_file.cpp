@@ -1,6 +1,7 @@
 #include "platform/ini_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -90,7 +91,10 @@ IniFile::Content IniFile::load() const {
     std::ostringstream all;
     all << in.rdbuf();
     std::string text = all.str();
-    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        text.erase(0, 3);
+        c.bom = true;
+    }
     std::size_t start = 0;
     while (start < text.size()) {
         auto nl = text.find('\n', start);
@@ -121,6 +125,12 @@ std::string IniFile::readString(const std::string& section, const std::string& k
 
 void IniFile::writeString(const std::string& section, const std::string& key,
                           const std::string& value) {
+    // A settings file its owner made read-only must stay as it is: a new file renamed over it
+    // would replace it all the same.
+    struct stat old {};
+    const bool exists = ::stat(m_path.c_str(), &old) == 0;
+    if (exists && ::access(m_path.c_str(), W_OK) != 0) throw Error("Unable to write to " + m_path);
+
     Content c = load();
     const bool needsQuotes = !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
                                                 value.back() == ' ' || value.back() == '\t' ||
@@ -149,16 +159,21 @@ void IniFile::writeString(const std::string& section, const std::string& key,
     // A trailing empty element stands for the file's final line break.
     while (!c.lines.empty() && c.lines.back().empty()) c.lines.pop_back();
 
-    std::string text;
+    std::string text = c.bom ? "\xEF\xBB\xBF" : "";
     const char* eol = c.crlf ? "\r\n" : "\n";
     for (const auto& l : c.lines) text += l + eol;
 
     // Write the whole file to a sibling first and rename it into place, so that a failed
     // write never leaves a half-written settings file behind.
     const std::string temp = m_path + ".tmp";
-    const auto writeAll = [&text](const std::string& target) {
+    const auto writeAll = [&](const std::string& target) {
         const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0) return false;
+        // The new file takes the old one's permissions: settings may name private folders.
+        if (exists && target == temp && ::fchmod(fd, old.st_mode & 07777) != 0) {
+            ::close(fd);
+            return false;
+        }
         std::size_t done = 0;
         while (done < text.size()) {
             const ssize_t n = ::write(fd, text.data() + done, text.size() - done);

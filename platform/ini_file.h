@@ -22,14 +22,16 @@ public:
                            const std::string& fallback = "") const;
 
     // Sets key in section and saves the file at once. A value with blanks at either end is
-    // written in double quotes so that it reads back unchanged.
-    // Raises qb::Error("Unable to write to <path>") when the file cannot be written.
+    // written in double quotes so that it reads back unchanged. The file keeps its permissions.
+    // Raises qb::Error("Unable to write to <path>") when the file cannot be written, and leaves
+    // a file its owner made read-only as it is.
     void writeString(const std::string& section, const std::string& key, const std::string& value);
 
 private:
     struct Content {
         std::vector<std::string> lines;  // without line ends
         bool crlf = false;               // the file used CR LF; keep it that way
+        bool bom = false;                // the file began with a UTF-8 byte-order mark
     };
     Content load() const;
 

@@ -131,6 +131,49 @@ TEST_F(SettingsFaultTest, SettingsFolderOnAReadOnlyMount) {
     expectRefused();
 }
 
+// A settings file its owner made read-only must stay as it is: writing next to it and renaming
+// over it would replace it all the same. Permissions bind only an ordinary user, so as root the
+// check runs in a child that has become one.
+TEST_F(SettingsFaultTest, ReadOnlySettingsFileIsNotReplaced) {
+    ASSERT_EQ(::chmod(path().c_str(), 0444), 0);
+    const std::optional<bool> refused = test::asOrdinaryUser(m_tmp.path(), [this] {
+        try {
+            IniFile(path()).writeString("Options", "SavePath", "/new/place");
+            std::fprintf(stderr, "the write went through\n");
+            return false;
+        } catch (const Error& error) {
+            return std::string(error.what()) == "Unable to write to " + path();
+        }
+    });
+    if (!refused) GTEST_SKIP() << "cannot take an ordinary user's rights here";
+    EXPECT_TRUE(*refused);
+    EXPECT_EQ(readWholeFile(path()), kSettings);
+    EXPECT_EQ(fs::status(path()).permissions() & fs::perms::all, fs::perms(0444));
+    EXPECT_EQ(folderNames(folder()), std::vector<std::string>{"config.ini"});
+}
+
+// Settings may hold private paths: a file its owner keeps private stays private when a value
+// is written.
+TEST_F(SettingsFaultTest, WritingKeepsTheFilePermissions) {
+    ASSERT_EQ(::chmod(path().c_str(), 0600), 0);
+    IniFile ini(path());
+    ini.writeString("Options", "SavePath", "/new/place");
+    EXPECT_EQ(ini.readString("Options", "SavePath"), "/new/place");
+    EXPECT_EQ(fs::status(path()).permissions() & fs::perms::all, fs::perms(0600));
+}
+
+// The byte-order mark a file starts with stays: dropping it would turn a second mark into the
+// start of the first line, and a line that looked like nothing into a section of its own.
+TEST_F(SettingsFaultTest, AByteOrderMarkStaysWhereItWas) {
+    const std::string bom = "\xEF\xBB\xBF";
+    writeWholeFile(path(), bom + bom + "[options]\nx=1\n[Other]\ny=2\n");
+    IniFile ini(path());
+    ini.writeString("OPTIONS", "SavePath", "/new/place");
+    EXPECT_EQ(ini.readString("OPTIONS", "SavePath"), "/new/place");
+    EXPECT_EQ(ini.readString("Other", "y"), "2");
+    EXPECT_EQ(readWholeFile(path()).substr(0, 6), bom + bom);
+}
+
 // Links that lead back up, round in a circle, or to themselves: the walk must end, pack each
 // real file once under its own path and leave links that lead nowhere out.
 TEST_F(FolderFaultTest, LinkLoopsBelowTheWorkFolderDoNotStopTheRun) {
