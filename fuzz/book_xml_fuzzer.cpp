@@ -22,7 +22,7 @@ namespace {
 using qb::fuzz::check;
 using qb::fuzz::expectedXmlText;
 
-qb::fuzz::ScratchFolder* scratch = nullptr;
+const qb::fuzz::ScratchFolder* scratch = nullptr;
 
 pugi::xml_document parseBookFile(const std::string& path) {
     const std::string bytes = qb::fuzz::readFile(path);
@@ -110,7 +110,7 @@ void checkArchiveName(const std::string& title) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ::setenv("LC_ALL", "C.UTF-8", 1);
-    scratch = new qb::fuzz::ScratchFolder();
+    scratch = &qb::fuzz::scratchFolder();
     return 0;
 }
 

@@ -51,6 +51,13 @@ class ScratchFolder {
     std::string m_path;
 };
 
+// The scratch folder of this process, made on first use and removed when the fuzzer exits
+// (it ends through exit(), so nothing is left in memory-backed /dev/shm).
+inline const ScratchFolder& scratchFolder() {
+    static ScratchFolder folder;
+    return folder;
+}
+
 inline void writeFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -16,7 +16,7 @@ namespace {
 
 using qb::fuzz::check;
 
-qb::fuzz::ScratchFolder* scratch = nullptr;
+const qb::fuzz::ScratchFolder* scratch = nullptr;
 
 // Section and key names as callers spell them, and as a hand-edited file might.
 const char* const kSections[] = {"Options", "options", "OPTIONS", "Other", "", "a b"};
@@ -34,7 +34,7 @@ std::string lineValue(std::string text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    scratch = new qb::fuzz::ScratchFolder();
+    scratch = &qb::fuzz::scratchFolder();
     return 0;
 }
 

@@ -186,7 +186,7 @@ void checkPieces(std::string_view bytes, const std::string& charset) {
     });
 }
 
-qb::fuzz::ScratchFolder* scratch = nullptr;
+const qb::fuzz::ScratchFolder* scratch = nullptr;
 
 }  // namespace
 
@@ -194,7 +194,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Decisions that hang on the locale must not change from one input to the next.
     ::setenv("LC_ALL", "C.UTF-8", 1);
     ::setenv("LANG", "en_US.UTF-8", 1);
-    scratch = new qb::fuzz::ScratchFolder();
+    scratch = &qb::fuzz::scratchFolder();
     return 0;
 }
 

@@ -34,7 +34,7 @@ namespace {
 
 using qb::fuzz::check;
 
-qb::fuzz::ScratchFolder* scratch = nullptr;
+const qb::fuzz::ScratchFolder* scratch = nullptr;
 
 std::string upperAscii(std::string s) {
     for (char& c : s) {
@@ -153,7 +153,7 @@ void checkArchive(const std::string& archive, const Tree& tree) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    scratch = new qb::fuzz::ScratchFolder();
+    scratch = &qb::fuzz::scratchFolder();
     return 0;
 }
 
