@@ -123,7 +123,11 @@ std::string xmlChars(std::string_view text) {
     return out;
 }
 
-void appendEscapedText(std::string& out, std::string_view text) {
+namespace {
+
+// Text needs &, < and > escaped (and CR, which a reader would otherwise fold into LF); an
+// attribute value also its quote, and tab and LF, which a reader would turn into blanks.
+void appendEscaped(std::string& out, std::string_view text, bool attribute) {
     for (char c : text) {
         switch (c) {
             case '&':
@@ -137,6 +141,15 @@ void appendEscapedText(std::string& out, std::string_view text) {
                 break;
             case '\r':
                 out += "&#13;";
+                break;
+            case '"':
+                out += attribute ? "&quot;" : "\"";
+                break;
+            case '\t':
+                out += attribute ? "&#9;" : "\t";
+                break;
+            case '\n':
+                out += attribute ? "&#10;" : "\n";
                 break;
             default:
                 out += c;
@@ -144,34 +157,14 @@ void appendEscapedText(std::string& out, std::string_view text) {
     }
 }
 
+}  // namespace
+
+void appendEscapedText(std::string& out, std::string_view text) {
+    appendEscaped(out, text, false);
+}
+
 void appendEscapedAttribute(std::string& out, std::string_view text) {
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\t':
-                out += "&#9;";
-                break;
-            case '\n':
-                out += "&#10;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            default:
-                out += c;
-        }
-    }
+    appendEscaped(out, text, true);
 }
 
 std::string escapedAttribute(std::string_view text) {
