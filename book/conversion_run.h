@@ -6,6 +6,7 @@
 // archive and hands the work folder to the packager. Everything it shows or asks goes through
 // RunUi, which the window, the command line and the tests implement.
 
+#include <cstdint>
 #include <string>
 
 #include "book/book_project.h"
@@ -41,13 +42,22 @@ public:
         (void)n;
     }
     virtual void packingStarted() {}
+    // Packing progress: bytes of the book's files packed so far, of total.
+    virtual void packingProgress(std::uint64_t done, std::uint64_t total) {
+        (void)done;
+        (void)total;
+    }
+    // Asked between pages and while packing; true ends the run as Cancelled, an existing book
+    // kept and no unfinished archive left.
+    virtual bool cancelRequested() { return false; }
 };
 
 enum class RunResult {
     Skipped,  // nothing to do: an empty list, or another run is under way
     Stopped,  // ended by a note or a refused overwrite; no archive made
     Failed,   // an error ended the run; it was shown through RunUi::showError
-    Built,    // the archive is in the output folder
+    Built,      // the archive is in the output folder
+    Cancelled,  // the user stopped the run; no archive made, an old one kept
 };
 
 class ConversionRun {

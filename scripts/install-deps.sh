@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   zlib1g-dev libpng-dev libjpeg-dev libpugixml-dev libuchardet-dev libcli11-dev
+  libpcre2-dev libcld2-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
   fonts-liberation fontconfig
