@@ -14,6 +14,8 @@ struct PackCallbacks {
     // A file yielded fewer bytes than its size when it was opened; may be empty.
     std::function<void(const std::string& path, std::uint64_t expected, std::uint64_t read)>
         shortRead;
+    // Progress: bytes of the members packed so far, of the total to pack; may be empty.
+    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 };
 
 struct PackResult {
