@@ -1,6 +1,7 @@
 #pragma once
 // Reading text files whole into lines, and writing lists of lines in one piece.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,12 @@ namespace qb {
 // how charset is used. Raises EFOpenError.
 std::vector<std::string> readTextLines(const std::string& path, const std::string& charset = "");
 
-// Reads a file's bytes whole. Raises EFOpenError with the system's description of the cause.
-std::string readFileBytes(const std::string& path);
+// The most a text file of a book may hold: a zip member cannot pass 4 GiB anyway.
+inline constexpr std::uint64_t kMaxTextFileBytes = std::uint64_t{4} << 30;
+
+// Reads a file's bytes whole, pipes and devices included, but never more than limit bytes.
+// Raises EFOpenError with the system's description of the cause.
+std::string readFileBytes(const std::string& path, std::uint64_t limit = kMaxTextFileBytes);
 
 // Writes the lines, each followed by CR LF, replacing the file.
 // Raises EFCreateError or EWriteError.
