@@ -200,7 +200,9 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset) {
     if (isMostlyUtf8(text)) return {text, "UTF-8"};
     std::string detected = detectCharset(text);
     if (detected.empty() || isUtf8CharsetName(detected)) return {text, "UTF-8"};
-    return {text, detected};
+    TextPlan plan{text, detected};
+    plan.detected = true;
+    return plan;
 }
 
 void decodeText(const TextPlan& plan, const TextSink& sink) {

@@ -19,6 +19,9 @@ struct TextPlan {
     std::string_view text;   // the bytes to decode: no byte-order mark, cut at a NUL where due
     std::string charset;     // "UTF-8", "UTF-16LE", "UTF-16BE" or another iconv name
     bool validUtf8 = false;  // the text is known to be well-formed UTF-8 already
+    bool detected = false;   // charset is uchardet's guess, not a mark, a choice or the locale's
+    // Where a NUL byte cut 8-bit text short, its offset in the file's bytes; npos when none did.
+    std::size_t nulOffset = std::string_view::npos;
 };
 
 // Decides how to decode bytes (see above). Raises Error for a named charset iconv lacks.
