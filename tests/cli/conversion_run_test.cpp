@@ -231,3 +231,39 @@ TEST_F(ConversionRunTest, CoverKeepsAPlainNameAndGetsASafeOneOtherwise) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+// A book is made only when its archive holds every file the run wrote; what the packer lost
+// (here a page that vanished while it was packed) fails the run instead.
+TEST_F(ConversionRunTest, ArchiveThatLacksAPageIsNoBookMade) {
+    const std::string page2 = m_work + "/OEBPS/page2.html";
+    for (const bool oldBook : {false, true}) {
+        if (oldBook) {
+            fs::create_directories(m_project.outputFolder);
+            writeFile(archive(), "the old book");
+        }
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        ui.overwrite = true;
+        ui.onProcessEvents = [&] { fs::remove(page2); };
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Failed);
+        ASSERT_FALSE(ui.events.empty());
+        const std::string& last = ui.events.back();
+        EXPECT_EQ(last.rfind("error: Failed to build: " + archive() + "\n", 0), 0u) << last;
+        EXPECT_NE(last.find("\"OEBPS/page2.html\""), std::string::npos) << last;
+        EXPECT_EQ(std::count(ui.events.begin(), ui.events.end(),
+                             "success: Successed to build: " + archive()),
+                  0);
+        if (oldBook) {
+            // Replacing was agreed to and has happened; the user is told the old book is gone.
+            EXPECT_NE(last.find("already replaced"), std::string::npos) << last;
+        } else {
+            EXPECT_FALSE(fs::exists(archive())) << "a broken book was left under the book's name";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qb
