@@ -1,5 +1,7 @@
 #include "book/conversion_run.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -86,6 +88,26 @@ std::string coverFileName(const std::string& coverPath, const std::string& media
     return "cover.jpg";
 }
 
+// True when path is folder itself or lies below it. Each ancestor is compared with the folder
+// by device and inode rather than by spelling, so that symbolic links, "..", a bind mount or a
+// second name of the same folder cannot hide it.
+bool liesWithin(const std::string& path, const std::string& folder) {
+    struct stat target {};
+    if (::stat(folder.c_str(), &target) != 0) return false;
+    std::error_code ec;
+    fs::path at = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (ec) return false;
+    for (;;) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
+            st.st_ino == target.st_ino) {
+            return true;
+        }
+        if (!at.has_relative_path()) return false;
+        at = at.parent_path();
+    }
+}
+
 // The members a whole book needs: the template's two files and every file the run left in the
 // content folder. Hidden files are not among them: the packer leaves those out on purpose.
 std::vector<std::string> bookMembers(const std::string& contentFolder) {
@@ -139,6 +161,15 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     if (pageCount == 0) return RunResult::Skipped;
     RunningGuard guard(m_running);
     m_targetArchive.clear();
+
+    // Every run replaces the work folder's content: a book kept below it would be deleted by
+    // the next run, or packed into itself.
+    if (!project.outputFolder.empty() && liesWithin(project.outputFolder, m_workFolder)) {
+        ui.showNote("The output folder \"" + project.outputFolder +
+                    "\" lies inside the work folder \"" + m_workFolder +
+                    "\", which every run empties. Please choose another folder.");
+        return RunResult::Stopped;
+    }
 
     std::string coverBytes;
     std::string coverMediaType;

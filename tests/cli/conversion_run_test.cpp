@@ -265,5 +265,31 @@ TEST_F(ConversionRunTest, ArchiveThatLacksAPageIsNoBookMade) {
     }
 }
 
+TEST_F(ConversionRunTest, OutputFolderInsideTheWorkFolderIsRefusedBeforeAnyWork) {
+    fs::create_directories(m_dir + "/elsewhere");
+    fs::create_directory_symlink(m_work, m_dir + "/elsewhere/link");
+    for (const std::string& out :
+         {m_work, m_work + "/OEBPS", m_work + "/OEBPS/new/books", m_dir + "/elsewhere/link/books",
+          m_dir + "/elsewhere/../work/./META-INF/../x"}) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        m_project.outputFolder = out;
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Stopped) << out;
+        ASSERT_EQ(ui.events.size(), 1u) << out;
+        EXPECT_EQ(ui.events[0].rfind("note: The output folder \"" + out + "\" lies inside", 0), 0u)
+            << ui.events[0];
+        EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"}) << out;
+    }
+    EXPECT_FALSE(fs::exists(m_work + "/OEBPS/new"));
+
+    // Beside the work folder, or named like it, is fine.
+    for (const std::string& out : {m_dir + "/work-books", m_dir + "/elsewhere"}) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        m_project.outputFolder = out;
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Built) << out;
+    }
+}
+
 }  // namespace
 }  // namespace qb
