@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
         case SIGINT:
         case SIGTERM:
         case SIGHUP:
+        case SIGQUIT:
         case SIGPIPE:
             qb::endBySignal(end.signal);
         default:
