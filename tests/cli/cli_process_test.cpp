@@ -144,5 +144,21 @@ TEST_F(CliProcessTest, OnlyFoldersOfDeadRunsAreRemoved) {
     fs::create_directory(m_tmp);
 }
 
+// `quirebind-cli ... | true`: the reader is gone before the path is written; the book is made
+// all the same and the exit status says so.
+TEST_F(CliProcessTest, PathIntoAPipeNobodyReadsStillMeansBuilt) {
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]);
+    ProgramOptions options = cliOptions();
+    options.standardOutputFd = pipeEnds[1];
+    const ProgramResult r = cli(entries(file("a.txt", "x\n")), options);
+    close(pipeEnds[1]);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(runProgram({"unzip", "-tq", path("out/Book.epub")}).exitStatus, 0);
+}
+
 }  // namespace
 }  // namespace qb::test
