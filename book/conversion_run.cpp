@@ -1,9 +1,11 @@
 #include "book/conversion_run.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <unordered_set>
 #include <vector>
 
 #include "book/book_metadata.h"
@@ -11,8 +13,11 @@
 #include "book/page_writer.h"
 #include "book/stylesheet.h"
 #include "package/packager.h"
+#include "package/zip_directory.h"
 #include "platform/errors.h"
+#include "platform/output_file.h"
 #include "platform/paths.h"
+#include "platform/text_file.h"
 
 namespace fs = std::filesystem;
 
@@ -22,13 +27,13 @@ namespace {
 
 // Clears the running flag however the run ends.
 class RunningGuard {
-public:
+  public:
     explicit RunningGuard(bool& flag) : m_flag(flag) { m_flag = true; }
     ~RunningGuard() { m_flag = false; }
     RunningGuard(const RunningGuard&) = delete;
     RunningGuard& operator=(const RunningGuard&) = delete;
 
-private:
+  private:
     bool& m_flag;
 };
 
@@ -37,31 +42,21 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-// Copies the cover picture beside the pages. The copy is made by hand rather than with
-// copy_file so that an unreadable picture and an unwritable copy give different messages.
-void copyCover(const std::string& from, const std::string& to) {
-    std::ifstream in(from, std::ios::binary);
-    if (!in) throw EFOpenError(from, std::strerror(errno));
+// Writes the cover picture beside the pages from the bytes read when the run began: a cover
+// given as a pipe (-c <(cmd), /dev/stdin) can be read only once.
+void writeCoverCopy(const std::string& bytes, const std::string& to) {
     std::error_code ec;
-    if (fs::is_directory(from, ec)) throw EFOpenError(from, std::strerror(EISDIR));
     if (fs::exists(to, ec)) throw EFCreateError(to, std::strerror(EEXIST));
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    if (!out) throw EFCreateError(to, std::strerror(errno));
-    std::vector<char> buffer(1 << 16);
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto got = in.gcount();
-        if (got > 0 && !out.write(buffer.data(), got)) throw EWriteError();
-    }
-    if (in.bad()) throw EFOpenError(from, std::strerror(EIO));
+    OutputFile out(to);
+    out.write(bytes);
     out.close();
-    if (!out) throw EWriteError();
 }
 
 // The name the cover picture gets inside the book. The picture keeps its own name when that is
-// a plain URI-safe file name; otherwise (blanks, "%", "#", non-ASCII, a leading ".", a name
-// the book itself uses) readers and checkers would stumble over the reference, so it becomes
-// "cover" plus the extension its content calls for.
+// a plain URI-safe file name with the extension its content calls for; otherwise (blanks, "%",
+// "#", non-ASCII, a leading ".", a name the book itself uses, "stdin" or "63" from a pipe, a
+// PNG called .jpg) readers and checkers would stumble over the reference, so it becomes
+// "cover" plus that extension.
 std::string coverFileName(const std::string& coverPath, const std::string& mediaType) {
     const std::string name = fileNamePart(coverPath);
     bool safe = !name.empty() && name[0] != '.';
@@ -70,14 +65,87 @@ std::string coverFileName(const std::string& coverPath, const std::string& media
                            (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
         if (!plain) safe = false;
     }
-    const bool taken = name == "cover.html" || name == "stylesheet.css" || name == "fb.opf" ||
-                       name == "fb.ncx" ||
-                       (name.rfind("page", 0) == 0 && name.size() > 9 &&
-                        name.compare(name.size() - 5, 5, ".html") == 0);
-    if (safe && !taken) return name;
+    // The packer keeps one of two names that differ only in case, so "FB.OPF" would cost the
+    // book its package document as surely as "fb.opf".
+    std::string lower = name;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    const auto endsWith = [&lower](std::string_view end) {
+        return lower.size() >= end.size() &&
+               lower.compare(lower.size() - end.size(), end.size(), end) == 0;
+    };
+    const bool taken = lower == "cover.html" || lower == "stylesheet.css" || lower == "fb.opf" ||
+                       lower == "fb.ncx" || lower == "nav.xhtml" ||
+                       (lower.rfind("page", 0) == 0 && lower.size() > 9 &&
+                        (endsWith(".html") || endsWith(".xhtml")));
+    const bool fitting = mediaType == "image/png"   ? endsWith(".png")
+                         : mediaType == "image/gif" ? endsWith(".gif")
+                                                    : endsWith(".jpg") || endsWith(".jpeg");
+    if (safe && !taken && fitting) return name;
     if (mediaType == "image/png") return "cover.png";
     if (mediaType == "image/gif") return "cover.gif";
     return "cover.jpg";
+}
+
+// True when path is folder itself or lies below it. Each ancestor is compared with the folder
+// by device and inode rather than by spelling, so that symbolic links, "..", a bind mount or a
+// second name of the same folder cannot hide it.
+bool liesWithin(const std::string& path, const std::string& folder) {
+    struct stat target {};
+    if (::stat(folder.c_str(), &target) != 0) return false;
+    std::error_code ec;
+    fs::path at = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (ec) return false;
+    for (;;) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
+            st.st_ino == target.st_ino) {
+            return true;
+        }
+        if (!at.has_relative_path()) return false;
+        at = at.parent_path();
+    }
+}
+
+// The members a whole book needs: the template's two files and every file the run left in the
+// content folder. Hidden files are not among them: the packer leaves those out on purpose.
+std::vector<std::string> bookMembers(const std::string& contentFolder) {
+    std::vector<std::string> members{"mimetype", "META-INF/container.xml"};
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(contentFolder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.empty() && name[0] == '.') {
+            if (it->is_directory(ec)) it.disable_recursion_pending();
+            continue;
+        }
+        if (it->is_regular_file(ec))
+            members.push_back("OEBPS/" + it->path().lexically_relative(contentFolder).string());
+    }
+    if (ec) throw Error("Cannot list folder \"" + contentFolder + "\". " + ec.message());
+    return members;
+}
+
+// Why the finished archive is not the whole book, or empty when it is: a member the book needs
+// may be missing whatever the cause (a file that vanished or could not be read while it was
+// packed, two names the packer took for one).
+std::string missingMemberCause(const std::string& archive, const std::vector<std::string>& needed) {
+    std::vector<std::string> listed;
+    try {
+        listed = readZipDirectory(archive);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    const std::unordered_set<std::string> present(listed.begin(), listed.end());
+    std::vector<std::string> missing;
+    for (const std::string& name : needed) {
+        if (present.count(name) == 0) missing.push_back(name);
+    }
+    if (missing.empty()) return {};
+    std::string cause = "The book's file \"" + missing.front() + "\" is missing from the archive";
+    if (missing.size() > 1) cause += " (and " + std::to_string(missing.size() - 1) + " more)";
+    return cause;
 }
 
 }  // namespace
@@ -94,7 +162,27 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     RunningGuard guard(m_running);
     m_targetArchive.clear();
 
+    // Every run replaces the work folder's content: a book kept below it would be deleted by
+    // the next run, or packed into itself.
+    if (!project.outputFolder.empty() && liesWithin(project.outputFolder, m_workFolder)) {
+        ui.showNote("The output folder \"" + project.outputFolder +
+                    "\" lies inside the work folder \"" + m_workFolder +
+                    "\", which every run empties. Please choose another folder.");
+        return RunResult::Stopped;
+    }
+
+    std::string coverBytes;
+    std::string coverMediaType;
     try {
+        // Read once, before any page is written: a cover that is not a picture ends the run
+        // before it has cost anything, and a pipe yields its bytes only once.
+        if (!project.coverPath.empty()) {
+            coverBytes = readFileBytes(project.coverPath, kMaxCoverBytes);
+            coverMediaType = pictureMediaType(coverBytes);
+            if (coverMediaType.empty())
+                throw Error("Not a JPEG, PNG or GIF picture: \"" + project.coverPath + "\".");
+        }
+
         std::error_code ec;
         if (fs::exists(m_contentFolder, ec)) {
             // Whatever resists removal would be packed into the new book beside its own pages
@@ -122,9 +210,10 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         book.identifier = newBookIdentifier();
         book.date = todayDate();
         if (!project.coverPath.empty()) {
-            book.coverMediaType = pictureMediaType(project.coverPath);
+            book.coverMediaType = coverMediaType;
             const std::string name = coverFileName(project.coverPath, book.coverMediaType);
-            copyCover(project.coverPath, joinPath(m_contentFolder, name));
+            writeCoverCopy(coverBytes, joinPath(m_contentFolder, name));
+            coverBytes = std::string();
             book.coverPath = name;
             writeCoverPage(joinPath(m_contentFolder, "cover.html"), name);
         }
@@ -159,6 +248,16 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     if (fs::exists(m_targetArchive, ec) && !ui.askOverwrite("The file is existing. Overwrite?"))
         return RunResult::Stopped;
 
+    // What the archive must hold, and whether a book stood at its path before it was packed.
+    std::vector<std::string> needed;
+    try {
+        needed = bookMembers(m_contentFolder);
+    } catch (const std::exception& e) {
+        ui.showError(errorBoxText(e.what()));
+        return RunResult::Failed;
+    }
+    const bool hadBook = fs::exists(m_targetArchive, ec);
+
     ui.packingStarted();
     PackCallbacks callbacks;
     callbacks.processMessages = [&ui] { ui.processEvents(); };
@@ -170,6 +269,17 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     const PackResult packed = packageFolder(m_targetArchive, m_workFolder, callbacks);
     if (!packed.built) {
         ui.showError(errorBoxText("Failed to build: " + m_targetArchive + "\n" + packed.cause));
+        return RunResult::Failed;
+    }
+    // Checked before the user hears of it: a book that lacks a page is no book made.
+    if (const std::string cause = missingMemberCause(m_targetArchive, needed); !cause.empty()) {
+        std::string text = "Failed to build: " + m_targetArchive + "\n" + cause;
+        if (hadBook) {
+            text += "; the book that stood at this path was already replaced";
+        } else {
+            fs::remove(m_targetArchive, ec);
+        }
+        ui.showError(errorBoxText(text));
         return RunResult::Failed;
     }
     ui.showSuccess("Successed to build: " + m_targetArchive);
@@ -192,17 +302,14 @@ std::string archiveFileName(const std::string& title) {
     return name + ".epub";
 }
 
-std::string pictureMediaType(const std::string& path) {
-    unsigned char head[8] = {};
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(head), sizeof head);
-    const auto got = in.gcount();
-    if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return "image/jpeg";
-    static const unsigned char png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (got >= 8 && std::memcmp(head, png, 8) == 0) return "image/png";
-    if (got >= 6 && (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0))
-        return "image/gif";
-    return "image/jpeg";
+std::string pictureMediaType(std::string_view bytes) {
+    const auto starts = [bytes](std::string_view head) {
+        return bytes.substr(0, head.size()) == head;
+    };
+    if (starts("\xFF\xD8\xFF")) return "image/jpeg";
+    if (starts("\x89PNG\r\n\x1A\n")) return "image/png";
+    if (starts("GIF87a") || starts("GIF89a")) return "image/gif";
+    return {};
 }
 
 }  // namespace qb

@@ -8,13 +8,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "book/book_project.h"
 
 namespace qb {
 
 class RunUi {
-public:
+  public:
     virtual ~RunUi() = default;
 
     // A problem with the user's entries: a box captioned "Note!", OK button, no icon.
@@ -53,15 +54,15 @@ public:
 };
 
 enum class RunResult {
-    Skipped,  // nothing to do: an empty list, or another run is under way
-    Stopped,  // ended by a note or a refused overwrite; no archive made
-    Failed,   // an error ended the run; it was shown through RunUi::showError
+    Skipped,    // nothing to do: an empty list, or another run is under way
+    Stopped,    // ended by a note or a refused overwrite; no archive made
+    Failed,     // an error ended the run; it was shown through RunUi::showError
     Built,      // the archive is in the output folder
     Cancelled,  // the user stopped the run; no archive made, an old one kept
 };
 
 class ConversionRun {
-public:
+  public:
     // workFolder holds the template (mimetype, META-INF/) and receives OEBPS/.
     explicit ConversionRun(std::string workFolder);
 
@@ -73,7 +74,7 @@ public:
     // The archive the last run built or meant to build; empty before validation passed.
     const std::string& targetArchive() const { return m_targetArchive; }
 
-private:
+  private:
     std::string m_workFolder;
     std::string m_contentFolder;
     std::string m_targetArchive;
@@ -88,7 +89,12 @@ std::string errorBoxText(const std::string& message);
 // (/ \ : * ? " < > | and controls) become "_"; "." and ".." become "_"; ".epub" is added.
 std::string archiveFileName(const std::string& title);
 
-// The media type of a picture from its first bytes: JPEG, PNG, GIF; anything else JPEG.
-std::string pictureMediaType(const std::string& path);
+// The largest cover picture a book takes. Readers scale covers down to a screen; 64 MiB holds
+// any photograph a camera makes, and a pipe or device given as the cover cannot exhaust memory.
+inline constexpr std::uint64_t kMaxCoverBytes = std::uint64_t{64} << 20;
+
+// The media type of a picture from its first bytes: "image/jpeg", "image/png", "image/gif";
+// empty for anything else, which readers could not show as a cover.
+std::string pictureMediaType(std::string_view bytes);
 
 }  // namespace qb

@@ -1,6 +1,8 @@
 #include "cli/child_process.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +16,7 @@ namespace qb {
 
 namespace {
 
-constexpr int kPassedOn[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kPassedOn[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 volatile std::sig_atomic_t g_child = 0;
 
@@ -32,6 +34,11 @@ void flushAll() {
 
 }  // namespace
 
+void suppressCoreDump() {
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+}
+
 ChildEnd runInChild(const std::function<int()>& body) {
     // Blocked from before the fork until the handlers are in place, so that no signal can end
     // the parent in between and leave the work folder behind.
@@ -41,6 +48,7 @@ ChildEnd runInChild(const std::function<int()>& body) {
     sigprocmask(SIG_BLOCK, &passed, &previous);
 
     flushAll();
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
         const int error = errno;
@@ -48,6 +56,12 @@ ChildEnd runInChild(const std::function<int()>& body) {
         throw std::system_error(error, std::generic_category(), "fork");
     }
     if (child == 0) {
+        // A parent killed outright (SIGKILL, the OOM killer) can neither pass a signal on nor
+        // wait; a child left running would go on and replace the book long after the caller
+        // saw the program end. So the child dies with its parent, and if the parent is already
+        // gone (it died before the request was made), at once.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
         sigprocmask(SIG_SETMASK, &previous, nullptr);
         int status = 1;
         try {
@@ -92,6 +106,7 @@ ChildEnd runInChild(const std::function<int()>& body) {
 
 void endBySignal(int signal) {
     flushAll();
+    suppressCoreDump();
     std::signal(signal, SIG_DFL);
     sigset_t only;
     sigemptyset(&only);

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "platform/iconv_converter.h"
+#include "platform/locale.h"
 
 namespace qb {
 
@@ -55,6 +56,22 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         return std::nullopt;
     }
     project.charset = charset;
+
+    // What the user types arrives in the locale's charset (GBK, ISO-8859-1, ...); the book holds
+    // UTF-8. Only texts are converted: paths go to the file system as the bytes they are.
+    const std::string typed = localeCharset();
+    if (!isUtf8CharsetName(typed)) {
+        try {
+            IconvConverter fromLocale(typed);
+            for (std::string* text : {&project.title, &project.author, &project.chapters})
+                *text = fromLocale.convert(*text);
+        } catch (const std::exception& e) {
+            std::cerr << "quirebind-cli: cannot read the options in the locale's charset \""
+                      << typed << "\": " << e.what() << "\n";
+            exitStatus = kExitNotBuilt;
+            return std::nullopt;
+        }
+    }
     exitStatus = kExitBuilt;
     return options;
 }

@@ -4,6 +4,8 @@
 
 #include <csignal>
 
+#include "cli/child_process.h"
+
 namespace qb {
 
 namespace {
@@ -17,6 +19,7 @@ void onSignal(int signal) {
         return;
     }
     // The default action: the process ends by this signal, as if there were no handler.
+    suppressCoreDump();
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
@@ -27,7 +30,7 @@ void installInterruptionHandlers() {
     struct sigaction handler {};
     handler.sa_handler = onSignal;
     sigemptyset(&handler.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         struct sigaction old {};
         sigaction(s, nullptr, &old);
         // A signal ignored on purpose (nohup, a background job) stays ignored.

@@ -15,7 +15,7 @@ class Interrupted : public std::runtime_error {
     Interrupted() : std::runtime_error("Interrupted") {}
 };
 
-// Installs the handlers for SIGINT, SIGTERM and SIGHUP in this process.
+// Installs the handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT in this process.
 void installInterruptionHandlers();
 // From now on a signal is noted instead of ending the process.
 void deferInterruptions();

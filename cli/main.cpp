@@ -28,6 +28,8 @@ int convert(const qb::CliOptions& options, const std::string& workFolder) {
     ui.endProgress();
     if (const int signal = qb::pendingInterruption()) qb::endBySignal(signal);
     if (result != qb::RunResult::Built) return qb::kExitNotBuilt;
+    // The book is made whoever reads this line: a reader that has gone (| true, | head -0)
+    // makes the write fail with EPIPE, which changes nothing about the book.
     std::cout << run.targetArchive() << std::endl;
     return qb::kExitBuilt;
 }
@@ -35,6 +37,10 @@ int convert(const qb::CliOptions& options, const std::string& workFolder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A closed pipe on stdout or stderr must not kill a run that has made, or is making, its
+    // book; writes there fail with EPIPE instead, and the run goes on. The child inherits this.
+    std::signal(SIGPIPE, SIG_IGN);
+
     int status = qb::kExitUsage;
     const std::optional<qb::CliOptions> options = qb::parseCommandLine(argc, argv, status);
     if (!options) return status;
@@ -61,6 +67,7 @@ int main(int argc, char** argv) {
         case SIGINT:
         case SIGTERM:
         case SIGHUP:
+        case SIGQUIT:
         case SIGPIPE:
             qb::endBySignal(end.signal);
         default:

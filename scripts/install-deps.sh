@@ -11,7 +11,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg-dev libpugixml-dev libuchardet-dev libcli11-dev
   libpcre2-dev libcld2-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev libgmock-dev googletest
+  libgtest-dev libgmock-dev googletest locales
   fonts-liberation fontconfig
   xvfb xauth x11-apps
   epubcheck default-jre-headless unzip zip time

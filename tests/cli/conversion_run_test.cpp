@@ -231,3 +231,65 @@ TEST_F(ConversionRunTest, CoverKeepsAPlainNameAndGetsASafeOneOtherwise) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+// A book is made only when its archive holds every file the run wrote; what the packer lost
+// (here a page that vanished while it was packed) fails the run instead.
+TEST_F(ConversionRunTest, ArchiveThatLacksAPageIsNoBookMade) {
+    const std::string page2 = m_work + "/OEBPS/page2.html";
+    for (const bool oldBook : {false, true}) {
+        if (oldBook) {
+            fs::create_directories(m_project.outputFolder);
+            writeFile(archive(), "the old book");
+        }
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        ui.overwrite = true;
+        ui.onProcessEvents = [&] { fs::remove(page2); };
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Failed);
+        ASSERT_FALSE(ui.events.empty());
+        const std::string& last = ui.events.back();
+        EXPECT_EQ(last.rfind("error: Failed to build: " + archive() + "\n", 0), 0u) << last;
+        EXPECT_NE(last.find("\"OEBPS/page2.html\""), std::string::npos) << last;
+        EXPECT_EQ(std::count(ui.events.begin(), ui.events.end(),
+                             "success: Successed to build: " + archive()),
+                  0);
+        if (oldBook) {
+            // Replacing was agreed to and has happened; the user is told the old book is gone.
+            EXPECT_NE(last.find("already replaced"), std::string::npos) << last;
+        } else {
+            EXPECT_FALSE(fs::exists(archive())) << "a broken book was left under the book's name";
+        }
+    }
+}
+
+TEST_F(ConversionRunTest, OutputFolderInsideTheWorkFolderIsRefusedBeforeAnyWork) {
+    fs::create_directories(m_dir + "/elsewhere");
+    fs::create_directory_symlink(m_work, m_dir + "/elsewhere/link");
+    for (const std::string& out :
+         {m_work, m_work + "/OEBPS", m_work + "/OEBPS/new/books", m_dir + "/elsewhere/link/books",
+          m_dir + "/elsewhere/../work/./META-INF/../x"}) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        m_project.outputFolder = out;
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Stopped) << out;
+        ASSERT_EQ(ui.events.size(), 1u) << out;
+        EXPECT_EQ(ui.events[0].rfind("note: The output folder \"" + out + "\" lies inside", 0), 0u)
+            << ui.events[0];
+        EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"}) << out;
+    }
+    EXPECT_FALSE(fs::exists(m_work + "/OEBPS/new"));
+
+    // Beside the work folder, or named like it, is fine.
+    for (const std::string& out : {m_dir + "/work-books", m_dir + "/elsewhere"}) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        m_project.outputFolder = out;
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Built) << out;
+    }
+}
+
+}  // namespace
+}  // namespace qb

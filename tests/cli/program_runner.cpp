@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -52,7 +53,8 @@ StartedProgram::StartedProgram(const std::vector<std::string>& argv,
         const int err = options.standardError.empty()
                             ? m_err
                             : open(options.standardError.c_str(), O_WRONLY | O_NOCTTY);
-        if (in < 0 || err < 0 || dup2(in, 0) < 0 || dup2(m_out, 1) < 0 || dup2(err, 2) < 0)
+        const int out = options.standardOutputFd >= 0 ? options.standardOutputFd : m_out;
+        if (in < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
             _exit(126);
         for (const auto& [name, value] : options.environment)
             setenv(name.c_str(), value.c_str(), 1);
@@ -87,6 +89,46 @@ ProgramResult StartedProgram::wait() {
     result.out = readAll(m_out);
     result.err = readAll(m_err);
     return result;
+}
+
+namespace {
+
+// The state letter and the parent of a process, from /proc/<pid>/stat; false when it is gone.
+bool processState(pid_t pid, char& state, pid_t& parent) {
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    // "pid (name) S ppid ...": the name may hold blanks and parentheses, so look after the last.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos || close + 4 >= stat.size()) return false;
+    std::istringstream rest(stat.substr(close + 2));
+    long ppid = 0;
+    rest >> state >> ppid;
+    parent = pid_t(ppid);
+    return bool(rest);
+}
+
+}  // namespace
+
+std::vector<pid_t> childrenOf(pid_t pid) {
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        char state = 0;
+        pid_t parent = 0;
+        if (processState(pid_t(std::stol(name)), state, parent) && parent == pid)
+            children.push_back(pid_t(std::stol(name)));
+    }
+    return children;
+}
+
+bool waitUntilGone(pid_t pid, int milliseconds) {
+    for (int waited = 0;; waited += 10) {
+        char state = 0;
+        pid_t parent = 0;
+        if (!processState(pid, state, parent) || state == 'Z' || state == 'X') return true;
+        if (waited >= milliseconds) return false;
+        usleep(10 * 1000);
+    }
 }
 
 ProgramResult runProgram(const std::vector<std::string>& argv, const ProgramOptions& options) {

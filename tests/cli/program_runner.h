@@ -14,6 +14,7 @@ struct ProgramOptions {
     std::vector<std::pair<std::string, std::string>> environment;  // set on top of ours
     std::string standardInput = "/dev/null";
     std::string standardError;  // a file (a terminal, say) for stderr; empty: captured
+    int standardOutputFd = -1;  // an open descriptor (a pipe, say) for stdout; -1: captured
     long fileSizeLimit = -1;    // RLIMIT_FSIZE in bytes for the program; -1 leaves it alone
 };
 
@@ -41,6 +42,12 @@ class StartedProgram {
     int m_out = -1;
     int m_err = -1;
 };
+
+// The processes whose parent is pid, from /proc.
+std::vector<pid_t> childrenOf(pid_t pid);
+// Waits up to the given time for the process to end (gone, or a zombie nobody reaps); true when
+// it did.
+bool waitUntilGone(pid_t pid, int milliseconds);
 
 ProgramResult runProgram(const std::vector<std::string>& argv, const ProgramOptions& options = {});
 

@@ -1,0 +1,137 @@
+#include "package/zip_directory.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "package/unique_fd.h"
+#include "platform/errors.h"
+
+namespace qb {
+
+namespace {
+
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kCentralRecordSize = 46;
+constexpr std::size_t kLongestComment = 0xFFFF;
+
+// End of central directory record.
+constexpr std::size_t kEndEntriesThisDiskAt = 8;
+constexpr std::size_t kEndTotalEntriesAt = 10;
+constexpr std::size_t kEndCentralSizeAt = 12;
+constexpr std::size_t kEndCentralOffsetAt = 16;
+constexpr std::size_t kEndCommentLengthAt = 20;
+
+// Central directory header.
+constexpr std::size_t kCentralNameLengthAt = 28;
+constexpr std::size_t kCentralExtraLengthAt = 30;
+constexpr std::size_t kCentralCommentLengthAt = 32;
+
+std::uint16_t get16(const std::string& b, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
+                                      static_cast<unsigned char>(b[at + 1]) << 8);
+}
+
+std::uint32_t get32(const std::string& b, std::size_t at) {
+    return static_cast<std::uint32_t>(get16(b, at)) | static_cast<std::uint32_t>(get16(b, at + 2))
+                                                          << 16;
+}
+
+class DirectoryReader {
+  public:
+    explicit DirectoryReader(const std::string& path) : m_path(path) {}
+
+    std::vector<std::string> read() {
+        m_fd = UniqueFd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        if (!m_fd) fail(std::strerror(errno));
+        struct stat st {};
+        if (::fstat(m_fd.get(), &st) != 0) fail(std::strerror(errno));
+        if (!S_ISREG(st.st_mode)) fail("it is not a regular file");
+        const auto size = static_cast<std::uint64_t>(st.st_size);
+        if (size < kEndRecordSize) fail("it is too short to be a zip archive");
+
+        // The end record sits in the last 22 bytes plus a comment of at most 64 KiB.
+        const std::uint64_t tailStart =
+            size > kEndRecordSize + kLongestComment ? size - kEndRecordSize - kLongestComment : 0;
+        const std::string tail = bytesAt(tailStart, size - tailStart);
+        std::size_t end = std::string::npos;
+        for (std::size_t at = tail.size() - kEndRecordSize + 1; at-- > 0;) {
+            if (get32(tail, at) == kEndSignature &&
+                at + kEndRecordSize + get16(tail, at + kEndCommentLengthAt) == tail.size()) {
+                end = at;
+                break;
+            }
+        }
+        if (end == std::string::npos) fail("it has no end of central directory record");
+
+        const std::uint16_t entries = get16(tail, end + kEndTotalEntriesAt);
+        const std::uint32_t centralSize = get32(tail, end + kEndCentralSizeAt);
+        const std::uint32_t centralOffset = get32(tail, end + kEndCentralOffsetAt);
+        if (entries == 0xFFFF || centralSize == 0xFFFFFFFF || centralOffset == 0xFFFFFFFF)
+            fail("it uses ZIP64 records, which this check does not read");
+        if (get16(tail, end + kEndEntriesThisDiskAt) != entries) fail("it spans several disks");
+        const std::uint64_t endOffset = tailStart + end;
+        if (std::uint64_t{centralOffset} + centralSize > endOffset)
+            fail("its central directory lies outside the file");
+
+        const std::string central = bytesAt(centralOffset, centralSize);
+        std::vector<std::string> names;
+        names.reserve(entries);
+        std::size_t at = 0;
+        while (at < central.size()) {
+            if (central.size() - at < kCentralRecordSize || get32(central, at) != kCentralSignature)
+                fail("its central directory is damaged at entry " +
+                     std::to_string(names.size() + 1));
+            const std::size_t nameLength = get16(central, at + kCentralNameLengthAt);
+            const std::size_t recordSize = kCentralRecordSize + nameLength +
+                                           get16(central, at + kCentralExtraLengthAt) +
+                                           get16(central, at + kCentralCommentLengthAt);
+            if (central.size() - at < recordSize)
+                fail("its central directory is damaged at entry " +
+                     std::to_string(names.size() + 1));
+            names.push_back(central.substr(at + kCentralRecordSize, nameLength));
+            at += recordSize;
+        }
+        if (names.size() != entries) {
+            fail("its central directory holds " + std::to_string(names.size()) +
+                 " entries where its end record counts " + std::to_string(entries));
+        }
+        return names;
+    }
+
+  private:
+    [[noreturn]] void fail(const std::string& why) const {
+        throw Error("Cannot read the archive \"" + m_path + "\": " + why);
+    }
+
+    std::string bytesAt(std::uint64_t offset, std::uint64_t count) const {
+        std::string bytes(static_cast<std::size_t>(count), '\0');
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t got = ::pread(m_fd.get(), bytes.data() + done, bytes.size() - done,
+                                        static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) fail(std::strerror(errno));
+            if (got == 0) fail("it ended while it was read");
+            done += static_cast<std::size_t>(got);
+        }
+        return bytes;
+    }
+
+    std::string m_path;
+    UniqueFd m_fd;
+};
+
+}  // namespace
+
+std::vector<std::string> readZipDirectory(const std::string& archivePath) {
+    return DirectoryReader(archivePath).read();
+}
+
+}  // namespace qb
