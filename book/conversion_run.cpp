@@ -47,15 +47,20 @@ void copyCover(const std::string& from, const std::string& to) {
     if (fs::exists(to, ec)) throw EFCreateError(to, std::strerror(EEXIST));
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
     if (!out) throw EFCreateError(to, std::strerror(errno));
+    // The stream keeps the errno of the write or close that failed; a stream that failed
+    // without one is taken as out of room.
+    auto writeError = [&to] { return EWriteError(to, std::strerror(errno != 0 ? errno : ENOSPC)); };
     std::vector<char> buffer(1 << 16);
     while (in) {
         in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         const auto got = in.gcount();
-        if (got > 0 && !out.write(buffer.data(), got)) throw EWriteError();
+        errno = 0;
+        if (got > 0 && !out.write(buffer.data(), got)) throw writeError();
     }
     if (in.bad()) throw EFOpenError(from, std::strerror(EIO));
+    errno = 0;
     out.close();
-    if (!out) throw EWriteError();
+    if (!out) throw writeError();
 }
 
 // The name the cover picture gets inside the book. The picture keeps its own name when that is

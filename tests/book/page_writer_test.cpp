@@ -180,7 +180,8 @@ TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
         writePage(in, "/dev/full", "page1");
         FAIL() << "no error";
     } catch (const EWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "Stream write error");
+        EXPECT_EQ(std::string(e.what()),
+                  "Stream write error \"/dev/full\". No space left on device");
     }
 }
 

@@ -176,7 +176,8 @@ TEST_F(TextFileTest, WriteErrors) {
         writeTextLines("/dev/full", {"x"});
         FAIL() << "no error";
     } catch (const EWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "Stream write error");
+        EXPECT_EQ(std::string(e.what()),
+                  "Stream write error \"/dev/full\". No space left on device");
     }
 }
 

@@ -63,7 +63,8 @@ TEST_F(OutputFaultTest, DiskFillingUpWhileAPageIsWrittenEndsTheRunBeforePacking)
     BookProject project = m_run.project({source});
     project.outputFolder = small.output();
     EXPECT_EQ(run.run(project, ui), RunResult::Failed);
-    EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error."});
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error \"" + small.work() +
+                                                  "/OEBPS/page1.html\". No space left on device."});
     EXPECT_TRUE(ui.successes.empty());
     EXPECT_EQ(readWholeFile(small.archive()), kOldBook);
     EXPECT_EQ(folderNames(small.output()), std::vector<std::string>{"Book.epub"});
