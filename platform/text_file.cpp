@@ -92,7 +92,7 @@ std::string readFileBytes(const std::string& path, std::uint64_t limit) {
 
 std::vector<std::string> readTextLines(const std::string& path, const std::string& charset) {
     std::string bytes = readFileBytes(path);
-    TextPlan plan = planDecoding(bytes, charset);
+    TextPlan plan = planDecoding(bytes, charset, path);
     LineCollector collector;
     LineSplitter splitter(collector);
     decodeText(plan, [&](std::string_view piece) { splitter.feed(piece); });
