@@ -248,8 +248,8 @@ bool hasBinarySignature(std::string_view s) {
     // BMP: "BM", the file size, then four reserved bytes that are zero.
     if (startsWith(s, "BM") && s.size() >= 14 && s.substr(6, 4) == std::string_view("\0\0\0\0", 4))
         return true;
-    // MP4 and its kin: a box size, then "ftyp".
-    if (s.size() >= 12 && s.substr(4, 4) == "ftyp") return true;
+    // MP4 and its kin: a box size (big-endian, so a NUL first), then "ftyp".
+    if (s.size() >= 12 && s[0] == 0 && s.substr(4, 4) == "ftyp") return true;
     // ID3-tagged MP3: "ID3", a version byte, a revision byte that is zero.
     if (startsWith(s, "ID3") && s.size() >= 5 && s[3] <= 0x05 && s[4] == 0) return true;
     // Windows and DOS programs: "MZ", and a PE header where the DOS header says.
@@ -259,8 +259,11 @@ bool hasBinarySignature(std::string_view s) {
                                std::size_t(p[0x3E]) << 16 | std::size_t(p[0x3F]) << 24;
         if (pe + 4 <= s.size() && s.substr(pe, 4) == std::string_view("PE\0\0", 4)) return true;
     }
-    // tar: "ustar" at offset 257.
-    if (s.size() >= 262 && s.substr(257, 5) == "ustar") return true;
+    // tar: "ustar" and a NUL (POSIX) or two blanks and a NUL (GNU) at offset 257; a text may
+    // well have "gustar" there.
+    if (s.size() >= 265 && (s.substr(257, 6) == std::string_view("ustar\0", 6) ||
+                            s.substr(257, 8) == std::string_view("ustar  \0", 8)))
+        return true;
     return false;
 }
 
