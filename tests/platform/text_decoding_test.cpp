@@ -175,6 +175,11 @@ TEST_F(TextDecodingTest, TextsThatLookOddAreStillText) {
     EXPECT_EQ(decodeToUtf8("BZh, said the bee.\n"), "BZh, said the bee.\n");
     EXPECT_EQ(decodeToUtf8("MZ is a fine start for a line of text " + kEnglish),
               "MZ is a fine start for a line of text " + kEnglish);
+    EXPECT_EQ(planDecoding("The ftyp box names the brand of a movie file.").charset, "UTF-8");
+    const std::string spanish = std::string(252, '-') +
+                                "Me gustar\xC3\xAD"
+                                "a leerlo.";
+    EXPECT_EQ(decodeToUtf8(spanish), spanish);  // "ustar" where tar has its mark
     // Greek in UTF-16 BE may begin as gzip does: a named wide charset is taken at its word.
     EXPECT_EQ(decodeToUtf8(bytes({0x1F, 0x8B, 0, '\n'}), "UTF-16BE"), "\xE1\xBE\x8B\n");
 }
