@@ -48,7 +48,7 @@ void writeLine(OutputFile& file, const std::string& line) {
 void writePage(const std::string& sourcePath, const std::string& pagePath,
                const std::string& pageTitle, const std::string& charset) {
     std::string bytes = readFileBytes(sourcePath);
-    TextPlan plan = planDecoding(bytes, charset);
+    TextPlan plan = planDecoding(bytes, charset, sourcePath);
 
     std::string title;
     appendEscapedText(title, xmlChars(pageTitle));

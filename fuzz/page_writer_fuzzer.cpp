@@ -11,11 +11,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "book/page_writer.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/errors.h"
 #include "platform/text_decoding.h"
 
 namespace {
@@ -117,6 +119,24 @@ std::string decodedUtf16(std::string_view s, bool bigEndian) {
     return out;
 }
 
+// UTF-32 with values that are no character, and a cut-off last unit, as U+FFFD.
+std::string decodedUtf32(std::string_view s, bool bigEndian) {
+    std::string out;
+    for (std::size_t i = 0; i + 3 < s.size(); i += 4) {
+        const auto* u = reinterpret_cast<const unsigned char*>(s.data() + i);
+        const std::uint32_t c = bigEndian
+                                    ? std::uint32_t(u[0]) << 24 | u[1] << 16 | u[2] << 8 | u[3]
+                                    : std::uint32_t(u[3]) << 24 | u[2] << 16 | u[1] << 8 | u[0];
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out += "\xEF\xBF\xBD";
+        } else {
+            appendCodePoint(out, c);
+        }
+    }
+    if (s.size() % 4 != 0) out += "\xEF\xBF\xBD";
+    return out;
+}
+
 std::string decodedByIconv(std::string_view bytes, const std::string& charset) {
     std::string decoded = qb::decodeToUtf8(bytes, charset);
     check(qb::fuzz::isWellFormedUtf8(decoded), "decoded text is not well-formed UTF-8");
@@ -129,16 +149,31 @@ std::string decodedByIconv(std::string_view bytes, const std::string& charset) {
 std::string expectedText(std::string_view bytes, const std::string& charset) {
     if (charset.empty()) {
         if (startsWith(bytes, "\xEF\xBB\xBF")) return repairedUtf8(cutAtNul(bytes.substr(3)));
+        if (startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)))
+            return decodedUtf32(bytes.substr(4), false);
+        if (startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4)))
+            return decodedUtf32(bytes.substr(4), true);
         if (startsWith(bytes, "\xFF\xFE")) return decodedUtf16(bytes.substr(2), false);
         if (startsWith(bytes, "\xFE\xFF")) return decodedUtf16(bytes.substr(2), true);
         const qb::TextPlan plan = qb::planDecoding(bytes, charset);
+        // Wide charsets guessed from the NUL bytes are decoded whole.
+        if (plan.charset == "UTF-16LE" || plan.charset == "UTF-16BE" ||
+            plan.charset == "UTF-32LE" || plan.charset == "UTF-32BE") {
+            check(plan.detected && plan.text == bytes && plan.nulOffset == std::string_view::npos,
+                  "a wide charset guess does not take the whole file");
+            const bool bigEndian = plan.charset.ends_with("BE");
+            return plan.charset.find("16") != std::string::npos ? decodedUtf16(bytes, bigEndian)
+                                                                : decodedUtf32(bytes, bigEndian);
+        }
         check(plan.text == cutAtNul(bytes), "the text does not end at the first NUL");
+        check(plan.nulOffset == bytes.find('\0'), "the NUL offset is not the first NUL's");
         if (plan.charset == "UTF-8") return repairedUtf8(plan.text);
         return decodedByIconv(bytes, charset);
     }
     if (charset == "UTF-8") return repairedUtf8(cutAtNul(bytes));
     if (charset == "UTF-16LE") return decodedUtf16(bytes, false);
     if (charset == "UTF-16BE") return decodedUtf16(bytes, true);
+    if (charset == "UTF-32LE") return decodedUtf32(bytes, false);
     return decodedByIconv(bytes, charset);
 }
 
@@ -212,7 +247,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string source = *scratch / "source.txt";
     const std::string pagePath = *scratch / "page1.html";
     qb::fuzz::writeFile(source, bytes);
-    qb::writePage(source, pagePath, "page1", charset);
+    std::filesystem::remove(pagePath);
+    try {
+        qb::writePage(source, pagePath, "page1", charset);
+    } catch (const qb::ENotTextError& e) {
+        // Refused before anything is written, and for the file's own path.
+        check(!std::filesystem::exists(pagePath), "a page was written for a file that is no text");
+        check(e.path() == source, "the refusal names another path");
+        return 0;
+    }
     checkPieces(bytes, charset);
 
     const std::string page = qb::fuzz::readFile(pagePath);

@@ -1,5 +1,6 @@
 #include "platform/iconv_converter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
@@ -20,15 +21,41 @@ std::string upperAscii(std::string s) {
     return s;
 }
 
+// How many bytes the charset spends on one more "A": the size of its code unit. Asked as a
+// difference so that a byte-order mark the charset writes first does not count.
+std::size_t unitSize(const std::string& charset) {
+    iconv_t h = iconv_open(charset.c_str(), "UTF-8");
+    if (h == kNoHandle) return 1;
+    auto written = [h](std::string_view text) -> std::size_t {
+        std::string inBuf(text);
+        char outBuf[32];
+        char* in = inBuf.data();
+        std::size_t inLeft = inBuf.size();
+        char* out = outBuf;
+        std::size_t outLeft = sizeof outBuf;
+        iconv(h, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(h, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) return 0;
+        iconv(h, nullptr, nullptr, &out, &outLeft);
+        return static_cast<std::size_t>(out - outBuf);
+    };
+    const std::size_t one = written("A");
+    const std::size_t two = written("AA");
+    iconv_close(h);
+    return two > one && two - one <= 4 ? two - one : 1;
+}
+
 }  // namespace
 
 IconvConverter::IconvConverter(const std::string& fromCharset)
     : m_charset(fromCharset), m_handle(iconv_open("UTF-8", fromCharset.c_str())) {
     if (m_handle == kNoHandle) throw Error("Unknown charset \"" + fromCharset + "\"");
+    m_unitSize = unitSize(fromCharset);
 }
 
 IconvConverter::IconvConverter(IconvConverter&& other) noexcept
-    : m_charset(std::move(other.m_charset)), m_handle(other.m_handle) {
+    : m_charset(std::move(other.m_charset)),
+      m_handle(other.m_handle),
+      m_unitSize(other.m_unitSize) {
     other.m_handle = kNoHandle;
 }
 
@@ -76,8 +103,9 @@ void IconvConverter::convert(std::string_view input, const TextSink& sink) {
             // A byte the charset cannot read here (EINVAL: the text ends inside a character).
             // Mark it and go on with the next: what follows may well be readable.
             replace();
-            ++in;
-            --inLeft;
+            const std::size_t skip = std::min(m_unitSize, inLeft);
+            in += skip;
+            inLeft -= skip;
             iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
         } else {
             throw Error("Cannot convert text from " + m_charset);

@@ -14,7 +14,9 @@ namespace qb {
 using TextSink = std::function<void(std::string_view)>;
 
 // An iconv handle that converts from one charset to UTF-8. Bytes that cannot be converted
-// become U+FFFD, one per byte, so no text is lost around them.
+// become U+FFFD, one per byte (one per code unit in UTF-16 and UCS-4), so no text is lost
+// around them. The result is as iconv gives it: glibc writes UCS-4 values past U+10FFFF as
+// 5- and 6-byte forms, which the caller must still check.
 class IconvConverter {
   public:
     // Raises Error "Unknown charset "<name>"" when iconv does not know the charset.
@@ -41,6 +43,9 @@ class IconvConverter {
   private:
     std::string m_charset;
     iconv_t m_handle;
+    // The bytes of one code unit (2 for UTF-16, 4 for UCS-4), skipped together where a unit
+    // cannot be read, so that what follows stays in step.
+    std::size_t m_unitSize = 1;
 };
 
 // True when the charset writes every ASCII character as one byte (so a NUL byte is the NUL

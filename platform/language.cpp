@@ -1,14 +1,249 @@
 #include "platform/language.h"
 
-namespace qb {
+// CLD2's public header uses FILE without including its declaration.
+#include <cstdio>
 
-// Placeholder until the detector is wired in.
-bool isLanguageTag(std::string_view tag) {
-    return !tag.empty();
+#include <cld2/public/compact_lang_det.h>
+#include <cld2/public/encodings.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <vector>
+
+#include "platform/utf8.h"
+
+namespace qb {
+namespace {
+
+bool isAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isAlnum(char c) {
+    return isAlpha(c) || isDigit(c);
+}
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), lower);
+    return out;
+}
+bool allOf(std::string_view s, bool (*pred)(char)) {
+    return std::all_of(s.begin(), s.end(), pred);
+}
+bool isLetters(std::string_view s, std::size_t min, std::size_t max) {
+    return s.size() >= min && s.size() <= max && allOf(s, isAlpha);
 }
 
-std::string detectLanguage(std::string_view) {
-    return {};
+// Tags from before today's syntax that must be taken as they stand: some do not fit it at all
+// ("i-klingon", "en-GB-oed", "sgn-BE-FR"), the others fit it but are listed all the same.
+constexpr std::array<std::string_view, 26> kGrandfathered = {
+    "en-gb-oed", "i-ami",     "i-bnn",     "i-default",  "i-enochian",  "i-hak",  "i-klingon",
+    "i-lux",     "i-mingo",   "i-navajo",  "i-pwn",      "i-tao",       "i-tay",  "i-tsu",
+    "sgn-be-fr", "sgn-be-nl", "sgn-ch-de", "art-lojban", "cel-gaulish", "no-bok", "no-nyn",
+    "zh-guoyu",  "zh-hakka",  "zh-min",    "zh-min-nan", "zh-xiang",
+};
+
+std::vector<std::string_view> splitSubtags(std::string_view tag) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dash = tag.find('-', start);
+        parts.push_back(tag.substr(start, dash == std::string_view::npos ? dash : dash - start));
+        if (dash == std::string_view::npos) return parts;
+        start = dash + 1;
+    }
+}
+
+// A private-use sequence: "x" and one or more subtags of 1 to 8 letters or digits.
+bool isPrivateUse(const std::vector<std::string>& parts, std::size_t from) {
+    if (from + 1 >= parts.size()) return false;
+    for (std::size_t i = from + 1; i < parts.size(); ++i) {
+        if (parts[i].size() > 8) return false;
+    }
+    return true;
+}
+
+// Skips (in CLD2's names) what is no language of a book: unknown text, script-only guesses
+// ("xx-Latn"), and the joke languages of its extended set.
+bool isRealLanguage(std::string_view code) {
+    return !code.empty() && code != "un" && code != "xxx" && code.substr(0, 2) != "xx" &&
+           code.substr(0, 2) != "zz";
+}
+
+// Reading systems pick fonts for CJK text from the book's language, and the Chinese ones from
+// the region form: Adobe's engine and the devices built on it (Kobo, many Android readers),
+// Kindle's conversion and Apple Books all know "zh-CN" and "zh-TW", while a script subtag
+// ("zh-Hans") is read as a region by the older ones and dropped to plain "zh" at best, which
+// several show in Japanese forms. The region forms are also what the locale gives this program
+// on a Chinese system. Hebrew and Javanese have new codes since CLD2 took its list.
+std::string bookTag(const char* cldCode) {
+    const std::string_view code = cldCode ? cldCode : "";
+    if (code == "zh") return "zh-CN";
+    if (code == "zh-Hant" || code == "zh-TW") return "zh-TW";
+    if (code == "iw") return "he";
+    if (code == "jw") return "jv";
+    if (!isRealLanguage(code) || !isLanguageTag(code)) return {};
+    return std::string(code);
+}
+
+// Whether the code point is one CLD2 refuses as not "interchange-valid": controls other than
+// tab, line feed, form feed and carriage return, and the non-characters.
+bool isInterchangeInvalid(std::uint32_t c) {
+    if (c < 0x20) return c != '\t' && c != '\n' && c != '\f' && c != '\r';
+    if (c >= 0x7F && c <= 0x9F) return true;
+    if (c >= 0xFDD0 && c <= 0xFDEF) return true;
+    return (c & 0xFFFE) == 0xFFFE;
+}
+
+std::uint32_t codePointAt(std::string_view s, std::size_t pos, std::size_t len) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + pos;
+    switch (len) {
+        case 1:
+            return p[0];
+        case 2:
+            return (std::uint32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+        case 3:
+            return (std::uint32_t(p[0] & 0x0F) << 12) | (std::uint32_t(p[1] & 0x3F) << 6) |
+                   (p[2] & 0x3F);
+        default:
+            return (std::uint32_t(p[0] & 0x07) << 18) | (std::uint32_t(p[1] & 0x3F) << 12) |
+                   (std::uint32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+    }
+}
+
+// The sample as CLD2 takes it: a character cut off at the end left out (a sample is cut
+// anywhere), what is not UTF-8 as U+FFFD, and the characters CLD2 refuses as blanks, which
+// carry no language anyway. CLD2 gives up on the whole text at the first byte it refuses.
+std::string cleanSample(std::string_view s) {
+    std::size_t end = s.size();
+    for (std::size_t back = 1; back <= 3 && back <= s.size(); ++back) {
+        const auto b = static_cast<unsigned char>(s[s.size() - back]);
+        if ((b & 0xC0) == 0x80) continue;
+        if (b >= 0xC0 && utf8SequenceLength(s, s.size() - back) == 0) end = s.size() - back;
+        break;
+    }
+    s = s.substr(0, end);
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t len = utf8SequenceLength(s, i);
+        if (len == 0) {
+            out.append(kUtf8Replacement);
+            ++i;
+            continue;
+        }
+        if (isInterchangeInvalid(codePointAt(s, i, len))) {
+            out += ' ';
+        } else {
+            out.append(s.substr(i, len));
+        }
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool isLanguageTag(std::string_view tag) {
+    if (tag.empty() ||
+        !std::all_of(tag.begin(), tag.end(), [](char c) { return isAlnum(c) || c == '-'; })) {
+        return false;
+    }
+    const std::string lowered = lowerAscii(tag);
+    if (std::find(kGrandfathered.begin(), kGrandfathered.end(), lowered) != kGrandfathered.end())
+        return true;
+
+    std::vector<std::string> parts;
+    for (std::string_view part : splitSubtags(lowered)) {
+        if (part.empty()) return false;
+        parts.emplace_back(part);
+    }
+    std::size_t i = 0;
+    if (parts[0] == "x") return isPrivateUse(parts, 0);
+
+    // language: 2-3 letters with up to three extended subtags of 3 letters, or 4-8 letters
+    if (isLetters(parts[i], 2, 3)) {
+        ++i;
+        for (int ext = 0; ext < 3 && i < parts.size() && isLetters(parts[i], 3, 3); ++ext) ++i;
+    } else if (isLetters(parts[i], 4, 8)) {
+        ++i;
+    } else {
+        return false;
+    }
+    // script: 4 letters
+    if (i < parts.size() && isLetters(parts[i], 4, 4)) ++i;
+    // region: 2 letters or 3 digits
+    if (i < parts.size() &&
+        (isLetters(parts[i], 2, 2) || (parts[i].size() == 3 && allOf(parts[i], isDigit)))) {
+        ++i;
+    }
+    // variants: 5-8 letters or digits, or a digit and 3 more; each once
+    std::vector<std::string_view> variants;
+    while (i < parts.size()) {
+        const std::string& p = parts[i];
+        const bool variant = allOf(p, isAlnum) &&
+                             ((p.size() >= 5 && p.size() <= 8) || (p.size() == 4 && isDigit(p[0])));
+        if (!variant) break;
+        if (std::find(variants.begin(), variants.end(), p) != variants.end()) return false;
+        variants.push_back(p);
+        ++i;
+    }
+    // extensions: a singleton other than "x", then subtags of 2-8; each singleton once
+    std::vector<char> singletons;
+    while (i < parts.size() && parts[i].size() == 1 && parts[i] != "x") {
+        const char singleton = parts[i][0];
+        if (std::find(singletons.begin(), singletons.end(), singleton) != singletons.end())
+            return false;
+        singletons.push_back(singleton);
+        ++i;
+        const std::size_t first = i;
+        while (i < parts.size() && parts[i].size() >= 2 && parts[i].size() <= 8) ++i;
+        if (i == first) return false;
+    }
+    // private use at the end
+    if (i < parts.size() && parts[i] == "x") return isPrivateUse(parts, i);
+    return i == parts.size();
+}
+
+std::string detectLanguage(std::string_view utf8Text) {
+    // A sample of a megabyte settles the language of any book; more only costs time.
+    constexpr std::size_t kMostSampleBytes = 1 << 20;
+    // Fewer letters than this (some 40 English words, 70 Chinese characters) give CLD2 too
+    // little to go on: it then calls many short texts English, reliably.
+    constexpr int kLeastLetterBytes = 200;
+
+    std::string sample = cleanSample(utf8Text.substr(0, kMostSampleBytes));
+    if (sample.size() < static_cast<std::size_t>(kLeastLetterBytes)) return {};
+
+    const CLD2::CLDHints hints{nullptr, nullptr, CLD2::UNKNOWN_ENCODING, CLD2::UNKNOWN_LANGUAGE};
+    CLD2::Language top3[3] = {CLD2::UNKNOWN_LANGUAGE, CLD2::UNKNOWN_LANGUAGE,
+                              CLD2::UNKNOWN_LANGUAGE};
+    int percent3[3] = {0, 0, 0};
+    double scores3[3] = {0, 0, 0};
+    int letterBytes = 0;
+    bool reliable = false;
+    int validPrefix = 0;
+    int length = static_cast<int>(std::min<std::size_t>(sample.size(), INT_MAX));
+    CLD2::Language found = CLD2::ExtDetectLanguageSummaryCheckUTF8(
+        sample.data(), length, true, &hints, 0, top3, percent3, scores3, nullptr, &letterBytes,
+        &reliable, &validPrefix);
+    if (validPrefix < length) {
+        // Cleaned above, so this is only for whatever else CLD2 might refuse.
+        length = validPrefix;
+        reliable = false;
+        letterBytes = 0;
+        found = CLD2::ExtDetectLanguageSummaryCheckUTF8(sample.data(), length, true, &hints, 0,
+                                                        top3, percent3, scores3, nullptr,
+                                                        &letterBytes, &reliable, &validPrefix);
+    }
+    if (!reliable || letterBytes < kLeastLetterBytes) return {};
+    return bookTag(CLD2::LanguageCode(found));
 }
 
 }  // namespace qb

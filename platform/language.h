@@ -10,8 +10,10 @@ namespace qb {
 // "es-419", "en-GB-oxendict", "x-private"). Only the syntax is checked, case-insensitively.
 bool isLanguageTag(std::string_view tag);
 
-// The language of a sample of UTF-8 text as a BCP 47 tag ("zh-Hans", "de", ...), or empty when
-// the text is too short or the detector is not confident.
+// The language of a sample of UTF-8 text as a BCP 47 tag ("de", "ja", "zh-CN" for simplified
+// and "zh-TW" for traditional Chinese, ...), or empty when the sample holds fewer than 200
+// bytes of letters, the detector is not confident, or the language is none it can name. The
+// sample may be cut anywhere and hold bytes that are not UTF-8; only its first megabyte counts.
 std::string detectLanguage(std::string_view utf8Text);
 
 }  // namespace qb

@@ -24,7 +24,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::write(std::string_view bytes) {
-    if (m_fd < 0) throw EWriteError();
+    if (m_fd < 0) throw EWriteError(m_path, std::strerror(EBADF));
     if (bytes.size() > m_buffer.size() - m_used) {
         flush();
         // A piece bigger than the buffer goes straight to the file.
@@ -47,7 +47,8 @@ void OutputFile::writeAll(const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(m_fd, data, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw EWriteError();
+        // A write that takes nothing without saying why has run out of room.
+        if (n <= 0) throw EWriteError(m_path, std::strerror(n < 0 ? errno : ENOSPC));
         data += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -58,7 +59,8 @@ void OutputFile::close() {
     flush();
     int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0 && errno != EINTR) throw EWriteError();
+    // A file system that writes back late (NFS, a quota) reports a lost write only here.
+    if (::close(fd) != 0 && errno != EINTR) throw EWriteError(m_path, std::strerror(errno));
 }
 
 }  // namespace qb

@@ -102,6 +102,51 @@ void decodeUtf16(std::string_view s, bool bigEndian, const TextSink& sink) {
     if (!out.empty()) sink(out);
 }
 
+// UTF-32 decoded here too: a value that is no character (a surrogate, past U+10FFFF) and a
+// cut-off last unit become U+FFFD rather than whatever iconv makes of them.
+void decodeUtf32(std::string_view s, bool bigEndian, const TextSink& sink) {
+    std::string out;
+    out.reserve(kPieceSize + 8);
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t units = s.size() / 4;
+    for (std::size_t k = 0; k < units; ++k) {
+        const unsigned char* u = p + 4 * k;
+        const std::uint32_t c = bigEndian
+                                    ? (std::uint32_t(u[0]) << 24) | (std::uint32_t(u[1]) << 16) |
+                                          (std::uint32_t(u[2]) << 8) | u[3]
+                                    : (std::uint32_t(u[3]) << 24) | (std::uint32_t(u[2]) << 16) |
+                                          (std::uint32_t(u[1]) << 8) | u[0];
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out.append(kUtf8Replacement);
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            appendUtf8(out, c);
+        }
+        if (out.size() >= kPieceSize) {
+            sink(out);
+            out.clear();
+        }
+    }
+    if (s.size() % 4 != 0) out.append(kUtf8Replacement);
+    if (!out.empty()) sink(out);
+}
+
+// Hands iconv's output on with anything that is not well-formed UTF-8 as U+FFFD: glibc writes
+// UCS-4 values past U+10FFFF as 5- and 6-byte forms, which no XML parser accepts.
+TextSink checkedUtf8(const TextSink& sink) {
+    return [&sink](std::string_view piece) {
+        if (isValidUtf8(piece)) {
+            sink(piece);
+            return;
+        }
+        std::string repaired;
+        repaired.reserve(piece.size() + 8);
+        appendRepairedUtf8(repaired, piece);
+        sink(repaired);
+    };
+}
+
 // UTF-8 text with a few stray bytes (a file cut in the middle of a character, one pasted
 // legacy character) is still UTF-8: reading all of it in a detected 8-bit charset would garble
 // every other character. Legacy text, on the other hand, seldom forms UTF-8 sequences by chance.
@@ -144,6 +189,253 @@ bool isUtf16Name(const std::string& upper, bool& bigEndian) {
     return false;
 }
 
+bool isUtf32Name(const std::string& upper, bool& bigEndian) {
+    if (upper == "UTF-32LE" || upper == "UTF32LE") {
+        bigEndian = false;
+        return true;
+    }
+    if (upper == "UTF-32BE" || upper == "UTF32BE") {
+        bigEndian = true;
+        return true;
+    }
+    return false;
+}
+
+// Signatures of files that are plainly no text, whatever bytes follow.
+bool hasBinarySignature(std::string_view s) {
+    static constexpr std::string_view kSignatures[] = {
+        std::string_view("\x7F"
+                         "ELF"),
+        std::string_view("\x89PNG\r\n\x1A\n"),
+        std::string_view("\xFF\xD8\xFF"),  // JPEG
+        std::string_view("GIF87a"),
+        std::string_view("GIF89a"),
+        std::string_view("%PDF-"),
+        std::string_view("PK\x03\x04"),  // zip, and so EPUB, ODF, OOXML, JAR
+        std::string_view("PK\x05\x06"),  // an empty zip
+        std::string_view("PK\x07\x08"),  // a spanned zip
+        std::string_view("\x1F\x8B"),    // gzip
+        std::string_view("BZh"),         // bzip2, checked further below
+        std::string_view("\xFD"
+                         "7zXZ\0",
+                         6),
+        std::string_view("\x28\xB5\x2F\xFD"),  // zstd
+        std::string_view("7z\xBC\xAF\x27\x1C"),
+        std::string_view("Rar!\x1A\x07"),
+        std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"),  // old MS Office
+        std::string_view("\xCA\xFE\xBA\xBE"),                  // Java class, Mach-O fat
+        std::string_view("\xCF\xFA\xED\xFE"),                  // Mach-O
+        std::string_view("\0asm", 4),                          // WebAssembly
+        std::string_view("SQLite format 3\0", 16),
+        std::string_view("II*\0", 4),  // TIFF
+        std::string_view("MM\0*", 4),
+        std::string_view("OggS\0", 5),
+        std::string_view("fLaC"),
+        std::string_view("!<arch>\n"),
+    };
+    for (std::string_view sig : kSignatures) {
+        if (!startsWith(s, sig)) continue;
+        // "BZh" is a fine start for a text; bzip2 follows it with a block size and a magic.
+        if (sig == "BZh")
+            return s.size() >= 10 && s[3] >= '1' && s[3] <= '9' && s.substr(4, 6) == "1AY&SY";
+        return true;
+    }
+    // RIFF containers: WebP, WAVE, AVI.
+    if (startsWith(s, "RIFF") && s.size() >= 12) {
+        std::string_view form = s.substr(8, 4);
+        if (form == "WEBP" || form == "WAVE" || form == "AVI ") return true;
+    }
+    // BMP: "BM", the file size, then four reserved bytes that are zero.
+    if (startsWith(s, "BM") && s.size() >= 14 && s.substr(6, 4) == std::string_view("\0\0\0\0", 4))
+        return true;
+    // MP4 and its kin: a box size (big-endian, so a NUL first), then "ftyp".
+    if (s.size() >= 12 && s[0] == 0 && s.substr(4, 4) == "ftyp") return true;
+    // ID3-tagged MP3: "ID3", a version byte, a revision byte that is zero.
+    if (startsWith(s, "ID3") && s.size() >= 5 && s[3] <= 0x05 && s[4] == 0) return true;
+    // Windows and DOS programs: "MZ", and a PE header where the DOS header says.
+    if (startsWith(s, "MZ") && s.size() >= 0x40) {
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        const std::size_t pe = std::size_t(p[0x3C]) | std::size_t(p[0x3D]) << 8 |
+                               std::size_t(p[0x3E]) << 16 | std::size_t(p[0x3F]) << 24;
+        if (pe + 4 <= s.size() && s.substr(pe, 4) == std::string_view("PE\0\0", 4)) return true;
+    }
+    // tar: "ustar" and a NUL (POSIX) or two blanks and a NUL (GNU) at offset 257; a text may
+    // well have "gustar" there.
+    if (s.size() >= 265 && (s.substr(257, 6) == std::string_view("ustar\0", 6) ||
+                            s.substr(257, 8) == std::string_view("ustar  \0", 8)))
+        return true;
+    return false;
+}
+
+// How many bytes of a file its first look takes: enough to tell text from a program or a
+// picture, and to see the pattern of NUL bytes that wide charsets leave.
+constexpr std::size_t kSampleSize = 64 * 1024;
+
+bool isControlByte(unsigned char b) {
+    // Tab, line feed, form feed, carriage return and escape (terminal colours) are in text;
+    // backspace too (overstruck manual pages); Ctrl-Z ends old DOS files.
+    return (b < 0x20 && b != 0 && b != '\t' && b != '\n' && b != '\f' && b != '\r' && b != 0x1B &&
+            b != 0x08 && b != 0x1A) ||
+           b == 0x7F;
+}
+
+// What the first look at bytes without a byte-order mark finds.
+struct SampleStats {
+    std::size_t size = 0;
+    std::size_t nulBytes = 0;
+    std::size_t nulRuns = 0;  // stretches of NUL bytes, however long each
+    std::size_t nulsAtEven = 0;
+    std::size_t nulsAtOdd = 0;
+    std::size_t controls = 0;  // control bytes that text does not hold, NUL aside
+};
+
+SampleStats sampleStats(std::string_view sample) {
+    SampleStats st;
+    st.size = sample.size();
+    bool inRun = false;
+    for (std::size_t i = 0; i < sample.size(); ++i) {
+        const auto b = static_cast<unsigned char>(sample[i]);
+        if (b == 0) {
+            ++st.nulBytes;
+            (i % 2 == 0 ? st.nulsAtEven : st.nulsAtOdd) += 1;
+            if (!inRun) ++st.nulRuns;
+            inRun = true;
+            continue;
+        }
+        inRun = false;
+        if (isControlByte(b)) ++st.controls;
+    }
+    return st;
+}
+
+// A code point that a text in a wide charset would not hold: NUL, controls other than tab,
+// line breaks and form feed, and the non-characters that a byte-swapped mark reads as.
+bool isOddInText(std::uint32_t c) {
+    return (c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r') || c == 0xFFFE ||
+           c == 0xFFFF;
+}
+
+// UTF-32 leaves a NUL in at least one byte of every unit: the sample is UTF-32 when every
+// whole unit is a character and hardly any is a control.
+bool looksLikeUtf32(std::string_view sample, bool bigEndian) {
+    const std::size_t units = sample.size() / 4;
+    if (units == 0) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(sample.data());
+    std::size_t odd = 0;
+    for (std::size_t k = 0; k < units; ++k) {
+        const unsigned char* u = p + 4 * k;
+        const std::uint32_t c = bigEndian
+                                    ? (std::uint32_t(u[0]) << 24) | (std::uint32_t(u[1]) << 16) |
+                                          (std::uint32_t(u[2]) << 8) | u[3]
+                                    : (std::uint32_t(u[3]) << 24) | (std::uint32_t(u[2]) << 16) |
+                                          (std::uint32_t(u[1]) << 8) | u[0];
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        if (isOddInText(c)) ++odd;
+    }
+    return odd * 50 <= units;
+}
+
+// How the sample reads as UTF-16 in one byte order.
+struct Utf16Reading {
+    std::size_t units = 0;
+    std::size_t odd = 0;       // NUL, controls, unpaired surrogates, non-characters
+    std::size_t latin = 0;     // U+0001 to U+00FF: a NUL in the high byte
+    std::size_t private_ = 0;  // private-use characters: CJK text read in the wrong order
+};
+
+Utf16Reading readAsUtf16(std::string_view sample, bool bigEndian) {
+    Utf16Reading r;
+    r.units = sample.size() / 2;
+    const auto* p = reinterpret_cast<const unsigned char*>(sample.data());
+    auto unit = [&](std::size_t k) -> std::uint32_t {
+        return bigEndian ? (std::uint32_t(p[2 * k]) << 8) | p[2 * k + 1]
+                         : (std::uint32_t(p[2 * k + 1]) << 8) | p[2 * k];
+    };
+    for (std::size_t k = 0; k < r.units; ++k) {
+        const std::uint32_t c = unit(k);
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (k + 1 < r.units && unit(k + 1) >= 0xDC00 && unit(k + 1) <= 0xDFFF) {
+                ++k;
+            } else if (k + 1 < r.units) {
+                ++r.odd;  // at the very end the pair may just be cut by the sample
+            }
+        } else if ((c >= 0xDC00 && c <= 0xDFFF) || isOddInText(c)) {
+            ++r.odd;
+        } else if (c <= 0xFF) {
+            ++r.latin;
+        } else if (c >= 0xE000 && c <= 0xF8FF) {
+            ++r.private_;
+        }
+    }
+    return r;
+}
+
+// The sample without a character that its end may cut: for asking whether it is UTF-8.
+std::string_view withoutCutCharacter(std::string_view s) {
+    for (std::size_t back = 1; back <= 3 && back <= s.size(); ++back) {
+        const auto b = static_cast<unsigned char>(s[s.size() - back]);
+        if ((b & 0xC0) == 0x80) continue;
+        if (b >= 0xC0) return s.substr(0, s.size() - back);
+        break;
+    }
+    return s;
+}
+
+// UTF-16 leaves a NUL in the high byte of every character up to U+00FF: line breaks, spaces
+// and digits at least, in any script. A byte order fits when the units read as text and hold
+// at least two such characters. It is taken only when the bytes do not read as well as 8-bit
+// text with a NUL or two in it: such characters are half the text (no 8-bit text has a NUL
+// every few bytes), or the bytes hold many controls as 8-bit text (the high bytes of Cyrillic,
+// Greek, Hebrew, the low bytes of CJK characters), or they are not UTF-8 and the NULs are
+// more than a few. When both orders fit, the one with more such characters wins, then the one
+// with fewer odd and private-use characters (CJK read in the wrong order), then little-endian.
+const char* guessUtf16(std::string_view sample, const SampleStats& st) {
+    const Utf16Reading le = readAsUtf16(sample, false);
+    const Utf16Reading be = readAsUtf16(sample, true);
+    auto fits = [](const Utf16Reading& r, std::size_t nulsOnHighSide) {
+        return r.units > 0 && r.odd * 50 <= r.units && r.latin >= 2 && nulsOnHighSide >= 2;
+    };
+    const bool leFits = fits(le, st.nulsAtOdd);
+    const bool beFits = fits(be, st.nulsAtEven);
+    if (!leFits && !beFits) return nullptr;
+    bool bigEndian = !leFits;
+    if (leFits && beFits) {
+        if (le.latin != be.latin) {
+            bigEndian = be.latin > le.latin;
+        } else {
+            bigEndian = be.odd + be.private_ < le.odd + le.private_;
+        }
+    }
+    const Utf16Reading& r = bigEndian ? be : le;
+    const std::size_t nuls = bigEndian ? st.nulsAtEven : st.nulsAtOdd;
+    const bool wide =
+        r.latin * 2 >= r.units || st.controls * 100 >= st.size ||
+        (nuls >= 4 && !isValidUtf8(withoutCutCharacter(sample)) && !isMostlyUtf8(sample));
+    if (!wide) return nullptr;
+    return bigEndian ? "UTF-16BE" : "UTF-16LE";
+}
+
+// Plainly not text: NUL bytes in many places (programs, pictures, databases) or many control
+// bytes (compressed data). A text that holds a NUL or two, or ends in a run of them (a file
+// padded or cut short by a crash), is still a text.
+bool looksBinary(const SampleStats& st) {
+    if (st.nulRuns > 4 && st.nulRuns * 1024 > st.size) return true;
+    return st.controls >= 8 && st.controls * 50 > st.size;
+}
+
+std::size_t nulOffsetIn(std::string_view s, std::size_t base) {
+    const void* nul = std::memchr(s.data(), 0, s.size());
+    if (!nul) return std::string_view::npos;
+    return base + static_cast<std::size_t>(static_cast<const char*>(nul) - s.data());
+}
+
+// 8-bit text ends at its first NUL byte; the plan says where that was.
+TextPlan eightBitPlan(std::string_view bytes, std::size_t base, std::string charset) {
+    TextPlan plan{cutAtNul(bytes), std::move(charset)};
+    plan.nulOffset = nulOffsetIn(bytes, base);
+    return plan;
+}
+
 }  // namespace
 
 std::string detectCharset(std::string_view bytes) {
@@ -177,30 +469,57 @@ std::string detectCharset(std::string_view bytes) {
     return cs;
 }
 
-TextPlan planDecoding(std::string_view bytes, const std::string& charset) {
+TextPlan planDecoding(std::string_view bytes, const std::string& charset, const std::string& path) {
     if (!charset.empty()) {
         if (!IconvConverter::knows(charset)) throw Error("Unknown charset \"" + charset + "\"");
-        if (isUtf8CharsetName(charset)) return {cutAtNul(bytes), "UTF-8"};
+        // A charset named by the user is taken at its word, but a program or a picture is no
+        // text in any 8-bit charset. (Signatures are left alone for wide charsets: two of them
+        // read as Greek in UTF-16.)
+        if (isByteOrientedCharset(charset) && hasBinarySignature(bytes.substr(0, kSampleSize)))
+            throw ENotTextError(path);
+        if (isUtf8CharsetName(charset)) return eightBitPlan(bytes, 0, "UTF-8");
         std::string upper = upperAscii(charset);
         bool bigEndian = false;
         if (isUtf16Name(upper, bigEndian)) return {bytes, bigEndian ? "UTF-16BE" : "UTF-16LE"};
-        return {isByteOrientedCharset(charset) ? cutAtNul(bytes) : bytes, charset};
+        if (isUtf32Name(upper, bigEndian)) return {bytes, bigEndian ? "UTF-32BE" : "UTF-32LE"};
+        if (isByteOrientedCharset(charset)) return eightBitPlan(bytes, 0, charset);
+        return {bytes, charset};
     }
-    if (startsWith(bytes, "\xEF\xBB\xBF")) return {cutAtNul(bytes.substr(3)), "UTF-8"};
+    if (hasBinarySignature(bytes.substr(0, kSampleSize))) throw ENotTextError(path);
+    // The UTF-32 LE mark begins with the UTF-16 LE one, so it is looked for first.
+    if (startsWith(bytes, "\xEF\xBB\xBF")) return eightBitPlan(bytes.substr(3), 3, "UTF-8");
+    if (startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)))
+        return {bytes.substr(4), "UTF-32LE"};
+    if (startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4)))
+        return {bytes.substr(4), "UTF-32BE"};
     if (startsWith(bytes, "\xFF\xFE")) return {bytes.substr(2), "UTF-16LE"};
     if (startsWith(bytes, "\xFE\xFF")) return {bytes.substr(2), "UTF-16BE"};
 
-    std::string_view text = cutAtNul(bytes);
-    std::string cs = localeCharset();
-    if (!isUtf8CharsetName(cs)) {
-        if (IconvConverter::knows(cs)) return {text, cs};
-        cs = "UTF-8";
+    const std::string_view sample = bytes.substr(0, kSampleSize);
+    const SampleStats stats = sampleStats(sample);
+    if (stats.nulBytes > 0) {
+        auto guessed = [&](const char* wide) {
+            TextPlan plan{bytes, wide};
+            plan.detected = true;
+            return plan;
+        };
+        if (looksLikeUtf32(sample, false)) return guessed("UTF-32LE");
+        if (looksLikeUtf32(sample, true)) return guessed("UTF-32BE");
+        if (const char* utf16 = guessUtf16(sample, stats)) return guessed(utf16);
     }
-    if (isValidUtf8(text)) return {text, "UTF-8", true};
-    if (isMostlyUtf8(text)) return {text, "UTF-8"};
-    std::string detected = detectCharset(text);
-    if (detected.empty() || isUtf8CharsetName(detected)) return {text, "UTF-8"};
-    TextPlan plan{text, detected};
+    if (looksBinary(stats)) throw ENotTextError(path);
+
+    TextPlan plan = eightBitPlan(bytes, 0, localeCharset());
+    if (!isUtf8CharsetName(plan.charset) && IconvConverter::knows(plan.charset)) return plan;
+    plan.charset = "UTF-8";
+    if (isValidUtf8(plan.text)) {
+        plan.validUtf8 = true;
+        return plan;
+    }
+    if (isMostlyUtf8(plan.text)) return plan;
+    std::string detected = detectCharset(plan.text);
+    if (detected.empty() || isUtf8CharsetName(detected)) return plan;
+    plan.charset = detected;
     plan.detected = true;
     return plan;
 }
@@ -215,13 +534,18 @@ void decodeText(const TextPlan& plan, const TextSink& sink) {
         decodeUtf8(plan.text, sink);
         return;
     }
+    const std::string upper = upperAscii(plan.charset);
     bool bigEndian = false;
-    if (isUtf16Name(upperAscii(plan.charset), bigEndian)) {
+    if (isUtf16Name(upper, bigEndian)) {
         decodeUtf16(plan.text, bigEndian, sink);
         return;
     }
+    if (isUtf32Name(upper, bigEndian)) {
+        decodeUtf32(plan.text, bigEndian, sink);
+        return;
+    }
     IconvConverter converter(plan.charset);
-    converter.convert(plan.text, sink);
+    converter.convert(plan.text, checkedUtf8(sink));
 }
 
 std::string decodeToUtf8(std::string_view bytes, const std::string& charset) {

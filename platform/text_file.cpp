@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <new>
 
 #include "platform/errors.h"
 #include "platform/line_splitter.h"
@@ -45,27 +48,43 @@ class LineCollector : public LineHandler {
 }  // namespace
 
 std::string readFileBytes(const std::string& path, std::uint64_t limit) {
-    (void)limit;  // not enforced yet
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) throw EFOpenError(path, std::strerror(errno));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw EFOpenError(path, std::strerror(errno));
     if (S_ISDIR(st.st_mode)) throw EFOpenError(path, std::strerror(EISDIR));
+    // No memory can hold more than the address space, whatever limit the caller asks for.
+    limit = std::min<std::uint64_t>(limit, std::numeric_limits<std::size_t>::max() / 2);
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > limit) {
+        throw EFTooLargeError(path, limit);
+    }
 
+    // Read in one go when the size is known. A pipe, a device or a file that grows while it is
+    // read goes on to its end, but never past the limit: /dev/zero or "yes >> file" would
+    // otherwise take all memory. A stream that ends right at the limit is still whole, so the
+    // limit counts as passed only once one byte more has come.
     std::string bytes;
-    // Read in one go when the size is known; a pipe or a growing file reads on to its end.
-    std::size_t expected = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
-    bytes.resize(expected > 0 ? expected + 1 : 64 * 1024);
     std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-        ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw EFOpenError(path, std::strerror(errno));
+    try {
+        const auto expected = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
+        const std::size_t cap = static_cast<std::size_t>(limit) + 1;
+        bytes.resize(std::min(expected > 0 ? expected + 1 : std::size_t{64} * 1024, cap));
+        for (;;) {
+            if (used == bytes.size()) {
+                if (used == cap) throw EFTooLargeError(path, limit);
+                bytes.resize(std::min(bytes.size() * 2, cap));
+            }
+            ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                throw EFOpenError(path, std::strerror(errno));
+            }
+            if (n == 0) break;
+            used += static_cast<std::size_t>(n);
         }
-        if (n == 0) break;
-        used += static_cast<std::size_t>(n);
+    } catch (const std::bad_alloc&) {
+        // Under a memory limit (ulimit -v) the reading stops here rather than the program.
+        throw EFOpenError(path, std::strerror(ENOMEM));
     }
     bytes.resize(used);
     return bytes;
@@ -73,7 +92,7 @@ std::string readFileBytes(const std::string& path, std::uint64_t limit) {
 
 std::vector<std::string> readTextLines(const std::string& path, const std::string& charset) {
     std::string bytes = readFileBytes(path);
-    TextPlan plan = planDecoding(bytes, charset);
+    TextPlan plan = planDecoding(bytes, charset, path);
     LineCollector collector;
     LineSplitter splitter(collector);
     decodeText(plan, [&](std::string_view piece) { splitter.feed(piece); });

@@ -23,6 +23,31 @@ bool isValidUtf8(std::string_view s) {
     return true;
 }
 
+void appendRepairedUtf8(std::string& out, std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        std::size_t len = utf8SequenceLength(s, i);
+        if (len > 0) {
+            out.append(s.substr(i, len));
+            i += len;
+            continue;
+        }
+        const auto lead = static_cast<unsigned char>(s[i]);
+        const std::size_t announced = lead >= 0xFC   ? 5
+                                      : lead >= 0xF8 ? 4
+                                      : lead >= 0xF0 ? 3
+                                      : lead >= 0xE0 ? 2
+                                      : lead >= 0xC0 ? 1
+                                                     : 0;
+        std::size_t span = 1;
+        while (span <= announced && i + span < s.size() &&
+               (static_cast<unsigned char>(s[i + span]) & 0xC0) == 0x80) {
+            ++span;
+        }
+        out.append(kUtf8Replacement);
+        i += span;
+    }
+}
+
 void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);

@@ -36,6 +36,11 @@ inline std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
 // True when the whole text is well-formed UTF-8.
 bool isValidUtf8(std::string_view s);
 
+// Appends s to out with each ill-formed sequence as one U+FFFD: a lead byte together with the
+// continuation bytes it announces (the 5- and 6-byte forms, values past U+10FFFF, surrogates,
+// overlong forms, a sequence cut short), or a stray continuation byte on its own.
+void appendRepairedUtf8(std::string& out, std::string_view s);
+
 // Appends the code point as UTF-8.
 void appendUtf8(std::string& out, std::uint32_t cp);
 

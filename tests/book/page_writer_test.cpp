@@ -173,6 +173,23 @@ TEST_F(PageWriterTest, UnknownCharsetCreatesNoPage) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+TEST_F(PageWriterTest, AProgramGivenAsTextCreatesNoPageAndWideTextIsWhole) {
+    std::string in = m_dir.file("source.txt");
+    test::writeBytes(in, std::string("\x7F"
+                                     "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
+                                     16));
+    std::string out = m_dir.file("page1.html");
+    try {
+        writePage(in, out, "page1");
+        FAIL() << "no error";
+    } catch (const ENotTextError& e) {
+        EXPECT_EQ(std::string(e.what()), "Not a text file \"" + in + "\".");
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    // UTF-16 LE without a mark: every line, not just the first letter.
+    EXPECT_EQ(page(std::string("O\0n\0e\0\r\0\n\0T\0w\0o\0", 16)), pageText({"One", "Two"}));
+}
+
 TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
     std::string in = m_dir.file("source.txt");
     test::writeBytes(in, "x");
@@ -180,7 +197,8 @@ TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
         writePage(in, "/dev/full", "page1");
         FAIL() << "no error";
     } catch (const EWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "Stream write error");
+        EXPECT_EQ(std::string(e.what()),
+                  "Stream write error \"/dev/full\". No space left on device");
     }
 }
 

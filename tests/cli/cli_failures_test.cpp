@@ -101,6 +101,30 @@ TEST_F(CliFailureTest, MissingOrUnreadableInputsEndTheRunWithTheirMessage) {
               "quirebind-cli: Cannot open file \"" + cover + "\". No such file or directory.\n");
 }
 
+TEST_F(CliFailureTest, InputsThatAreNoTextOrHaveNoEndAreRefusedWithTheirPath) {
+    const std::string program = file("notes.txt", std::string("\x7F"
+                                                              "ELF\x02\x01\x01\0",
+                                                              8) +
+                                                      std::string(200, '\0'));
+    ProgramResult r = cli(with(entries(path("out")), {program}));
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "quirebind-cli: Not a text file \"" + program + "\".\n");
+    EXPECT_FALSE(fs::exists(path("out")));
+
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer cannot run under a limit on the address space";
+#endif
+    // Under a memory limit far below what /dev/zero would take: a message, not a crash.
+    std::vector<std::string> limited = {"/bin/sh", "-c", "ulimit -v 393216 && exec \"$@\"", "sh"};
+    for (const std::string& arg : cliArgs(with(entries(path("out")), {"/dev/zero"})))
+        limited.push_back(arg);
+    r = runProgram(limited, cliOptions());
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "quirebind-cli: Cannot open file \"/dev/zero\". Cannot allocate memory.\n");
+    EXPECT_FALSE(fs::exists(path("out")));
+}
+
 TEST_F(CliFailureTest, ExistingArchiveIsKeptUnlessReplacingIsAllowed) {
     const std::string text = file("a.txt", "first\n");
     ProgramResult r = cli(with(entries(path("out")), {text}));

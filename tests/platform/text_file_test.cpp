@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <thread>
 
 #include "platform/errors.h"
 #include "platform/iconv_converter.h"
@@ -176,8 +180,82 @@ TEST_F(TextFileTest, WriteErrors) {
         writeTextLines("/dev/full", {"x"});
         FAIL() << "no error";
     } catch (const EWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "Stream write error");
+        EXPECT_EQ(std::string(e.what()),
+                  "Stream write error \"/dev/full\". No space left on device");
     }
+}
+
+TEST(ReadFileBytes, EndlessDevicesStopAtTheLimitWithTheirPath) {
+    for (const char* device : {"/dev/zero", "/dev/urandom"}) {
+        try {
+            readFileBytes(device, 1 << 20);
+            FAIL() << device << " read without end";
+        } catch (const EFTooLargeError& e) {
+            EXPECT_EQ(std::string(e.what()), "File too large \"" + std::string(device) +
+                                                 "\". It holds more than 1 MiB, the most read "
+                                                 "from one file.");
+        }
+    }
+    EXPECT_EQ(readFileBytes("/dev/null", 0), "");
+}
+
+TEST(ReadFileBytes, RegularFilesPastTheLimitAreRefusedAndAtTheLimitRead) {
+    test::TempDir dir;
+    const std::string path = dir.file("ten.txt");
+    test::writeBytes(path, "0123456789");
+    EXPECT_EQ(readFileBytes(path, 10), "0123456789");
+    try {
+        readFileBytes(path, 9);
+        FAIL() << "no error";
+    } catch (const EFTooLargeError& e) {
+        EXPECT_EQ(e.path(), path);
+        EXPECT_EQ(e.limit(), 9u);
+        EXPECT_EQ(std::string(e.what()), "File too large \"" + path +
+                                             "\". It holds more than 9 bytes, the most read "
+                                             "from one file.");
+    }
+    EXPECT_EQ(EFTooLargeError::sizeText(kMaxTextFileBytes), "4 GiB");
+    EXPECT_EQ(EFTooLargeError::sizeText(64 << 20), "64 MiB");
+    EXPECT_EQ(EFTooLargeError::sizeText(1), "1 byte");
+}
+
+// A pipe with a writer behind it, as "<(cmd)" gives: read on while the writer writes, whole
+// when it ends within the limit, cut off with the message when it does not.
+TEST(ReadFileBytes, PipesAreReadToTheirEndWithinTheLimit) {
+    // The writer may still write after the reader gave up: an error for it, not a signal.
+    struct IgnoreSigpipe {
+        void (*old)(int) = std::signal(SIGPIPE, SIG_IGN);
+        ~IgnoreSigpipe() { std::signal(SIGPIPE, old); }
+    } ignoreSigpipe;
+    auto throughPipe = [](std::size_t total, std::uint64_t limit) {
+        int ends[2];
+        EXPECT_EQ(::pipe(ends), 0);
+        std::thread writer([fd = ends[1], total] {
+            std::string block(4096, 'a');
+            for (std::size_t sent = 0; sent < total;) {
+                const std::size_t n = std::min(block.size(), total - sent);
+                const ssize_t w = ::write(fd, block.data(), n);
+                if (w <= 0) break;  // the reader gave up
+                sent += static_cast<std::size_t>(w);
+                std::this_thread::yield();
+            }
+            ::close(fd);
+        });
+        std::string got;
+        std::string error;
+        try {
+            got = readFileBytes("/dev/fd/" + std::to_string(ends[0]), limit);
+        } catch (const EFTooLargeError& e) {
+            error = e.what();
+        }
+        ::close(ends[0]);
+        writer.join();
+        return error.empty() ? std::to_string(got.size()) : error;
+    };
+    EXPECT_EQ(throughPipe(300 * 1024 + 5, 1 << 20), std::to_string(300 * 1024 + 5));
+    EXPECT_EQ(throughPipe(1 << 20, 1 << 20), std::to_string(1 << 20));
+    EXPECT_NE(throughPipe((1 << 20) + 1, 1 << 20).find("It holds more than 1 MiB"),
+              std::string::npos);
 }
 
 class Recorder : public LineHandler {

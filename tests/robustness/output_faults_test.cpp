@@ -63,10 +63,29 @@ TEST_F(OutputFaultTest, DiskFillingUpWhileAPageIsWrittenEndsTheRunBeforePacking)
     BookProject project = m_run.project({source});
     project.outputFolder = small.output();
     EXPECT_EQ(run.run(project, ui), RunResult::Failed);
-    EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error."});
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error \"" + small.work() +
+                                                  "/OEBPS/page1.html\". No space left on device."});
     EXPECT_TRUE(ui.successes.empty());
     EXPECT_EQ(readWholeFile(small.archive()), kOldBook);
     EXPECT_EQ(folderNames(small.output()), std::vector<std::string>{"Book.epub"});
+}
+
+TEST_F(OutputFaultTest, DiskFillingUpWhileTheCoverIsCopiedNamesTheCopy) {
+    test::SmallFileSystem disk(m_tmp / "small", "1m");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    const test::RunFixture small(m_tmp / "small");
+    const std::string source = m_run.text("a.txt", "one line\n");
+    const std::string cover =
+        m_run.text("cover.jpg", "\xFF\xD8\xFF\xE0" + test::randomText(2 << 20, 3));
+
+    ConversionRun run(small.work());
+    test::RecordingUi ui;
+    BookProject project = m_run.project({source});
+    project.coverPath = cover;
+    EXPECT_EQ(run.run(project, ui), RunResult::Failed);
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error \"" + small.work() +
+                                                  "/OEBPS/cover.jpg\". No space left on device."});
+    EXPECT_TRUE(ui.successes.empty());
 }
 
 TEST_F(OutputFaultTest, ReadOnlyOutputFolderFailsWithItsCauseAndKeepsTheOldBook) {

@@ -1,0 +1,231 @@
+#include "platform/text_decoding.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include "platform/errors.h"
+#include "platform/text_file.h"
+#include "platform/utf8.h"
+#include "tests/platform/test_helpers.h"
+
+namespace qb {
+namespace {
+
+const std::string kFffd = "\xEF\xBF\xBD";
+
+// UTF-8 text encoded in a charset, as another program would have written it.
+std::string encoded(const std::string& utf8, const char* charset) {
+    iconv_t h = iconv_open(charset, "UTF-8");
+    if (h == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no charset");
+    std::string in = utf8;
+    std::string out(in.size() * 4 + 16, '\0');
+    char* ip = in.data();
+    size_t il = in.size();
+    char* op = out.data();
+    size_t ol = out.size();
+    const size_t r = iconv(h, &ip, &il, &op, &ol);
+    iconv_close(h);
+    if (r == static_cast<size_t>(-1)) throw std::runtime_error("cannot encode");
+    out.resize(out.size() - ol);
+    return out;
+}
+
+std::string bytes(std::initializer_list<int> list) {
+    std::string s;
+    for (int b : list) s += static_cast<char>(b);
+    return s;
+}
+
+const std::string kEnglish =
+    "It was late when the ferry left the harbour.\r\nNobody on deck said a word.\r\n";
+const std::string kRussian =
+    "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xD0\xBC\xD0\xB8\xD1\x80!\n"
+    "\xD0\x9A\xD0\xB0\xD0\xBA \xD0\xB4\xD0\xB5\xD0\xBB\xD0\xB0?\n";  // "Привет, мир!" ...
+// "一天早上，我们走到河边。\n他说：“不要回头。”\n" with "一" (U+4E00), whose low byte is NUL.
+const std::string kChinese =
+    "\xE4\xB8\x80\xE5\xA4\xA9\xE6\x97\xA9\xE4\xB8\x8A\xEF\xBC\x8C\xE6\x88\x91\xE4\xBB\xAC\xE8"
+    "\xB5\xB0\xE5\x88\xB0\xE6\xB2\xB3\xE8\xBE\xB9\xE3\x80\x82\n\xE4\xBB\x96\xE8\xAF\xB4\xEF\xBC"
+    "\x9A\xE2\x80\x9C\xE4\xB8\x8D\xE8\xA6\x81\xE5\x9B\x9E\xE5\xA4\xB4\xE3\x80\x82\xE2\x80\x9D\n";
+// "　雨の日には、ゆっくり本を読みます。\n　晴れた日には、公園を歩きます。\n": paragraphs indented
+// with an ideographic space (U+3000), so NULs stand on both sides of the UTF-16 units alike.
+const std::string kJapanese =
+    "\xE3\x80\x80\xE9\x9B\xA8\xE3\x81\xAE\xE6\x97\xA5\xE3\x81\xAB\xE3\x81\xAF\xE3\x80\x81\xE3"
+    "\x82\x86\xE3\x81\xA3\xE3\x81\x8F\xE3\x82\x8A\xE6\x9C\xAC\xE3\x82\x92\xE8\xAA\xAD\xE3\x81"
+    "\xBF\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82\n\xE3\x80\x80\xE6\x99\xB4\xE3\x82\x8C\xE3\x81\x9F"
+    "\xE6\x97\xA5\xE3\x81\xAB\xE3\x81\xAF\xE3\x80\x81\xE5\x85\xAC\xE5\x9C\x92\xE3\x82\x92\xE6"
+    "\xAD\xA9\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82\n";
+
+class TextDecodingTest : public ::testing::Test {
+  protected:
+    void SetUp() override { m_env.locale("C.UTF-8"); }
+    test::EnvGuard m_env;
+};
+
+TEST_F(TextDecodingTest, WideCharsetsWithoutMarkAreRecognisedAndDecodedWhole) {
+    struct Case {
+        const std::string& text;
+        const char* charset;
+    };
+    const Case cases[] = {
+        {kEnglish, "UTF-16LE"},  {kEnglish, "UTF-16BE"},  {kRussian, "UTF-16LE"},
+        {kRussian, "UTF-16BE"},  {kChinese, "UTF-16LE"},  {kChinese, "UTF-16BE"},
+        {kJapanese, "UTF-16LE"}, {kJapanese, "UTF-16BE"}, {kEnglish, "UTF-32LE"},
+        {kEnglish, "UTF-32BE"},  {kChinese, "UTF-32LE"},  {kJapanese, "UTF-32BE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.charset) + ": " + c.text);
+        const std::string file = encoded(c.text, c.charset);
+        const TextPlan plan = planDecoding(file);
+        EXPECT_EQ(plan.charset, c.charset);
+        EXPECT_TRUE(plan.detected);
+        EXPECT_EQ(plan.nulOffset, std::string_view::npos);
+        EXPECT_EQ(decodeToUtf8(file), c.text);
+    }
+    // A single character in UTF-16 is too little to tell, but never lost for the NULs.
+    EXPECT_EQ(decodeToUtf8(std::string("H\0i\0\n\0", 6)), "Hi\n");
+}
+
+TEST_F(TextDecodingTest, MarksDecideUtf32BeforeUtf16) {
+    const std::string le = "\xFF\xFE" + std::string(2, '\0') + encoded(kChinese, "UTF-32LE");
+    TextPlan plan = planDecoding(le);
+    EXPECT_EQ(plan.charset, "UTF-32LE");
+    EXPECT_FALSE(plan.detected);
+    EXPECT_EQ(decodeToUtf8(le), kChinese);
+    const std::string be = std::string(2, '\0') + "\xFE\xFF" + encoded(kEnglish, "UTF-32BE");
+    EXPECT_EQ(decodeToUtf8(be), kEnglish);
+    // Marks are never guesses; the UTF-16 one still reads UTF-16.
+    plan = planDecoding("\xFF\xFE" + encoded(kRussian, "UTF-16LE"));
+    EXPECT_EQ(plan.charset, "UTF-16LE");
+    EXPECT_FALSE(plan.detected);
+    // Values no character has, and a cut-off last unit, become U+FFFD.
+    EXPECT_EQ(decodeToUtf8("\xFF\xFE" + std::string(2, '\0') +
+                           bytes({'A', 0, 0, 0, 0, 0, 0x11, 0, 0, 0xD8, 0, 0, 'B', 0, 0})),
+              "A" + kFffd + kFffd + kFffd);
+}
+
+TEST_F(TextDecodingTest, EightBitTextEndsAtANulAndSaysWhere) {
+    const std::string twoNuls("Hello\0World\0Again\n", 18);
+    TextPlan plan = planDecoding(twoNuls);
+    EXPECT_EQ(plan.text, "Hello");
+    EXPECT_EQ(plan.charset, "UTF-8");
+    EXPECT_FALSE(plan.detected);
+    EXPECT_EQ(plan.nulOffset, 5u);
+    // The offset counts in the file's bytes, a byte-order mark included.
+    const std::string marked(
+        "\xEF\xBB\xBF"
+        "ab\0c",
+        7);
+    plan = planDecoding(marked);
+    EXPECT_EQ(plan.text, "ab");
+    EXPECT_EQ(plan.nulOffset, 5u);
+    EXPECT_EQ(planDecoding(std::string("caf\xE9\0x", 6), "WINDOWS-1252").nulOffset, 4u);
+    // A file padded with NULs, as a crashed editor leaves it, is a text that ends early.
+    const std::string padded = kEnglish + std::string(8192, '\0');
+    plan = planDecoding(padded);
+    EXPECT_EQ(plan.text, kEnglish);
+    EXPECT_EQ(plan.nulOffset, kEnglish.size());
+    EXPECT_EQ(planDecoding(std::string(100, '\0')).nulOffset, 0u);
+    // No NUL, no offset; and wide text decoded whole has none either.
+    EXPECT_EQ(planDecoding(kEnglish).nulOffset, std::string_view::npos);
+    EXPECT_EQ(planDecoding(kEnglish, "UTF-16LE").nulOffset, std::string_view::npos);
+}
+
+TEST_F(TextDecodingTest, FilesThatArePlainlyNotTextAreRefusedWithTheirPath) {
+    std::string elf = bytes({0x7F, 'E', 'L', 'F', 2, 1, 1, 0});
+    elf += std::string(56, '\0');
+    const std::string starts[] = {
+        elf,
+        bytes({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'}),
+        bytes({0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F'}),
+        "GIF89a\x01",
+        "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n",
+        bytes({'P', 'K', 3, 4, 20, 0, 0, 0}) + "mimetype",
+        bytes({0x1F, 0x8B, 8, 0, 0, 0, 0, 0}),
+        std::string("RIFF\x10\0\0\0WEBPVP8 ", 16),
+    };
+    for (const std::string& start : starts) {
+        SCOPED_TRACE(start);
+        try {
+            planDecoding(start, "", "/books/cover.txt");
+            FAIL() << "taken as text";
+        } catch (const ENotTextError& e) {
+            EXPECT_EQ(std::string(e.what()), "Not a text file \"/books/cover.txt\".");
+        }
+        // A named 8-bit charset does not make a program a text.
+        EXPECT_THROW(planDecoding(start, "WINDOWS-1252"), ENotTextError);
+    }
+    // NUL bytes in many places, as in a program's data, or control bytes throughout.
+    std::string records;
+    for (int i = 0; i < 200; ++i) records += "name" + std::to_string(i) + std::string(3, '\0');
+    EXPECT_THROW(planDecoding(records), ENotTextError);
+    std::string compressed;
+    for (unsigned x = 12345; compressed.size() < 4096;) {
+        x = x * 1103515245 + 12345;
+        compressed += static_cast<char>(1 + (x >> 16) % 255);
+    }
+    EXPECT_THROW(planDecoding(compressed), ENotTextError);
+}
+
+TEST_F(TextDecodingTest, TextsThatLookOddAreStillText) {
+    // Terminal colours, overstruck manual pages, a DOS end-of-file mark, a form feed.
+    const std::string odd =
+        "\x1B[1mBold\x1B[0m and N\bNA\bAM\bME\bE\f\r\nplain text " + kEnglish + "\x1A";
+    EXPECT_EQ(decodeToUtf8(odd), odd);
+    // Text beginning with letters a signature begins with.
+    EXPECT_EQ(decodeToUtf8("BZh, said the bee.\n"), "BZh, said the bee.\n");
+    EXPECT_EQ(decodeToUtf8("MZ is a fine start for a line of text " + kEnglish),
+              "MZ is a fine start for a line of text " + kEnglish);
+    EXPECT_EQ(planDecoding("The ftyp box names the brand of a movie file.").charset, "UTF-8");
+    const std::string spanish = std::string(252, '-') +
+                                "Me gustar\xC3\xAD"
+                                "a leerlo.";
+    EXPECT_EQ(decodeToUtf8(spanish), spanish);  // "ustar" where tar has its mark
+    // Greek in UTF-16 BE may begin as gzip does: a named wide charset is taken at its word.
+    EXPECT_EQ(decodeToUtf8(bytes({0x1F, 0x8B, 0, '\n'}), "UTF-16BE"), "\xE1\xBE\x8B\n");
+}
+
+// glibc turns UCS-4 values past U+10FFFF into 5- and 6-byte forms and refuses surrogates and
+// values past 0x7FFFFFFF; none of that may reach a page, and the text after it stays in step.
+TEST_F(TextDecodingTest, WhatADecoderGivesIsCheckedAsUtf8) {
+    const std::string be =
+        bytes({0,    0, 0,    'A', 0, 0x11, 0, 0, 0x7F, 0xFF, 0xFF, 0xFF, 0, 0,
+               0xD8, 0, 0x80, 0,   0, 0,    0, 0, 0x4E, 0x2D, 0,    0,    0, '\n'});
+    const std::string expected = "A" + kFffd + kFffd + kFffd + kFffd + "\xE4\xB8\xAD\n";
+    EXPECT_EQ(decodeToUtf8(be, "UCS-4"), expected);
+    EXPECT_EQ(decodeToUtf8(be, "UCS-4BE"), expected);
+    EXPECT_EQ(decodeToUtf8(be, "ISO-10646"), expected);
+    std::string le;
+    for (std::size_t i = 0; i < be.size(); i += 4) {
+        le += {be[i + 3], be[i + 2], be[i + 1], be[i]};
+    }
+    EXPECT_EQ(decodeToUtf8(le, "UCS-4LE"), expected);
+    EXPECT_EQ(decodeToUtf8(le, "WCHAR_T"), expected);
+    EXPECT_EQ(decodeToUtf8(le, "UTF-32LE"), expected);
+    EXPECT_TRUE(isValidUtf8(decodeToUtf8(le, "UTF-32")));
+
+    std::string repaired;
+    appendRepairedUtf8(repaired,
+                       "a\xF8\x88\x80\x80\x80"
+                       "b\xFD\xBF\xBF\xBF\xBF\xBF"
+                       "c\xED\xA0\x80"
+                       "d\x80\x80"
+                       "e\xE4\xB8"
+                       "f\xF4\x90\x80\x80");
+    EXPECT_EQ(repaired, "a" + kFffd + "b" + kFffd + "c" + kFffd + "d" + kFffd + kFffd + "e" +
+                            kFffd + "f" + kFffd);
+}
+
+TEST_F(TextDecodingTest, ReadingATextFileRefusesAProgram) {
+    test::TempDir dir;
+    const std::string path = dir.file("a.out");
+    test::writeBytes(path, bytes({0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0}));
+    try {
+        readTextLines(path);
+        FAIL() << "taken as text";
+    } catch (const ENotTextError& e) {
+        EXPECT_EQ(e.path(), path);
+    }
+}
+
+}  // namespace
+}  // namespace qb
