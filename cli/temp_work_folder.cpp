@@ -8,8 +8,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/paths.h"
-
 namespace fs = std::filesystem;
 
 namespace qb {
@@ -51,15 +49,6 @@ void TempWorkFolder::remove() {
     std::error_code ec;
     fs::remove_all(m_path, ec);
     m_path.clear();
-}
-
-std::string findTemplateFolder() {
-    const std::string candidates[] = {programFolder() + "/epubfiles", QB_INSTALLED_TEMPLATE_DIR};
-    for (const std::string& folder : candidates) {
-        std::error_code ec;
-        if (fs::is_regular_file(folder + "/mimetype", ec)) return folder;
-    }
-    return {};
 }
 
 }  // namespace qb

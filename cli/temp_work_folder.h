@@ -25,8 +25,4 @@ class TempWorkFolder {
     std::string m_path;
 };
 
-// The book template quirebind-cli uses: "epubfiles" beside the program when it runs from the
-// build tree, else the installed copy. Empty when neither holds a mimetype file.
-std::string findTemplateFolder();
-
 }  // namespace qb
