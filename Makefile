@@ -7,7 +7,7 @@ BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench clean install uninstall
+.PHONY: all deps configure build run test test-sanitize fuzz bench clean install uninstall deb
 
 all: build
 
@@ -65,6 +65,11 @@ install: build
 uninstall:
 	cmake -DMANIFEST=$(BUILD)/installed_files.txt -P dist/uninstall.cmake
 	rm -f $(BUILD)/installed_files.txt
+
+# A Debian package of both programs in $(BUILD)/, its dependencies taken from the shared
+# libraries; tests/install/deb_test.sh checks its file list and runs it unpacked.
+deb: build
+	cd $(BUILD) && cpack --config QuirebindPackage.cmake
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
