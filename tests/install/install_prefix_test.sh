@@ -10,7 +10,7 @@ tmp=$(mktemp -d "${TMPDIR:-/tmp}/qb-install-test-XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-cmake --install "$build" --prefix "$tmp/p" >"$tmp/install.log" || {
+"${CMAKE:-cmake}" --install "$build" --prefix "$tmp/p" >"$tmp/install.log" || {
   cat "$tmp/install.log" >&2
   fail "cmake --install into $tmp/p"
 }
@@ -75,7 +75,7 @@ fi
 mkdir -p "$tmp/p/share/quirebind/mine"
 echo "keep" >"$tmp/p/share/quirebind/mine/notes.txt"
 echo "keep" >"$tmp/p/bin/another-program"
-cmake -DMANIFEST="$tmp/manifest" -P "$(dirname "$0")/../../dist/uninstall.cmake" >"$tmp/uninstall.log" ||
+"${CMAKE:-cmake}" -DMANIFEST="$tmp/manifest" -P "$(dirname "$0")/../../dist/uninstall.cmake" >"$tmp/uninstall.log" ||
   { cat "$tmp/uninstall.log" >&2; fail "uninstall"; }
 left=$(cd "$tmp/p" && find . -type f | sort | tr '\n' ' ')
 [[ "$left" == "./bin/another-program ./share/quirebind/mine/notes.txt " ]] ||
