@@ -7,7 +7,7 @@ BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench clean
+.PHONY: all deps configure build run test test-sanitize fuzz bench clean install uninstall deb
 
 all: build
 
@@ -50,6 +50,26 @@ fuzz:
 bench: build
 	bash bench/pack.sh $(BUILD)
 	bash bench/run.sh $(BUILD)
+
+# `make install` puts both programs, the template, the desktop entry, the icons and the manual
+# page below PREFIX: ~/.local for a normal user, /usr/local for root. The programs find their
+# template relative to themselves, so any prefix works. `make uninstall` removes what the last
+# `make install` from this build folder listed; its own copy of CMake's manifest is kept, since
+# any other `cmake --install` (the tests make one) writes install_manifest.txt anew.
+PREFIX ?= $(if $(filter 0,$(shell id -u)),/usr/local,$(HOME)/.local)
+
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
+	cp $(BUILD)/install_manifest.txt $(BUILD)/installed_files.txt
+
+uninstall:
+	cmake -DMANIFEST=$(BUILD)/installed_files.txt -P dist/uninstall.cmake
+	rm -f $(BUILD)/installed_files.txt
+
+# A Debian package of both programs in $(BUILD)/, its dependencies taken from the shared
+# libraries; tests/install/deb_test.sh checks its file list and runs it unpacked.
+deb: build
+	cd $(BUILD) && cpack --config QuirebindPackage.cmake
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

@@ -75,13 +75,9 @@ AppPlaces resolvePlaces(const std::string& programFolder, const EnvLookup& env,
 
 AppPlaces currentPlaces() {
     const std::string folder = programFolder();
-    std::vector<std::string> templates{
-        (fs::path(folder).parent_path() / "share" / "quirebind" / "epubfiles").string(),
-#ifdef QB_INSTALLED_TEMPLATE_DIR
-        QB_INSTALLED_TEMPLATE_DIR,
-#endif
-        (fs::path(folder) / "epubfiles").string(),
-    };
+    const std::string found = findTemplateFolder();
+    std::vector<std::string> templates;
+    if (!found.empty()) templates.push_back(found);
     const EnvLookup env = [](const char* name) {
         const char* value = std::getenv(name);
         return std::string(value ? value : "");

@@ -14,6 +14,7 @@
 
 #include "app/skin.h"
 #include "package/packager.h"
+#include "platform/build_info.h"
 
 namespace fs = std::filesystem;
 
@@ -95,7 +96,7 @@ TForm1::TForm1(AppPlaces places, std::shared_ptr<WindowUi> ui, QWidget* parent)
       m_ui(std::move(ui)),
       m_run(m_places.workFolder) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Quirebind 3.3"));
+    setWindowTitle(QStringLiteral("Quirebind ") + QString::fromLatin1(kShortVersion));
     setWindowIcon(programIcon());
     setFont(formFont());
     setFixedSize(kWidth, kHeight);

@@ -7,28 +7,24 @@
 
 namespace qb {
 
-bool writeCoverPage(const std::string& coverPagePath, const std::string& pictureName) {
-    try {
-        std::vector<std::string> lines = {
-            kPageDeclaration,
-            pageRootStartTag(languageTag()),
-            "<head>",
-            "<title> cover </title> ",
-            std::string(kStylesheetLink) + " ",
-            "</head>",
-            "<body>",
-            "<div>",
-            "<img src=\"" + escapedAttribute(xmlChars(pictureName)) + "\" alt=\"cover\" />",
-            "</div>",
-            "</body>",
-            "</html>",
-        };
-        writeTextLines(coverPagePath, lines);
-        return true;
-    } catch (...) {
-        // The cover page is a nicety: a book without it is still a book.
-        return false;
-    }
+void writeCoverPage(const std::string& coverPagePath, const std::string& pictureName) {
+    // The manifest and the spine name this page whenever there is a cover, so a book without
+    // it would be broken: a failure here ends the run like any other.
+    const std::vector<std::string> lines = {
+        kPageDeclaration,
+        pageRootStartTag(languageTag()),
+        "<head>",
+        "<title> cover </title> ",
+        std::string(kStylesheetLink) + " ",
+        "</head>",
+        "<body>",
+        "<div>",
+        "<img src=\"" + escapedAttribute(xmlChars(pictureName)) + "\" alt=\"cover\" />",
+        "</div>",
+        "</body>",
+        "</html>",
+    };
+    writeTextLines(coverPagePath, lines);
 }
 
 }  // namespace qb

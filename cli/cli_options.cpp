@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "platform/build_info.h"
 #include "platform/iconv_converter.h"
 #include "platform/locale.h"
 
@@ -30,7 +31,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "Decode every text file in CHARSET instead of choosing per file")
         ->type_name("CHARSET");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
-    app.set_version_flag("--version", std::string("quirebind-cli ") + QB_VERSION);
+    app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
     app.add_option("FILE", project.sourceFiles, "Text files, in page order")
         ->type_name("FILE")
         ->required();

@@ -15,6 +15,8 @@
 #include "cli/interruption.h"
 #include "cli/temp_work_folder.h"
 #include "cli/terminal_ui.h"
+#include "platform/build_info.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -47,8 +49,12 @@ int main(int argc, char** argv) {
 
     const std::string templateFolder = qb::findTemplateFolder();
     if (templateFolder.empty()) {
-        std::cerr << "quirebind-cli: the book template (epubfiles/mimetype) is missing beside the "
-                     "program and in " QB_INSTALLED_TEMPLATE_DIR "\n";
+        std::cerr << "quirebind-cli: the book template (epubfiles/mimetype) is in none of these "
+                     "folders:";
+        for (const std::string& folder :
+             qb::templateFolderCandidates(qb::programFolder(), qb::kConfiguredTemplateFolder))
+            std::cerr << "\n  " << folder;
+        std::cerr << "\n";
         return qb::kExitNotBuilt;
     }
 

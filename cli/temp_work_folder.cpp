@@ -13,8 +13,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/paths.h"
-
 namespace fs = std::filesystem;
 
 namespace qb {
@@ -154,15 +152,6 @@ void TempWorkFolder::remove() {
     fs::remove_all(m_path, ec);
     m_path.clear();
     m_lock.reset();
-}
-
-std::string findTemplateFolder() {
-    const std::string candidates[] = {programFolder() + "/epubfiles", QB_INSTALLED_TEMPLATE_DIR};
-    for (const std::string& folder : candidates) {
-        std::error_code ec;
-        if (fs::is_regular_file(folder + "/mimetype", ec)) return folder;
-    }
-    return {};
 }
 
 }  // namespace qb

@@ -41,8 +41,4 @@ std::string workFolderBase();
 // many folders were removed; failures are silent, the folder is tried again next time.
 int removeStaleWorkFolders(const std::string& base);
 
-// The book template quirebind-cli uses: "epubfiles" beside the program when it runs from the
-// build tree, else the installed copy. Empty when neither holds a mimetype file.
-std::string findTemplateFolder();
-
 }  // namespace qb

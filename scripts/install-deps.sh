@@ -15,6 +15,7 @@ packages=(
   fonts-liberation fontconfig
   xvfb xauth x11-apps
   epubcheck default-jre-headless unzip zip time
+  help2man dpkg-dev appstream desktop-file-utils
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-dev)

@@ -20,6 +20,8 @@
 #include <cmath>
 #include <functional>
 
+#include "platform/build_info.h"
+
 namespace {
 
 // Palette: a deep ink-blue frame around light working areas, amber for the one action that
@@ -198,8 +200,9 @@ QImage footerLeft() {
     prepare(p);
     image.fill(kInkFrame);
     drawMark(p, QRectF(14, 15, 14, 14));
-    drawCentredText(p, QRectF(34, 0, 190, 45), QStringLiteral("Quirebind 3.3"), sans(11, true),
-                    kMuted, Qt::AlignLeft | Qt::AlignVCenter);
+    drawCentredText(p, QRectF(34, 0, 190, 45),
+                    QStringLiteral("Quirebind ") + QString::fromLatin1(qb::kShortVersion),
+                    sans(11, true), kMuted, Qt::AlignLeft | Qt::AlignVCenter);
     return image;
 }
 

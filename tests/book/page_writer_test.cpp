@@ -239,14 +239,14 @@ std::string coverText(const std::string& src, const std::string& lang = "en-US")
 TEST_F(PageWriterTest, CoverPage) {
     std::string path = m_dir.file("cover.html");
     test::writeBytes(path, std::string(3000, 'z'));
-    ASSERT_TRUE(writeCoverPage(path, "front.jpg"));
+    writeCoverPage(path, "front.jpg");
     EXPECT_EQ(test::readBytes(path), coverText("front.jpg"));
     expectXhtml(path);
 
     std::string name =
         "my cover & \"b\xC3\xBC"
         "cher\" <1>.jpg";
-    ASSERT_TRUE(writeCoverPage(path, name));
+    writeCoverPage(path, name);
     EXPECT_EQ(test::readBytes(path), coverText("my cover &amp; &quot;b\xC3\xBC"
                                                "cher&quot; &lt;1&gt;.jpg"));
     expectXhtml(path);
@@ -255,9 +255,16 @@ TEST_F(PageWriterTest, CoverPage) {
     EXPECT_EQ(std::string(doc.select_node("//img").node().attribute("src").value()), name);
 }
 
-TEST_F(PageWriterTest, CoverPageThatCannotBeWrittenAnswersFalse) {
-    EXPECT_FALSE(writeCoverPage(m_dir.file("nowhere/cover.html"), "front.jpg"));
-    EXPECT_FALSE(writeCoverPage("/dev/full", "front.jpg"));
+TEST_F(PageWriterTest, CoverPageThatCannotBeWrittenRaisesWithThePath) {
+    const std::string nowhere = m_dir.file("nowhere/cover.html");
+    try {
+        writeCoverPage(nowhere, "front.jpg");
+        ADD_FAILURE() << "no error for " << nowhere;
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + nowhere + "\". No such file or directory");
+    }
+    EXPECT_THROW(writeCoverPage("/dev/full", "front.jpg"), EWriteError);
 }
 
 TEST_F(PageWriterTest, Stylesheet) {

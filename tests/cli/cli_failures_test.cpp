@@ -8,11 +8,14 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "tests/cli/cli_fixture.h"
+#include "tests/robustness/ordinary_user.h"
 
 namespace fs = std::filesystem;
 
@@ -178,15 +181,26 @@ TEST_F(CliFailureTest, OutputThatCannotBeWrittenFailsAndKeepsTheOldArchive) {
     EXPECT_EQ(r.err.rfind("quirebind-cli: Failed to build: " + old + "\n", 0), 0u) << r.err;
     EXPECT_EQ(readFile(old), "the old book");
     EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+}
 
-    // Without root, a folder without write permission must not lose its archive either.
-    if (geteuid() != 0) {
-        fs::permissions(path("out"), fs::perms::owner_read | fs::perms::owner_exec);
-        r = cli(with(entries(path("out")), {"-y", text}));
-        fs::permissions(path("out"), fs::perms::owner_all);
-        EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(readFile(old), "the old book");
-    }
+// A folder without write permission must not lose its archive either. Permissions bind only
+// an ordinary user, so as root the program runs as one.
+TEST_F(CliFailureTest, AFolderWithoutWritePermissionKeepsItsArchive) {
+    const std::string text = file("a.txt", "x\n");
+    const std::string old = file("out/Book.epub", "the old book");
+    fs::permissions(path("out"), fs::perms::owner_read | fs::perms::owner_exec);
+    const std::optional<bool> kept = asOrdinaryUser(m_dir, [&] {
+        const ProgramResult r =
+            runProgram(cliArgs(with(entries(path("out")), {"-y", text})), cliOptions());
+        const bool keptIt = r.exitStatus == 1 && r.out.empty() && readFile(old) == "the old book" &&
+                            listFolder(path("out")) == std::vector<std::string>{"Book.epub"};
+        if (!keptIt) std::cerr << "exit status " << r.exitStatus << "\n" << r.err;
+        return keptIt;
+    });
+    fs::permissions(path("out"), fs::perms::owner_all);
+    if (!kept) GTEST_SKIP() << "cannot take an ordinary user's rights here";
+    EXPECT_TRUE(*kept);
+    EXPECT_TRUE(leftWorkFolders().empty()) << "the work folder was left behind";
 }
 
 // The work folder goes with the program even when it is stopped in the middle of a page.

@@ -201,6 +201,26 @@ TEST(RunTextsTest, ArchiveNamesCannotLeaveTheOutputFolder) {
     EXPECT_EQ(archiveFileName("Été"), "Été.epub");
 }
 
+TEST_F(ConversionRunTest, ACoverPageThatCannotBeWrittenEndsTheRun) {
+    // The package document names cover.html for every book with a cover, so a book built
+    // without it would be broken. A folder standing in its place stops it being written.
+    struct BlockingUi : RecordingUi {
+        std::string blocked;
+        void pageWritten(int k, int n) override {
+            RecordingUi::pageWritten(k, n);
+            if (k == n) fs::create_directory(blocked);
+        }
+    } ui;
+    ui.blocked = m_work + "/OEBPS/cover.html";
+    m_project.coverPath = text("front.jpg", "\xFF\xD8\xFF\xE0 jpeg");
+    ConversionRun run(m_work);
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Failed);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{
+                             "page 1/2", "page 2/2",
+                             "error: Cannot create file \"" + ui.blocked + "\". Is a directory."}));
+    EXPECT_FALSE(fs::exists(m_project.outputFolder));
+}
+
 TEST_F(ConversionRunTest, CoverKeepsAPlainNameAndGetsASafeOneOtherwise) {
     const unsigned char png[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0};
     const std::string pngBytes(reinterpret_cast<const char*>(png), sizeof png);

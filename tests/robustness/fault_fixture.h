@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "book/conversion_run.h"
+#include "tests/robustness/ordinary_user.h"
 
 namespace qb::test {
 
@@ -131,11 +132,6 @@ class RunFixture {
   private:
     std::string m_base;
 };
-
-// Runs check with the rights of an ordinary user, for whom file permissions hold: directly
-// when the test runs as one, else in a child process that has become "nobody" and owns the
-// folder's tree. Nothing when that cannot be arranged.
-std::optional<bool> asOrdinaryUser(const std::string& folder, const std::function<bool()>& check);
 
 // The names in a folder, hidden ones included, sorted.
 std::vector<std::string> folderNames(const std::string& folder);
