@@ -2,16 +2,16 @@
 
 #include "book/xhtml_page.h"
 #include "book/xml_text.h"
-#include "platform/locale.h"
 #include "platform/text_file.h"
 
 namespace qb {
 
-bool writeCoverPage(const std::string& coverPagePath, const std::string& pictureName) {
+bool writeCoverPage(const std::string& coverPagePath, const std::string& pictureName,
+                    const std::string& languageTag) {
     try {
         std::vector<std::string> lines = {
             kPageDeclaration,
-            pageRootStartTag(languageTag()),
+            pageRootStartTag(languageTag),
             "<head>",
             "<title> cover </title> ",
             std::string(kStylesheetLink) + " ",
