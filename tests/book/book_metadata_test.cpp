@@ -225,6 +225,66 @@ TEST_F(BookMetadataTest, ControlCharactersAreDroppedFromTexts) {
     EXPECT_EQ(ncx(), ncxText("Bad Title", "Author", navPoint("page1", 1)));
 }
 
+TEST_F(BookMetadataTest, NoCoverMetaWithoutACover) {
+    pages(2);
+    const std::string withoutCover = opf();
+    EXPECT_EQ(withoutCover.find("name=\"cover\""), std::string::npos);
+    m_book.coverPath = "front.jpg";
+    EXPECT_NE(opf().find("\t\t<meta name=\"cover\" content=\"cover-image\"></meta>\r\n"),
+              std::string::npos);
+}
+
+// A book whose first file opens with a volume heading and whose second file has a page of
+// text before its chapters, with a cover: the whole NCX, and the spine in page order.
+TEST_F(BookMetadataTest, VolumesWithChaptersAndContinuationPages) {
+    m_book.coverPath = "c.png";
+    m_book.languageTag = "zh-Hans";
+    m_book.outline.pages = {{"page1", "page1.html"},     {"page1-2", "page1-2.html"},
+                            {"page1-3", "page1-3.html"}, {"page1-4", "page1-4.html"},
+                            {"page2", "page2.html"},     {"page2-2", "page2-2.html"}};
+    m_book.outline.toc = {
+        {"Part One",
+         "page1.html",
+         "page1",
+         {{"Chapter 1", "page1-2.html", "page1-2", {}},
+          {"Chapter 2 & <3>", "page1-4.html", "page1-4", {}}}},
+        {"page2", "page2.html", "page2", {}},
+        {"\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0", "page2-2.html", "page2-2", {}},
+    };
+    std::string items =
+        "\t\t<item id=\"cover\" href=\"cover.html\" "
+        "media-type=\"application/xhtml+xml\"/>\r\n"
+        "\t\t<item id=\"cover-image\" href=\"c.png\" media-type=\"image/jpeg\"/>\r\n";
+    std::string refs = itemref("cover");
+    for (const PageFile& page : m_book.outline.pages) {
+        items += "\t\t<item id=\"" + page.id + "\" href=\"" + page.href +
+                 "\" media-type=\"application/xhtml+xml\"/>\r\n";
+        refs += itemref(page.id);
+    }
+    EXPECT_EQ(opf(), opfText("My Book", "A. Writer", items, refs, "zh-Hans", true));
+
+    auto point = [](const std::string& tabs, const std::string& id, int order,
+                    const std::string& label, const std::string& inner = "") {
+        return tabs + "<navPoint id=\"" + id + "\" playOrder=\"" + std::to_string(order) +
+               "\">\r\n" + tabs + "\t<navLabel>\r\n" + tabs + "\t\t<text>" + label + "</text>\r\n" +
+               tabs + "\t</navLabel>\r\n" + tabs + "\t<content src=\"" +
+               (id == "cover" ? "cover" : id) + ".html\"/>\r\n" + inner + tabs + "</navPoint>\r\n";
+    };
+    std::string expected =
+        ncxText("My Book", "A. Writer",
+                point("\t\t", "cover", 1, "cover") +
+                    point("\t\t", "page1", 2, "Part One",
+                          point("\t\t\t", "page1-2", 3, "Chapter 1") +
+                              point("\t\t\t", "page1-4", 4, "Chapter 2 &amp; &lt;3&gt;")) +
+                    point("\t\t", "page2", 5, "page2") +
+                    point("\t\t", "page2-2", 6, "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0"),
+                "zh-Hans");
+    const std::string depthOne = "<meta name=\"dtb:depth\" content=\"1\"/>";
+    expected.replace(expected.find(depthOne), depthOne.size(),
+                     "<meta name=\"dtb:depth\" content=\"2\"/>");
+    EXPECT_EQ(ncx(), expected);
+}
+
 // Resolves a prefix of an element the way a namespace-aware reader does: by the nearest
 // xmlns declaration among the element and its ancestors.
 std::string namespaceOf(pugi::xml_node node) {
