@@ -50,6 +50,7 @@ fuzz:
 bench: build
 	bash bench/pack.sh $(BUILD)
 	bash bench/run.sh $(BUILD)
+	bash bench/chapters.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
