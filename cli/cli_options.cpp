@@ -12,6 +12,13 @@
 namespace qb {
 namespace {
 
+std::string lowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
 bool usageError(const std::string& text) {
     std::cerr << "quirebind-cli: " << text << "\n";
     return false;
@@ -52,7 +59,8 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
                           "\" is not one of page, file, first-line");
     }
 
-    if (language && *language == "auto") {
+    // Tags ignore case, and "AUTO" would pass as one: it means auto all the same.
+    if (language && lowerAscii(*language) == "auto") {
         project.language = "auto";
     } else if (language) {
         if (!isLanguageTag(*language))
