@@ -50,6 +50,7 @@ fuzz:
 bench: build
 	bash bench/pack.sh $(BUILD)
 	bash bench/run.sh $(BUILD)
+	bash bench/chapters.sh $(BUILD)
 
 # `make install` puts both programs, the template, the desktop entry, the icons and the manual
 # page below PREFIX: ~/.local for a normal user, /usr/local for root. The programs find their

@@ -1,5 +1,6 @@
 #include "book/book_metadata.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <random>
@@ -7,7 +8,6 @@
 #include "book/book_constants.h"
 #include "book/xml/xml_document.h"
 #include "book/xml_text.h"
-#include "platform/locale.h"
 #include "platform/paths.h"
 
 namespace qb {
@@ -34,15 +34,31 @@ void addItem(TXMLNode manifest, const std::string& id, const std::string& href,
     item.setAttribute("media-type", mediaType);
 }
 
-void addNavPoint(TXMLNode navMap, const std::string& id, int playOrder, const std::string& label,
-                 const std::string& src) {
-    TXMLNode navPoint = navMap.addChild("navPoint");
+TXMLNode addNavPoint(TXMLNode parent, const std::string& id, int playOrder,
+                     const std::string& label, const std::string& src) {
+    TXMLNode navPoint = parent.addChild("navPoint");
     navPoint.setAttribute("id", id);
     navPoint.setAttribute("playOrder", std::to_string(playOrder));
     TXMLNode navLabel = navPoint.addChild("navLabel");
     addTextElement(navLabel, "text", label);
     TXMLNode content = navPoint.addChild("content");
     content.setAttribute("src", src);
+    return navPoint;
+}
+
+// Entries in document order, so playOrder runs on without gaps through the nested ones.
+void addNavPoints(TXMLNode parent, const std::vector<TocEntry>& entries, int& playOrder) {
+    for (const TocEntry& entry : entries) {
+        TXMLNode point = addNavPoint(parent, xmlChars(entry.id), ++playOrder, xmlChars(entry.label),
+                                     xmlChars(entry.href));
+        addNavPoints(point, entry.children, playOrder);
+    }
+}
+
+int tocDepth(const std::vector<TocEntry>& entries) {
+    int depth = 0;
+    for (const TocEntry& entry : entries) depth = std::max(depth, 1 + tocDepth(entry.children));
+    return depth;
 }
 
 }  // namespace
@@ -77,14 +93,17 @@ void writePackageDocument(const BookMetadata& book) {
     identifier.setAttribute("opf:scheme", "UUID");
     identifier.setText(xmlChars(book.identifier));
     addTextElement(metadata, "dc:source", kBookSourceAddress);
-    addTextElement(metadata, "dc:language", xmlChars(languageTag()));
+    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
     addTextElement(metadata, "dc:relation", "");
     addTextElement(metadata, "dc:coverage", "");
     addTextElement(metadata, "dc:rights", kBookRightsStatement);
-    TXMLNode meta = metadata.addChild("meta");
-    meta.setAttribute("name", "cover");
-    meta.setAttribute("content", "cover-image");
-    meta.setText("");
+    // A cover meta that names no manifest item shows as a broken picture in some readers.
+    if (hasCover) {
+        TXMLNode meta = metadata.addChild("meta");
+        meta.setAttribute("name", "cover");
+        meta.setAttribute("content", "cover-image");
+        meta.setText("");
+    }
 
     TXMLNode manifest = package.addChild("manifest");
     addItem(manifest, "style", "stylesheet.css", "text/css");
@@ -94,16 +113,15 @@ void writePackageDocument(const BookMetadata& book) {
         addItem(manifest, "cover-image", xmlChars(fileNamePart(book.coverPath)),
                 xmlChars(book.coverMediaType));
     }
-    for (int k = 1; k <= book.pageCount; ++k) {
-        std::string page = "page" + std::to_string(k);
-        addItem(manifest, page, page + ".html", "application/xhtml+xml");
+    for (const PageFile& page : book.outline.pages) {
+        addItem(manifest, xmlChars(page.id), xmlChars(page.href), "application/xhtml+xml");
     }
 
     TXMLNode spine = package.addChild("spine");
     spine.setAttribute("toc", "ncx");
     if (hasCover) spine.addChild("itemref").setAttribute("idref", "cover");
-    for (int k = 1; k <= book.pageCount; ++k) {
-        spine.addChild("itemref").setAttribute("idref", "page" + std::to_string(k));
+    for (const PageFile& page : book.outline.pages) {
+        spine.addChild("itemref").setAttribute("idref", xmlChars(page.id));
     }
 
     doc.saveToFile(book.contentFolder + "/fb.opf");
@@ -118,12 +136,12 @@ void writeNavigationControlFile(const BookMetadata& book) {
 
     TXMLNode ncx = doc.documentNode().addChild("ncx", kNcxNamespace);
     ncx.setAttribute("version", "2005-1");
-    ncx.setAttribute("xml:lang", xmlChars(languageTag()));
+    ncx.setAttribute("xml:lang", xmlChars(book.languageTag));
 
     TXMLNode head = ncx.addChild("head");
     const std::pair<const char*, std::string> metas[] = {
         {"dtb:uid", xmlChars(book.identifier)},
-        {"dtb:depth", "1"},
+        {"dtb:depth", std::to_string(std::max(1, tocDepth(book.outline.toc)))},
         {"dtb:totalPageCount", "0"},
         {"dtb:maxPageNumber", "0"},
     };
@@ -137,15 +155,9 @@ void writeNavigationControlFile(const BookMetadata& book) {
     addTextElement(ncx.addChild("docAuthor"), "text", xmlChars(book.author));
 
     TXMLNode navMap = ncx.addChild("navMap");
-    int cover = 0;
-    if (!book.coverPath.empty()) {
-        addNavPoint(navMap, "cover", 1, "cover", "cover.html");
-        cover = 1;
-    }
-    for (int k = 1; k <= book.pageCount; ++k) {
-        std::string page = "page" + std::to_string(k);
-        addNavPoint(navMap, page, k + cover, page, page + ".html");
-    }
+    int playOrder = 0;
+    if (!book.coverPath.empty()) addNavPoint(navMap, "cover", ++playOrder, "cover", "cover.html");
+    addNavPoints(navMap, book.outline.toc, playOrder);
 
     doc.saveToFile(book.contentFolder + "/fb.ncx");
 }

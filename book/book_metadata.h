@@ -3,17 +3,20 @@
 
 #include <string>
 
+#include "book/book_outline.h"
+
 namespace qb {
 
 struct BookMetadata {
-    int pageCount = 0;               // N: pages page1.html .. pageN.html
-    std::string title;               // UTF-8, as typed
-    std::string author;              // UTF-8, as typed
-    std::string coverPath;           // empty: no cover; else its file name part is the picture
+    BookOutline outline;      // the page files and contents entries, as the pages made them
+    std::string languageTag;  // dc:language and the NCX's xml:lang, the pages' own tag
+    std::string title;        // UTF-8, as typed
+    std::string author;       // UTF-8, as typed
+    std::string coverPath;    // empty: no cover; else its file name part is the picture
     std::string coverMediaType = "image/jpeg";
-    std::string contentFolder;       // fb.opf and fb.ncx are written here
-    std::string identifier;          // "urn:uuid:..." (see newBookIdentifier)
-    std::string date;                // YYYY-MM-DD (see todayDate)
+    std::string contentFolder;  // fb.opf and fb.ncx are written here
+    std::string identifier;     // "urn:uuid:..." (see newBookIdentifier)
+    std::string date;           // YYYY-MM-DD (see todayDate)
 };
 
 // Writes contentFolder + "/fb.opf".

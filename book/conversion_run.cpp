@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "book/book_metadata.h"
+#include "book/book_pages.h"
 #include "book/cover_writer.h"
-#include "book/page_writer.h"
 #include "book/stylesheet.h"
 #include "package/packager.h"
 #include "package/zip_directory.h"
@@ -194,16 +194,18 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         }
         fs::create_directories(m_contentFolder, ec);
 
+        // With "--language auto" the first files are read before their pages are written, so
+        // that every page carries the language found in them.
+        BookPages pages(project, m_contentFolder);
         for (int k = 1; k <= pageCount; ++k) {
-            const std::string page = "page" + std::to_string(k);
-            writePage(project.sourceFiles[static_cast<std::size_t>(k - 1)],
-                      joinPath(m_contentFolder, page + ".html"), page, project.charset);
-            ui.pageWritten(k, pageCount);
+            for (const int written : pages.add(k, ui)) ui.pageWritten(written, pageCount);
         }
+        for (const int written : pages.finish()) ui.pageWritten(written, pageCount);
         writeStylesheet(joinPath(m_contentFolder, "stylesheet.css"));
 
         BookMetadata book;
-        book.pageCount = pageCount;
+        book.outline = pages.outline();
+        book.languageTag = pages.languageTag();
         book.title = project.title;
         book.author = project.author;
         book.contentFolder = m_contentFolder;
@@ -215,7 +217,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             writeCoverCopy(coverBytes, joinPath(m_contentFolder, name));
             coverBytes = std::string();
             book.coverPath = name;
-            writeCoverPage(joinPath(m_contentFolder, "cover.html"), name);
+            writeCoverPage(joinPath(m_contentFolder, "cover.html"), name, book.languageTag);
         }
         writePackageDocument(book);
         writeNavigationControlFile(book);

@@ -1,7 +1,7 @@
 #pragma once
 // The conversion run: turns a book project into one .epub in the output folder.
 //
-// It rebuilds the content folder below the work folder, writes one page per text file, the
+// It rebuilds the content folder below the work folder, writes the pages of each text file, the
 // cover, the stylesheet, fb.opf and fb.ncx, checks the user's entries, settles the target
 // archive and hands the work folder to the packager. Everything it shows or asks goes through
 // RunUi, which the window, the command line and the tests implement.
@@ -32,7 +32,8 @@ class RunUi {
 
     // Lets the window handle pending events while the archive is packed.
     virtual void processEvents() {}
-    // A packed file yielded fewer bytes than its size when it was opened.
+    // Something the user should know that does not stop the run: a packed file yielded fewer
+    // bytes than its size when it was opened, a NUL byte cut a text short.
     virtual void showWarning(const std::string& caption, const std::string& text) {
         (void)caption;
         (void)text;
@@ -41,6 +42,16 @@ class RunUi {
     virtual void pageWritten(int k, int n) {
         (void)k;
         (void)n;
+    }
+    // Text file k has been read: its first page file, the file as given, the charset it is read
+    // in and whether that charset was guessed from the bytes.
+    virtual void textRead(int k, const std::string& pageFile, const std::string& source,
+                          const std::string& charset, bool detected) {
+        (void)k;
+        (void)pageFile;
+        (void)source;
+        (void)charset;
+        (void)detected;
     }
     virtual void packingStarted() {}
     // Packing progress: bytes of the book's files packed so far, of total.

@@ -3,8 +3,9 @@
 
 namespace qb {
 
-// Writes the cover page that shows pictureName (a bare file name beside the page).
-// Raises EFCreateError or EWriteError, like the other writers of the book's files.
-void writeCoverPage(const std::string& coverPagePath, const std::string& pictureName);
+// Writes the cover page that shows pictureName (a bare file name beside the page), in the
+// book's language. Raises EFCreateError or EWriteError, like the other writers of the book's files.
+void writeCoverPage(const std::string& coverPagePath, const std::string& pictureName,
+                    const std::string& languageTag);
 
 }  // namespace qb

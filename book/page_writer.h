@@ -1,13 +1,75 @@
 #pragma once
+// Turns the text of one text file into its page files.
+//
+// Text file k gives page<k>.html and, when a size cap or a chapter heading calls for more,
+// page<k>-2.html, page<k>-3.html, ...: all with the same head (title "page<k>"), each cut
+// between paragraphs. A paragraph longer than a page holds is cut into consecutive paragraphs
+// whose texts joined give it back. A page under the cap is the same whether splitting is on
+// or off.
+
+#include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "book/book_outline.h"
+#include "book/book_project.h"
+#include "book/chapter_headings.h"
+#include "platform/iconv_converter.h"
+#include "platform/text_decoding.h"
 
 namespace qb {
 
-// Turns one text file into one XHTML page: each line of text becomes one paragraph.
-// charset empty: a byte-order mark decides, else the locale charset (in a UTF-8 locale, a file
-// that is not valid UTF-8 is decoded in the detected charset). Otherwise every byte is decoded
-// in the named charset. Raises EFOpenError, EFCreateError or EWriteError.
-void writePage(const std::string& sourcePath, const std::string& pagePath,
-               const std::string& pageTitle, const std::string& charset = "");
+struct PageOptions {
+    std::string languageTag;  // xml:lang of every page
+    ParagraphMode paragraphs = ParagraphMode::Lines;
+    const ChapterHeadings* chapters = nullptr;  // null: no chapter headings
+    // The most bytes a page file may hold; 0: no cap. A cap too small for a page's head, its
+    // tail and one character is raised to that (see smallestPageCap).
+    std::size_t maxPageBytes = kDefaultMaxPageBytes;
+    TocLabels tocLabels = TocLabels::Page;
+};
+
+// What writing one text file made.
+struct TextPages {
+    std::vector<PageFile> pages;  // in reading order, page<k>.html first
+    std::vector<TocEntry> toc;    // the file's first-level contents entries
+};
+
+// Hands the text, decoded to UTF-8, to a sink in pieces that end on character boundaries.
+using TextFeed = std::function<void(const TextSink&)>;
+
+// Writes the pages of text file k into contentFolder; sourcePath only names the file for a
+// contents label. Raises EFCreateError or EWriteError.
+TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourcePath,
+                         const std::string& contentFolder, const PageOptions& options);
+
+// A text file read once, with the plan for decoding it. The pages are written from it after
+// it has been read, so no page exists for a file that cannot be read or decoded.
+class SourceText {
+  public:
+    // Raises EFOpenError, or Error for a named charset that iconv lacks.
+    SourceText(const std::string& path, const std::string& charset);
+    SourceText(const SourceText&) = delete;
+    SourceText& operator=(const SourceText&) = delete;
+
+    const std::string& path() const { return m_path; }
+    const TextPlan& plan() const { return m_plan; }
+    void decode(const TextSink& sink) const { decodeText(m_plan, sink); }
+
+  private:
+    std::string m_path;
+    std::string m_bytes;
+    TextPlan m_plan;  // views into m_bytes
+};
+
+// Reads sourcePath and writes its pages: SourceText and writeTextPages in one.
+TextPages writeTextFile(const std::string& sourcePath, int k, const std::string& contentFolder,
+                        const PageOptions& options, const std::string& charset = "");
+
+// The smallest cap that pages of text file k can keep: the head, the tail and one heading of
+// one character, the biggest element a page must be able to take whole.
+std::size_t smallestPageCap(int k, const std::string& languageTag);
 
 }  // namespace qb

@@ -17,7 +17,7 @@ inline std::uint64_t hasZeroByte(std::uint64_t v) {
 
 // True when one of the eight bytes needs a closer look: below 0x20, at or above 0x80 (only
 // 0xEF, which starts U+FFFE and U+FFFF, in text known to be UTF-8), or (for paragraph text)
-// one of the markup characters.
+// one of the markup characters to escape.
 template <bool kParagraph>
 inline bool needsLook(std::uint64_t word) {
     std::uint64_t below20 = (word - kOnes * 0x20) & ~word & kHigh;
@@ -35,7 +35,7 @@ inline bool needsLook(std::uint64_t word) {
 }
 
 // kParagraph: the text comes from the decoders and is well-formed UTF-8 already, so only the
-// characters to drop or replace are looked for.
+// characters to drop or escape are looked for.
 template <bool kParagraph>
 void appendFiltered(std::string& out, std::string_view text) {
     const std::size_t n = text.size();
@@ -57,17 +57,17 @@ void appendFiltered(std::string& out, std::string_view text) {
         auto b = static_cast<unsigned char>(text[i]);
         if (b >= 0x20 && b < 0x80) {
             if constexpr (kParagraph) {
-                // The paragraph's own stand-ins for the XML markup characters.
+                // Paragraphs are plain text: markup characters are written as what they are.
                 if (b == '<') {
-                    skip("(");
+                    skip("&lt;");
                     continue;
                 }
                 if (b == '>') {
-                    skip(")");
+                    skip("&gt;");
                     continue;
                 }
                 if (b == '&') {
-                    skip("$");
+                    skip("&amp;");
                     continue;
                 }
             }

@@ -14,9 +14,9 @@ namespace qb {
 // U+FFFD.
 void appendXmlChars(std::string& out, std::string_view text);
 std::string xmlChars(std::string_view text);
-// The same for the text of a page's paragraph, in which "<", ">" and "&" also become "(", ")"
-// and "$": paragraphs are plain text, never markup. The text must be well-formed UTF-8, as
-// the decoders of platform/text_decoding.h deliver it.
+// The same for the text of a page's paragraph or heading, in which "&", "<" and ">" are also
+// escaped as "&amp;", "&lt;" and "&gt;": paragraphs are plain text, never markup. The text must
+// be well-formed UTF-8, as the decoders of platform/text_decoding.h deliver it.
 void appendParagraphChars(std::string& out, std::string_view text);
 
 // Escapes text for element content: "&", "<", ">"; a CR as "&#13;" so that readers keep it.

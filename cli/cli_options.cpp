@@ -1,13 +1,90 @@
 #include "cli/cli_options.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <iostream>
+#include <limits>
 
+#include "book/chapter_headings.h"
 #include "platform/build_info.h"
 #include "platform/iconv_converter.h"
+#include "platform/language.h"
 #include "platform/locale.h"
 
 namespace qb {
+namespace {
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+bool usageError(const std::string& text) {
+    std::cerr << "quirebind-cli: " << text << "\n";
+    return false;
+}
+
+// The reading choices, each checked here so that a wrong one is a usage error before any work.
+bool readBookChoices(BookProject& project, const std::string& paragraphs,
+                     const std::string& chapters, const std::string& tocLabels,
+                     const std::optional<std::string>& language,
+                     const std::optional<std::string>& maxPageKb) {
+    if (paragraphs == "lines") {
+        project.paragraphs = ParagraphMode::Lines;
+    } else if (paragraphs == "blocks") {
+        project.paragraphs = ParagraphMode::Blocks;
+    } else {
+        return usageError("--paragraphs: \"" + paragraphs + "\" is neither lines nor blocks");
+    }
+
+    if (chapters == "off") {
+        project.chapters.clear();
+    } else if (chapters == "auto") {
+        project.chapters = "auto";
+    } else {
+        const std::string why = ChapterHeadings::patternError(chapters);
+        if (!why.empty())
+            return usageError("--chapters: invalid pattern \"" + chapters + "\": " + why);
+        project.chapters = chapters;
+    }
+
+    if (tocLabels == "page") {
+        project.tocLabels = TocLabels::Page;
+    } else if (tocLabels == "file") {
+        project.tocLabels = TocLabels::File;
+    } else if (tocLabels == "first-line") {
+        project.tocLabels = TocLabels::FirstLine;
+    } else {
+        return usageError("--toc-labels: \"" + tocLabels +
+                          "\" is not one of page, file, first-line");
+    }
+
+    // Tags ignore case, and "AUTO" would pass as one: it means auto all the same.
+    if (language && lowerAscii(*language) == "auto") {
+        project.language = "auto";
+    } else if (language) {
+        if (!isLanguageTag(*language))
+            return usageError("--language: \"" + *language +
+                              "\" is not a language tag such as de, zh-CN or pt-BR, nor auto");
+        project.language = *language;
+    }
+
+    if (maxPageKb) {
+        const std::string& text = *maxPageKb;
+        std::size_t kib = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), kib);
+        if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+            kib > std::numeric_limits<std::size_t>::max() / 1024)
+            return usageError("--max-page-kb: \"" + text +
+                              "\" is not a whole number of KiB (0 for no limit)");
+        project.maxPageBytes = kib * 1024;
+    }
+    return true;
+}
+
+}  // namespace
 
 std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus) {
     CliOptions options;
@@ -15,8 +92,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     std::string charset;
 
     CLI::App app{
-        "Turns plain-text files into one EPUB book: each file becomes one page, in the "
-        "order given, each line one paragraph.",
+        "Turns plain-text files into one EPUB book: each file becomes one or more pages, in "
+        "the order given, each line one paragraph unless --paragraphs says otherwise.",
         "quirebind-cli"};
     app.add_option("-t,--title", project.title, "Book title; also names the archive")
         ->type_name("TEXT");
@@ -30,6 +107,33 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     app.add_option("--encoding", charset,
                    "Decode every text file in CHARSET instead of choosing per file")
         ->type_name("CHARSET");
+    std::string paragraphs = "lines";
+    std::string chapters = "off";
+    std::string tocLabels = "page";
+    std::optional<std::string> language;
+    std::optional<std::string> maxPageKb;
+    app.add_option("--paragraphs", paragraphs,
+                   "lines: each line one paragraph (default); blocks: blank lines separate "
+                   "paragraphs and the lines between them are joined, as hard-wrapped prose needs")
+        ->type_name("lines|blocks");
+    app.add_option("--chapters", chapters,
+                   "off (default); auto: lines such as \"Chapter 12\", \"Part One\", "
+                   "\"Prologue\", \"第十二章\", \"卷三\" begin a new page and a contents entry; "
+                   "or a PCRE2 pattern that matches a whole heading line (trimmed, at most 80 "
+                   "characters)")
+        ->type_name("off|auto|REGEX");
+    app.add_option("--toc-labels", tocLabels,
+                   "Contents label of each text file: page (\"page3\", default), file (its "
+                   "name without extension) or first-line (its first non-blank line)")
+        ->type_name("page|file|first-line");
+    app.add_option("--language", language,
+                   "Language of the book: a BCP 47 tag (de, zh-CN, pt-BR) or auto to detect it "
+                   "from the text; default: the locale's")
+        ->type_name("TAG|auto");
+    app.add_option("--max-page-kb", maxPageKb,
+                   "Largest page file in KiB (default 256); longer texts continue in more page "
+                   "files; 0: no limit; a limit below one page's head and tail is raised to that")
+        ->type_name("N");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
     app.add_option("FILE", project.sourceFiles, "Text files, in page order")
@@ -64,7 +168,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     if (!isUtf8CharsetName(typed)) {
         try {
             IconvConverter fromLocale(typed);
-            for (std::string* text : {&project.title, &project.author, &project.chapters})
+            for (std::string* text : {&project.title, &project.author, &chapters})
                 *text = fromLocale.convert(*text);
         } catch (const std::exception& e) {
             std::cerr << "quirebind-cli: cannot read the options in the locale's charset \""
@@ -72,6 +176,10 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             exitStatus = kExitNotBuilt;
             return std::nullopt;
         }
+    }
+    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb)) {
+        exitStatus = kExitUsage;
+        return std::nullopt;
     }
     exitStatus = kExitBuilt;
     return options;

@@ -96,6 +96,15 @@ void TerminalUi::openFolder(const std::string& folder) {
     (void)folder;
 }
 
+// Which charset a file was read in is worth keeping on the screen: a wrong guess shows as
+// garbled pages, and --encoding is the cure.
+void TerminalUi::textRead(int k, const std::string& pageFile, const std::string& source,
+                          const std::string& charset, bool detected) {
+    (void)k;
+    if (!m_showProgress) return;
+    printLine(pageFile + "  " + source + "  " + charset + (detected ? " (detected)" : ""));
+}
+
 void TerminalUi::pageWritten(int k, int n) {
     showProgress("file " + std::to_string(k) + " of " + std::to_string(n));
 }

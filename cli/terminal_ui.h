@@ -10,7 +10,8 @@ namespace qb {
 
 class TerminalUi : public RunUi {
   public:
-    // assumeYes answers the overwrite question; showProgress writes "file k of N" lines.
+    // assumeYes answers the overwrite question; showProgress writes "file k of N" lines and
+    // the charset each text file is read in.
     TerminalUi(bool assumeYes, bool showProgress);
     ~TerminalUi() override;
     TerminalUi(const TerminalUi&) = delete;
@@ -25,6 +26,9 @@ class TerminalUi : public RunUi {
     void showSuccess(const std::string& text) override;
     void openFolder(const std::string& folder) override;
     void showWarning(const std::string& caption, const std::string& text) override;
+    // One lasting line per text file: "page3.html  a.txt  GBK (detected)".
+    void textRead(int k, const std::string& pageFile, const std::string& source,
+                  const std::string& charset, bool detected) override;
     void pageWritten(int k, int n) override;
     void packingStarted() override;
     // Stops the packer once Ctrl-C or kill has come (see cli/interruption.h).

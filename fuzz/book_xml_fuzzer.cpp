@@ -1,6 +1,7 @@
-// Arbitrary titles, authors, picture names and locale names through fb.opf, fb.ncx, the cover
-// page, a page title and the archive's file name: every file stays well-formed, and every text
-// reads back as it was typed, less only what XML cannot hold.
+// Arbitrary titles, authors, picture names, language tags and outlines (pages, nested contents
+// entries with any labels) through fb.opf, fb.ncx, the cover page, a page and the archive's file
+// name: every file stays well-formed, every text reads back as it was typed, less only what XML
+// cannot hold, and the contents are numbered and nested as the outline says.
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <pugixml.hpp>
@@ -54,14 +55,26 @@ void checkPackageDocument(const qb::BookMetadata& book) {
     checkText(metadata.child_value("dc:creator"), book.author, "dc:creator");
     checkText(metadata.child_value("dc:identifier"), book.identifier, "dc:identifier");
     checkText(metadata.child_value("dc:date"), book.date, "dc:date");
-    check(metadata.child_value("dc:language") == qb::languageTag(), "dc:language");
+    checkText(metadata.child_value("dc:language"), book.languageTag, "dc:language");
 
     const pugi::xml_node manifest = package.child("manifest");
     const bool cover = !book.coverPath.empty();
-    check(countChildren(manifest, "item") == 2 + book.pageCount + (cover ? 2 : 0),
+    check(bool(metadata.find_child_by_attribute("meta", "name", "cover")) == cover,
+          "a cover meta without a cover, or none with one");
+    const int pageCount = static_cast<int>(book.outline.pages.size());
+    check(countChildren(manifest, "item") == 2 + pageCount + (cover ? 2 : 0),
           "fb.opf lists the wrong number of items");
-    check(countChildren(package.child("spine"), "itemref") == book.pageCount + (cover ? 1 : 0),
+    check(countChildren(package.child("spine"), "itemref") == pageCount + (cover ? 1 : 0),
           "fb.opf's spine has the wrong length");
+    pugi::xml_node ref = package.child("spine").child("itemref");
+    if (cover) ref = ref.next_sibling("itemref");
+    for (const qb::PageFile& page : book.outline.pages) {
+        checkText(ref.attribute("idref").value(), page.id, "a spine entry");
+        const pugi::xml_node item =
+            manifest.find_child_by_attribute("item", "id", ref.attribute("idref").value());
+        checkText(item.attribute("href").value(), page.href, "a page's href");
+        ref = ref.next_sibling("itemref");
+    }
     if (cover) {
         const pugi::xml_node image = manifest.find_child_by_attribute("item", "id", "cover-image");
         checkText(image.attribute("href").value(), qb::fileNamePart(book.coverPath),
@@ -71,23 +84,43 @@ void checkPackageDocument(const qb::BookMetadata& book) {
     }
 }
 
+// Walks the navPoints under parent beside the entries they stand for.
+void checkNavPoints(pugi::xml_node parent, const std::vector<qb::TocEntry>& entries, int& order) {
+    pugi::xml_node point = parent.child("navPoint");
+    for (const qb::TocEntry& entry : entries) {
+        check(bool(point), "the NCX lacks an entry");
+        check(point.attribute("playOrder").as_int() == ++order, "playOrder out of sequence");
+        checkText(point.attribute("id").value(), entry.id, "a navPoint id");
+        checkText(point.child("navLabel").child_value("text"), entry.label, "a contents label");
+        checkText(point.child("content").attribute("src").value(), entry.href, "a navPoint src");
+        checkNavPoints(point, entry.children, order);
+        point = point.next_sibling("navPoint");
+    }
+    check(!point, "the NCX has an entry too many");
+}
+
 void checkNavigationControlFile(const qb::BookMetadata& book) {
     const pugi::xml_document doc = parseBookFile(book.contentFolder + "/fb.ncx");
     const pugi::xml_node ncx = doc.child("ncx");
-    check(ncx.attribute("xml:lang").value() == qb::languageTag(), "the NCX language");
+    checkText(ncx.attribute("xml:lang").value(), book.languageTag, "the NCX language");
+    bool nested = false;
+    for (const qb::TocEntry& entry : book.outline.toc) nested = nested || !entry.children.empty();
+    check(ncx.child("head")
+                  .find_child_by_attribute("meta", "name", "dtb:depth")
+                  .attribute("content")
+                  .as_int() == (nested ? 2 : 1),
+          "dtb:depth does not follow the nesting");
     checkText(ncx.child("docTitle").child_value("text"), book.title, "docTitle");
     checkText(ncx.child("docAuthor").child_value("text"), book.author, "docAuthor");
     const pugi::xml_node uid = ncx.child("head").find_child_by_attribute("meta", "name", "dtb:uid");
     checkText(uid.attribute("content").value(), book.identifier, "dtb:uid");
 
-    const int cover = book.coverPath.empty() ? 0 : 1;
+    pugi::xml_node navMap = ncx.child("navMap");
     int order = 0;
-    for (pugi::xml_node point = ncx.child("navMap").child("navPoint"); point;
-         point = point.next_sibling("navPoint")) {
-        ++order;
-        check(point.attribute("playOrder").as_int() == order, "playOrder out of sequence");
-    }
-    check(order == book.pageCount + cover, "the NCX has the wrong number of navigation points");
+    std::vector<qb::TocEntry> entries = book.outline.toc;
+    if (!book.coverPath.empty())
+        entries.insert(entries.begin(), {"cover", "cover.html", "cover", {}});
+    checkNavPoints(navMap, entries, order);
 }
 
 void checkArchiveName(const std::string& title) {
@@ -118,7 +151,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     qb::BookMetadata book;
     book.contentFolder = scratch->path();
-    book.pageCount = input.ConsumeIntegralInRange(0, 24);
+    // Up to 24 text files, each of one to three page files and an entry or two with any label,
+    // the second maybe a volume with chapters.
+    const int files = input.ConsumeIntegralInRange(0, 24);
+    for (int k = 1; k <= files; ++k) {
+        const int continuations = input.ConsumeIntegralInRange(0, 2);
+        const std::string id = "page" + std::to_string(k);
+        book.outline.pages.push_back({id, id + ".html"});
+        for (int j = 2; j <= continuations + 1; ++j)
+            book.outline.pages.push_back(
+                {id + "-" + std::to_string(j), id + "-" + std::to_string(j) + ".html"});
+        book.outline.toc.push_back({input.ConsumeRandomLengthString(64), id + ".html", id, {}});
+        if (continuations > 0 && input.ConsumeBool()) {
+            qb::TocEntry volume{input.ConsumeRandomLengthString(64), id + "-2.html", id + "-2", {}};
+            if (continuations > 1)
+                volume.children.push_back(
+                    {input.ConsumeRandomLengthString(64), id + "-3.html", id + "-3", {}});
+            book.outline.toc.push_back(std::move(volume));
+        }
+    }
     book.title = input.ConsumeRandomLengthString(256);
     book.author = input.ConsumeRandomLengthString(256);
     book.identifier = input.ConsumeRandomLengthString(64);
@@ -127,12 +178,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         book.coverPath = input.ConsumeRandomLengthString(256);
         book.coverMediaType = input.ConsumeRandomLengthString(32);
     }
-    const std::string pageTitle = input.ConsumeRandomLengthString(64);
-    // The language tag comes from the locale name, which the user's environment sets.
-    std::string localeName = input.ConsumeRandomLengthString(32);
-    localeName = localeName.substr(0, localeName.find('\0'));
-    ::unsetenv("LC_ALL");
-    ::setenv("LC_MESSAGES", localeName.c_str(), 1);
+    // The language tag comes from the locale name, which the user's environment sets, or is
+    // any text (the writers do not trust the run to have checked it).
+    if (input.ConsumeBool()) {
+        std::string localeName = input.ConsumeRandomLengthString(32);
+        localeName = localeName.substr(0, localeName.find('\0'));
+        ::unsetenv("LC_ALL");
+        ::setenv("LC_MESSAGES", localeName.c_str(), 1);
+        book.languageTag = qb::languageTag();
+    } else {
+        book.languageTag = input.ConsumeRandomLengthString(32);
+    }
 
     qb::writePackageDocument(book);
     checkPackageDocument(book);
@@ -140,20 +196,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkNavigationControlFile(book);
 
     const std::string pictureName = qb::fileNamePart(book.coverPath);
-    qb::writeCoverPage(*scratch / "cover.html", pictureName);
+    qb::writeCoverPage(*scratch / "cover.html", pictureName, book.languageTag);
     {
         const pugi::xml_document cover = parseBookFile(*scratch / "cover.html");
         checkText(
             cover.child("html").child("body").child("div").child("img").attribute("src").value(),
             pictureName, "the cover picture's src");
+        checkText(cover.child("html").attribute("xml:lang").value(), book.languageTag,
+                  "the cover page's language");
     }
 
     qb::fuzz::writeFile(*scratch / "empty.txt", "");
-    qb::writePage(*scratch / "empty.txt", *scratch / "page1.html", pageTitle);
+    qb::PageOptions options;
+    options.languageTag = book.languageTag;
+    qb::writeTextFile(*scratch / "empty.txt", 1, scratch->path(), options);
     {
         const pugi::xml_document page = parseBookFile(*scratch / "page1.html");
-        const std::string title = page.child("html").child("head").child_value("title");
-        check(title == " " + expectedXmlText(pageTitle) + " ", "the page title");
+        checkText(page.child("html").attribute("xml:lang").value(), book.languageTag,
+                  "the page's language");
     }
 
     checkArchiveName(book.title);

@@ -1,6 +1,7 @@
 // Any bytes as a text file, through decoding, line splitting and the page writer: the page must
 // always be well-formed XML and hold one paragraph for every line, with nothing of a line lost
-// but what XML cannot hold.
+// but what XML cannot hold. Split at a small cap, the pages' paragraphs joined give the text
+// back; as blocks with chapter headings, nothing but blanks moves.
 //
 // Input: one mode byte, then the file's bytes. The mode's low four bits choose the charset
 // (mostly the automatic choice), the next three the locale (mostly UTF-8; else one whose
@@ -51,6 +52,8 @@ const char* const kLocales[] = {
     "C.UTF-8", "ru_RU.KOI8-R", "ja_JP.SJIS", "de_DE.ISO-8859-15@euro",
 };
 constexpr std::size_t kPieceLimit = 64 * 1024 + 4;
+
+const qb::fuzz::ScratchFolder* scratch = nullptr;
 
 bool startsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
@@ -198,14 +201,64 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
+// Markup characters are escaped, so a reader gets the line back as it was.
 std::string expectedParagraph(const std::string& line) {
-    std::string text = qb::fuzz::expectedXmlText(line);
-    for (char& c : text) {
-        if (c == '<') c = '(';
-        if (c == '>') c = ')';
-        if (c == '&') c = '$';
+    return qb::fuzz::expectedXmlText(line) + " ";
+}
+
+// The page's elements (paragraphs and headings) and their text as a reader gets it.
+std::vector<std::pair<std::string, std::string>> pageElements(const std::string& page,
+                                                              std::size_t cap) {
+    check(cap == 0 || page.size() <= cap, "a page passes the cap");
+    check(qb::fuzz::holdsOnlyXmlChars(page), "the page holds a character XML cannot hold");
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed = doc.load_buffer(
+        page.data(), page.size(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_utf8);
+    check(bool(parsed), std::string("the page is not well-formed: ") + parsed.description());
+    check(std::string(doc.child("html").child("head").child_value("title")) == " page1 ",
+          "the page's title");
+    const pugi::xml_node div = doc.child("html").child("body").child("div");
+    check(bool(div), "the page has no html/body/div");
+    std::vector<std::pair<std::string, std::string>> elements;
+    for (pugi::xml_node child = div.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        const std::string name = child.name();
+        check(name == "p" || name == "h1" || name == "h2", "the page's div holds " + name);
+        check(!child.first_child() || !child.first_child().next_sibling(),
+              "an element holds more than its text");
+        const std::string text = child.child_value();
+        check(!text.empty() && text.back() == ' ', "an element's text lacks its closing space");
+        elements.emplace_back(name, text);
     }
-    return text + " ";
+    return elements;
+}
+
+// The elements of all page files of text file 1, in reading order.
+std::vector<std::pair<std::string, std::string>> bookElements(const qb::TextPages& pages,
+                                                              std::size_t cap) {
+    check(!pages.pages.empty() && pages.pages[0].href == "page1.html", "no page1.html");
+    std::vector<std::pair<std::string, std::string>> all;
+    for (std::size_t j = 0; j < pages.pages.size(); ++j) {
+        const std::string id = j == 0 ? "page1" : "page1-" + std::to_string(j + 1);
+        check(pages.pages[j].id == id && pages.pages[j].href == id + ".html",
+              "page files are not named page1, page1-2, ...");
+        for (auto& e : pageElements(qb::fuzz::readFile(*scratch / pages.pages[j].href), cap))
+            all.push_back(std::move(e));
+    }
+    return all;
+}
+
+std::string withoutBlanks(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ' || text[i] == '\t') continue;
+        if (text.substr(i, 3) == "\xE3\x80\x80") {
+            i += 2;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 void checkPieces(std::string_view bytes, const std::string& charset) {
@@ -220,8 +273,6 @@ void checkPieces(std::string_view bytes, const std::string& charset) {
         }
     });
 }
-
-const qb::fuzz::ScratchFolder* scratch = nullptr;
 
 }  // namespace
 
@@ -245,11 +296,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string source = *scratch / "source.txt";
-    const std::string pagePath = *scratch / "page1.html";
     qb::fuzz::writeFile(source, bytes);
+    const std::string pagePath = *scratch / "page1.html";
     std::filesystem::remove(pagePath);
     try {
-        qb::writePage(source, pagePath, "page1", charset);
+        qb::SourceText probe(source, charset);
     } catch (const qb::ENotTextError& e) {
         // Refused before anything is written, and for the file's own path.
         check(!std::filesystem::exists(pagePath), "a page was written for a file that is no text");
@@ -257,32 +308,48 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     checkPieces(bytes, charset);
-
-    const std::string page = qb::fuzz::readFile(pagePath);
-    check(qb::fuzz::holdsOnlyXmlChars(page), "the page holds a character XML cannot hold");
-    pugi::xml_document doc;
-    const pugi::xml_parse_result parsed = doc.load_buffer(
-        page.data(), page.size(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_utf8);
-    check(bool(parsed), std::string("the page is not well-formed: ") + parsed.description());
-
-    const pugi::xml_node div = doc.child("html").child("body").child("div");
-    check(bool(div), "the page has no html/body/div");
-    std::vector<std::string> paragraphs;
-    for (pugi::xml_node child = div.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) continue;
-        check(std::string(child.name()) == "p", "the page's div holds something but paragraphs");
-        check(!child.first_child() || !child.first_child().next_sibling(),
-              "a paragraph holds more than its text");
-        paragraphs.push_back(child.child_value());
-    }
-
     const std::vector<std::string> lines = splitLines(expectedText(bytes, charset));
+
+    // Without a cap: exactly one paragraph for every line.
+    qb::PageOptions options;
+    options.languageTag = "en-US";
+    options.maxPageBytes = 0;
+    const qb::TextPages whole = qb::writeTextFile(source, 1, scratch->path(), options, charset);
+    check(whole.pages.size() == 1, "no cap, yet more than one page");
+    const auto paragraphs = bookElements(whole, 0);
     check(paragraphs.size() == lines.size(), "the page has " + std::to_string(paragraphs.size()) +
                                                  " paragraphs for " + std::to_string(lines.size()) +
                                                  " lines");
     for (std::size_t k = 0; k < lines.size(); ++k) {
-        check(paragraphs[k] == expectedParagraph(lines[k]),
+        check(paragraphs[k].first == "p" && paragraphs[k].second == expectedParagraph(lines[k]),
               "paragraph " + std::to_string(k + 1) + " differs from its line");
     }
+
+    // With a small cap: the pieces joined give the text back, and no page passes the cap.
+    std::string text;
+    for (const std::string& line : lines) text += qb::fuzz::expectedXmlText(line);
+    options.maxPageBytes = 1024;
+    std::string joined;
+    for (const auto& [name, piece] :
+         bookElements(qb::writeTextFile(source, 1, scratch->path(), options, charset), 1024))
+        joined += piece.substr(0, piece.size() - 1);
+    check(joined == text, "the pieces of the split pages do not join back to the text");
+
+    // Blocks and chapter headings only move blanks about, and every heading has an entry.
+    static const qb::ChapterHeadings chapters("auto");
+    options.paragraphs = qb::ParagraphMode::Blocks;
+    options.chapters = &chapters;
+    options.maxPageBytes = 2048;
+    const qb::TextPages headed = qb::writeTextFile(source, 1, scratch->path(), options, charset);
+    std::string content;
+    std::size_t headings = 0;
+    for (const auto& [name, piece] : bookElements(headed, 2048)) {
+        content += piece;
+        if (name != "p") ++headings;
+    }
+    check(withoutBlanks(content) == withoutBlanks(text), "blocks or headings lost text");
+    std::size_t entries = 0;
+    for (const qb::TocEntry& entry : headed.toc) entries += 1 + entry.children.size();
+    check(entries == headings || entries == headings + 1, "a heading without a contents entry");
     return 0;
 }

@@ -16,7 +16,8 @@ namespace {
 const std::string kId = "urn:uuid:0f8fad5b-d9cb-469f-a165-70867728950e";
 
 std::string opfText(const std::string& title, const std::string& author, const std::string& items,
-                    const std::string& itemrefs, const std::string& lang = "en-US") {
+                    const std::string& itemrefs, const std::string& lang = "en-US",
+                    bool cover = false) {
     return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n") +
            "<package xmlns=\"http://www.idpf.org/2007/opf\" unique-identifier=\"BookId\" "
            "version=\"2.0\">\r\n"
@@ -46,9 +47,9 @@ std::string opfText(const std::string& title, const std::string& author, const s
            "\t\t<dc:relation></dc:relation>\r\n"
            "\t\t<dc:coverage></dc:coverage>\r\n"
            "\t\t<dc:rights>" +
-           kBookRightsStatement +
-           "</dc:rights>\r\n"
-           "\t\t<meta name=\"cover\" content=\"cover-image\"></meta>\r\n"
+           kBookRightsStatement + "</dc:rights>\r\n" +
+           std::string(cover ? "\t\t<meta name=\"cover\" content=\"cover-image\"></meta>\r\n"
+                             : "") +
            "\t</metadata>\r\n"
            "\t<manifest>\r\n"
            "\t\t<item id=\"style\" href=\"stylesheet.css\" media-type=\"text/css\"/>\r\n"
@@ -123,6 +124,17 @@ class BookMetadataTest : public ::testing::Test {
         m_book.contentFolder = m_dir.path();
         m_book.identifier = kId;
         m_book.date = "2026-12-08";
+        m_book.languageTag = "en-US";
+    }
+
+    // Text files 1..n of one page each, labelled as by default.
+    void pages(int n) {
+        m_book.outline = {};
+        for (int k = 1; k <= n; ++k) {
+            const std::string id = "page" + std::to_string(k);
+            m_book.outline.pages.push_back({id, id + ".html"});
+            m_book.outline.toc.push_back({id, id + ".html", id, {}});
+        }
     }
 
     std::string opf() {
@@ -148,22 +160,23 @@ class BookMetadataTest : public ::testing::Test {
 };
 
 TEST_F(BookMetadataTest, NoCoverOnePage) {
-    m_book.pageCount = 1;
+    pages(1);
     EXPECT_EQ(opf(), opfText("My Book", "A. Writer", pageItem(1), itemref("page1")));
     EXPECT_EQ(ncx(), ncxText("My Book", "A. Writer", navPoint("page1", 1)));
 }
 
 TEST_F(BookMetadataTest, CoverAndTwoPages) {
-    m_book.pageCount = 2;
+    pages(2);
     m_book.coverPath = "/home/me/Pictures/Front Page.JPEG";
     m_book.coverMediaType = "image/png";
-    EXPECT_EQ(opf(), opfText("My Book", "A. Writer",
-                             "\t\t<item id=\"cover\" href=\"cover.html\" "
-                             "media-type=\"application/xhtml+xml\"/>\r\n"
-                             "\t\t<item id=\"cover-image\" href=\"Front Page.JPEG\" "
-                             "media-type=\"image/png\"/>\r\n" +
-                                 pageItem(1) + pageItem(2),
-                             itemref("cover") + itemref("page1") + itemref("page2")));
+    EXPECT_EQ(opf(),
+              opfText("My Book", "A. Writer",
+                      "\t\t<item id=\"cover\" href=\"cover.html\" "
+                      "media-type=\"application/xhtml+xml\"/>\r\n"
+                      "\t\t<item id=\"cover-image\" href=\"Front Page.JPEG\" "
+                      "media-type=\"image/png\"/>\r\n" +
+                          pageItem(1) + pageItem(2),
+                      itemref("cover") + itemref("page1") + itemref("page2"), "en-US", true));
     std::string cover =
         "\t\t<navPoint id=\"cover\" playOrder=\"1\">\r\n"
         "\t\t\t<navLabel>\r\n"
@@ -176,7 +189,7 @@ TEST_F(BookMetadataTest, CoverAndTwoPages) {
 }
 
 TEST_F(BookMetadataTest, TwelvePagesInNumericOrder) {
-    m_book.pageCount = 12;
+    pages(12);
     std::string items, refs, points;
     for (int k = 1; k <= 12; ++k) {
         items += pageItem(k);
@@ -188,10 +201,10 @@ TEST_F(BookMetadataTest, TwelvePagesInNumericOrder) {
 }
 
 TEST_F(BookMetadataTest, TitleWithMarkupCharactersIsEscapedText) {
-    m_book.pageCount = 1;
+    pages(1);
     m_book.title = " Tom & Jerry <1> ";
     m_book.author = "O'Brien \"Jr\"";
-    m_env.locale("de_AT.UTF-8");
+    m_book.languageTag = "de-AT";
     EXPECT_EQ(opf(), opfText(" Tom &amp; Jerry &lt;1&gt; ", "O'Brien \"Jr\"", pageItem(1),
                              itemref("page1"), "de-AT"));
     EXPECT_EQ(ncx(), ncxText(" Tom &amp; Jerry &lt;1&gt; ", "O'Brien \"Jr\"", navPoint("page1", 1),
@@ -205,11 +218,71 @@ TEST_F(BookMetadataTest, TitleWithMarkupCharactersIsEscapedText) {
 }
 
 TEST_F(BookMetadataTest, ControlCharactersAreDroppedFromTexts) {
-    m_book.pageCount = 1;
+    pages(1);
     m_book.title = "Bad\x01\x02 Title\xEF\xBF\xBE";
     m_book.author = "Au\x1Bthor";
     EXPECT_EQ(opf(), opfText("Bad Title", "Author", pageItem(1), itemref("page1")));
     EXPECT_EQ(ncx(), ncxText("Bad Title", "Author", navPoint("page1", 1)));
+}
+
+TEST_F(BookMetadataTest, NoCoverMetaWithoutACover) {
+    pages(2);
+    const std::string withoutCover = opf();
+    EXPECT_EQ(withoutCover.find("name=\"cover\""), std::string::npos);
+    m_book.coverPath = "front.jpg";
+    EXPECT_NE(opf().find("\t\t<meta name=\"cover\" content=\"cover-image\"></meta>\r\n"),
+              std::string::npos);
+}
+
+// A book whose first file opens with a volume heading and whose second file has a page of
+// text before its chapters, with a cover: the whole NCX, and the spine in page order.
+TEST_F(BookMetadataTest, VolumesWithChaptersAndContinuationPages) {
+    m_book.coverPath = "c.png";
+    m_book.languageTag = "zh-Hans";
+    m_book.outline.pages = {{"page1", "page1.html"},     {"page1-2", "page1-2.html"},
+                            {"page1-3", "page1-3.html"}, {"page1-4", "page1-4.html"},
+                            {"page2", "page2.html"},     {"page2-2", "page2-2.html"}};
+    m_book.outline.toc = {
+        {"Part One",
+         "page1.html",
+         "page1",
+         {{"Chapter 1", "page1-2.html", "page1-2", {}},
+          {"Chapter 2 & <3>", "page1-4.html", "page1-4", {}}}},
+        {"page2", "page2.html", "page2", {}},
+        {"\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0", "page2-2.html", "page2-2", {}},
+    };
+    std::string items =
+        "\t\t<item id=\"cover\" href=\"cover.html\" "
+        "media-type=\"application/xhtml+xml\"/>\r\n"
+        "\t\t<item id=\"cover-image\" href=\"c.png\" media-type=\"image/jpeg\"/>\r\n";
+    std::string refs = itemref("cover");
+    for (const PageFile& page : m_book.outline.pages) {
+        items += "\t\t<item id=\"" + page.id + "\" href=\"" + page.href +
+                 "\" media-type=\"application/xhtml+xml\"/>\r\n";
+        refs += itemref(page.id);
+    }
+    EXPECT_EQ(opf(), opfText("My Book", "A. Writer", items, refs, "zh-Hans", true));
+
+    auto point = [](const std::string& tabs, const std::string& id, int order,
+                    const std::string& label, const std::string& inner = "") {
+        return tabs + "<navPoint id=\"" + id + "\" playOrder=\"" + std::to_string(order) +
+               "\">\r\n" + tabs + "\t<navLabel>\r\n" + tabs + "\t\t<text>" + label + "</text>\r\n" +
+               tabs + "\t</navLabel>\r\n" + tabs + "\t<content src=\"" +
+               (id == "cover" ? "cover" : id) + ".html\"/>\r\n" + inner + tabs + "</navPoint>\r\n";
+    };
+    std::string expected =
+        ncxText("My Book", "A. Writer",
+                point("\t\t", "cover", 1, "cover") +
+                    point("\t\t", "page1", 2, "Part One",
+                          point("\t\t\t", "page1-2", 3, "Chapter 1") +
+                              point("\t\t\t", "page1-4", 4, "Chapter 2 &amp; &lt;3&gt;")) +
+                    point("\t\t", "page2", 5, "page2") +
+                    point("\t\t", "page2-2", 6, "\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0"),
+                "zh-Hans");
+    const std::string depthOne = "<meta name=\"dtb:depth\" content=\"1\"/>";
+    expected.replace(expected.find(depthOne), depthOne.size(),
+                     "<meta name=\"dtb:depth\" content=\"2\"/>");
+    EXPECT_EQ(ncx(), expected);
 }
 
 // Resolves a prefix of an element the way a namespace-aware reader does: by the nearest
@@ -225,7 +298,7 @@ std::string namespaceOf(pugi::xml_node node) {
 }
 
 TEST_F(BookMetadataTest, NamespacesResolveForAReader) {
-    m_book.pageCount = 3;
+    pages(3);
     m_book.coverPath = "c.jpg";
     writePackageDocument(m_book);
     writeNavigationControlFile(m_book);
@@ -255,7 +328,7 @@ TEST_F(BookMetadataTest, NamespacesResolveForAReader) {
 }
 
 TEST_F(BookMetadataTest, FolderThatCannotBeWritten) {
-    m_book.pageCount = 1;
+    pages(1);
     m_book.contentFolder = m_dir.file("missing");
     EXPECT_THROW(writePackageDocument(m_book), EFCreateError);
     EXPECT_THROW(writeNavigationControlFile(m_book), EFCreateError);

@@ -6,56 +6,38 @@
 #include "book/cover_writer.h"
 #include "book/stylesheet.h"
 #include "platform/errors.h"
+#include "tests/book/page_fixture.h"
 #include "tests/platform/test_helpers.h"
 
 namespace qb {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-std::string pageText(const Lines& paragraphs, const std::string& title = "page1",
-                     const std::string& lang = "en-US") {
-    std::string s =
-        "<?xml version='1.0' encoding='utf-8'?>\r\n"
-        "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"" +
-        lang +
-        "\"> \r\n"
-        "<head>\r\n"
-        "<title> " +
-        title +
-        " </title> \r\n"
-        "<link href=\"stylesheet.css\" type=\"text/css\" rel=\"stylesheet\"/>\r\n"
-        "</head>\r\n"
-        "<body>\r\n"
-        "<div>\r\n";
-    for (const std::string& p : paragraphs) s += "<p>" + p + " </p> \r\n";
-    s += "</div>\r\n</body>\r\n</html>\r\n";
-    return s;
-}
-
-// Checks that a written file is well-formed XML in the XHTML namespace.
-void expectXhtml(const std::string& path) {
-    pugi::xml_document doc;
-    pugi::xml_parse_result result = doc.load_file(path.c_str());
-    ASSERT_TRUE(result) << result.description() << " in " << path;
-    pugi::xml_node html = doc.document_element();
-    EXPECT_STREQ(html.name(), "html");
-    EXPECT_STREQ(html.attribute("xmlns").value(), "http://www.w3.org/1999/xhtml");
-}
+using test::expectXhtml;
+using test::Lines;
+using test::pageText;
 
 class PageWriterTest : public ::testing::Test {
   protected:
     void SetUp() override { m_env.locale("C.UTF-8"); }
 
-    std::string page(const std::string& source, const std::string& charset = "",
-                     const std::string& title = "page1") {
+    std::string page(const std::string& source, const std::string& charset = "", int k = 1) {
         std::string in = m_dir.file("source.txt");
-        std::string out = m_dir.file("page1.html");
         test::writeBytes(in, source);
-        writePage(in, out, title, charset);
+        PageOptions options;
+        options.languageTag = m_language;
+        TextPages pages = writeTextFile(in, k, m_dir.path(), options, charset);
+        EXPECT_EQ(pages.pages.size(), 1u);
+        std::string out = m_dir.file("page" + std::to_string(k) + ".html");
         expectXhtml(out);
         return test::readBytes(out);
     }
+    void write(const std::string& in, const std::string& charset = "") {
+        PageOptions options;
+        options.languageTag = m_language;
+        writeTextFile(in, 1, m_dir.path(), options, charset);
+    }
+
+    std::string m_language = "en-US";
 
     test::EnvGuard m_env;
     test::TempDir m_dir;
@@ -67,8 +49,11 @@ TEST_F(PageWriterTest, EmptyFileGivesElevenLines) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11);
 }
 
-TEST_F(PageWriterTest, MarkupCharactersAreReplaced) {
-    EXPECT_EQ(page("a<b & c>d"), pageText({"a(b $ c)d"}));
+TEST_F(PageWriterTest, MarkupCharactersAreEscapedNotReplaced) {
+    EXPECT_EQ(page("a<b & c>d"), pageText({"a&lt;b &amp; c&gt;d"}));
+    EXPECT_EQ(page("AT&T <https://example.org/?a=1&b=2>"),
+              pageText({"AT&amp;T &lt;https://example.org/?a=1&amp;b=2&gt;"}));
+    EXPECT_EQ(page("&amp; stays typed"), pageText({"&amp;amp; stays typed"}));
     EXPECT_EQ(page("\"quoted\" 'it''s'\tend  "), pageText({"\"quoted\" 'it''s'\tend  "}));
 }
 
@@ -90,18 +75,18 @@ TEST_F(PageWriterTest, ByteOrderMarks) {
     EXPECT_EQ(page(std::string("\xFF\xFE"
                                "a\0<\0\xE9\0\n\0b\0",
                                12)),
-              pageText({"a(\xC3\xA9", "b"}));
+              pageText({"a&lt;\xC3\xA9", "b"}));
     EXPECT_EQ(page(std::string("\xFE\xFF"
                                "\0a\0&\0\r\0\n\x4E\x2D",
                                12)),
-              pageText({"a$", "\xE4\xB8\xAD"}));
+              pageText({"a&amp;", "\xE4\xB8\xAD"}));
 }
 
 TEST_F(PageWriterTest, NamedCharsets) {
     EXPECT_EQ(page("na\xEFve caf\xE9 \x93q\x94\r\n", "WINDOWS-1252"),
               pageText({"na\xC3\xAFve caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D"}));
     EXPECT_EQ(page("\xD6\xD0\xCE\xC4<\xB2\xE2\xCA\xD4>", "GBK"),
-              pageText({"\xE4\xB8\xAD\xE6\x96\x87(\xE6\xB5\x8B\xE8\xAF\x95)"}));
+              pageText({"\xE4\xB8\xAD\xE6\x96\x87&lt;\xE6\xB5\x8B\xE8\xAF\x95&gt;"}));
 }
 
 TEST_F(PageWriterTest, GbkIsDetectedInAUtf8Locale) {
@@ -130,8 +115,12 @@ TEST_F(PageWriterTest, CharactersXmlCannotHoldAreDropped) {
 }
 
 TEST_F(PageWriterTest, TitleAndLanguage) {
-    m_env.locale("de_DE.UTF-8");
-    EXPECT_EQ(page("x", "", "page12"), pageText({"x"}, "page12", "de-DE"));
+    m_language = "de-DE";
+    EXPECT_EQ(page("x", "", 12), pageText({"x"}, "page12", "de-DE"));
+    // The tag comes from the caller, never from the locale behind its back.
+    m_env.locale("fr_FR.UTF-8");
+    m_language = "zh-Hans";
+    EXPECT_EQ(page("x"), pageText({"x"}, "page1", "zh-Hans"));
 }
 
 TEST_F(PageWriterTest, ExistingPageIsReplaced) {
@@ -143,7 +132,7 @@ TEST_F(PageWriterTest, MissingSourceCreatesNoPage) {
     std::string in = m_dir.file("missing.txt");
     std::string out = m_dir.file("page1.html");
     try {
-        writePage(in, out, "page1");
+        write(in);
         FAIL() << "no error";
     } catch (const EFOpenError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -157,7 +146,7 @@ TEST_F(PageWriterTest, PageThatCannotBeCreated) {
     test::writeBytes(in, "x");
     std::string out = m_dir.file("nowhere/page1.html");
     try {
-        writePage(in, out, "page1");
+        writeTextFile(in, 1, m_dir.file("nowhere"), PageOptions{});
         FAIL() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -169,7 +158,7 @@ TEST_F(PageWriterTest, UnknownCharsetCreatesNoPage) {
     std::string in = m_dir.file("source.txt");
     test::writeBytes(in, "x");
     std::string out = m_dir.file("page1.html");
-    EXPECT_THROW(writePage(in, out, "page1", "NO-SUCH-CHARSET"), Error);
+    EXPECT_THROW(write(in, "NO-SUCH-CHARSET"), Error);
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
@@ -193,8 +182,9 @@ TEST_F(PageWriterTest, AProgramGivenAsTextCreatesNoPageAndWideTextIsWhole) {
 TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
     std::string in = m_dir.file("source.txt");
     test::writeBytes(in, "x");
+    std::filesystem::create_symlink("/dev/full", m_dir.file("page1.html"));
     try {
-        writePage(in, "/dev/full", "page1");
+        write(in);
         FAIL() << "no error";
     } catch (const EWriteError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -207,9 +197,15 @@ TEST_F(PageWriterTest, LongLinesAndManyLines) {
     longLine[100000] = '<';
     std::string text = longLine + "\n";
     for (int i = 0; i < 50000; ++i) text += "r\xC3\xA9sum\xC3\xA9 " + std::to_string(i) + "\r\n";
-    std::string out = page(text);
+    std::string in = m_dir.file("source.txt");
+    test::writeBytes(in, text);
+    PageOptions options;
+    options.languageTag = m_language;
+    options.maxPageBytes = 0;  // one page whatever its size
+    writeTextFile(in, 1, m_dir.path(), options);
+    std::string out = test::readBytes(m_dir.file("page1.html"));
     std::string expectedLong = longLine;
-    expectedLong[100000] = '(';
+    expectedLong.replace(100000, 1, "&lt;");
     Lines expected{expectedLong};
     for (int i = 0; i < 50000; ++i) expected.push_back("r\xC3\xA9sum\xC3\xA9 " + std::to_string(i));
     EXPECT_EQ(out, pageText(expected));
@@ -238,15 +234,17 @@ std::string coverText(const std::string& src, const std::string& lang = "en-US")
 
 TEST_F(PageWriterTest, CoverPage) {
     std::string path = m_dir.file("cover.html");
+    writeCoverPage(path, "front.jpg", "zh-Hans");
+    EXPECT_EQ(test::readBytes(path), coverText("front.jpg", "zh-Hans"));
     test::writeBytes(path, std::string(3000, 'z'));
-    writeCoverPage(path, "front.jpg");
+    writeCoverPage(path, "front.jpg", "en-US");
     EXPECT_EQ(test::readBytes(path), coverText("front.jpg"));
     expectXhtml(path);
 
     std::string name =
         "my cover & \"b\xC3\xBC"
         "cher\" <1>.jpg";
-    writeCoverPage(path, name);
+    writeCoverPage(path, name, "en-US");
     EXPECT_EQ(test::readBytes(path), coverText("my cover &amp; &quot;b\xC3\xBC"
                                                "cher&quot; &lt;1&gt;.jpg"));
     expectXhtml(path);
@@ -258,13 +256,13 @@ TEST_F(PageWriterTest, CoverPage) {
 TEST_F(PageWriterTest, CoverPageThatCannotBeWrittenRaisesWithThePath) {
     const std::string nowhere = m_dir.file("nowhere/cover.html");
     try {
-        writeCoverPage(nowhere, "front.jpg");
+        writeCoverPage(nowhere, "front.jpg", "en-US");
         ADD_FAILURE() << "no error for " << nowhere;
     } catch (const EFCreateError& e) {
         EXPECT_EQ(std::string(e.what()),
                   "Cannot create file \"" + nowhere + "\". No such file or directory");
     }
-    EXPECT_THROW(writeCoverPage("/dev/full", "front.jpg"), EWriteError);
+    EXPECT_THROW(writeCoverPage("/dev/full", "front.jpg", "en-US"), EWriteError);
 }
 
 TEST_F(PageWriterTest, Stylesheet) {

@@ -73,6 +73,24 @@ std::string archiveMember(const std::string& archive, const std::string& member)
     return r.out;
 }
 
+std::vector<std::string> archiveMembers(const std::string& archive) {
+    const ProgramResult r = runProgram({"unzip", "-Z1", archive});
+    EXPECT_EQ(r.exitStatus, 0) << "unzip -Z1 " << archive << "\n" << r.err;
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    for (std::size_t end = r.out.find('\n'); end != std::string::npos;
+         start = end + 1, end = r.out.find('\n', start))
+        names.push_back(r.out.substr(start, end - start));
+    return names;
+}
+
+void expectValidBook(const std::string& epub) {
+    const ProgramResult r = runProgram(
+        {"java", "-Xshare:auto", "-XX:TieredStopAtLevel=1", "-jar", QB_EPUBCHECK_JAR, epub});
+    EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("No errors or warnings detected"), std::string::npos) << r.out << r.err;
+}
+
 namespace {
 
 std::string bytes(std::initializer_list<unsigned char> list) {

@@ -37,6 +37,11 @@ class CliTest : public ::testing::Test {
 
 // One member of an archive, as unzip gives it.
 std::string archiveMember(const std::string& archive, const std::string& member);
+// The names of an archive's members, in archive order.
+std::vector<std::string> archiveMembers(const std::string& archive);
+
+// Runs epubcheck on a book and expects neither errors nor warnings.
+void expectValidBook(const std::string& epub);
 
 // A tiny valid JPEG and PNG (8 x 8 grey ramp).
 std::string jpegPicture();

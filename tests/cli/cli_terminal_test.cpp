@@ -103,5 +103,40 @@ TEST_F(CliTest, ProgressIsShownOnATerminalUnlessQuiet) {
     }
 }
 
+TEST_F(CliTest, TheCharsetOfEachFileStaysOnTheTerminal) {
+    // "中文测试，这是一个用于检测字符集的文件。" in GBK, twice: enough to be detected.
+    const std::string gbk =
+        "\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4\xA3\xAC\xD5\xE2\xCA\xC7\xD2\xBB\xB8\xF6\xD3\xC3"
+        "\xD3\xDA\xBC\xEC\xB2\xE2\xD7\xD6\xB7\xFB\xBC\xAF\xB5\xC4\xCE\xC4\xBC\xFE\xA1\xA3";
+    const std::string one = file("a.txt", "plain\n");
+    const std::string two = file("b.txt", gbk + "\n" + gbk + "\n");
+    const std::string three = file("c.txt", "caf\xE9\n");
+    Terminal terminal;
+    ProgramOptions options = cliOptions();
+    options.standardError = terminal.name();
+    const ProgramResult r = cli({"-t", "Book", "-a", "A", "-o", path("out"), "-y", one, two,
+                                 "--encoding", "ISO-8859-1", three},
+                                options);
+    EXPECT_EQ(r.exitStatus, 0);
+    const std::string screen = terminal.screen();
+    // Named with --encoding, every file is read in that charset, and nothing is guessed.
+    for (const std::string& line : {"quirebind-cli: page1.html  " + one + "  ISO-8859-1\n",
+                                    "quirebind-cli: page2.html  " + two + "  ISO-8859-1\n",
+                                    "quirebind-cli: page3.html  " + three + "  ISO-8859-1\n"}) {
+        EXPECT_NE(screen.find(line), std::string::npos) << screen;
+    }
+
+    Terminal again;
+    options.standardError = again.name();
+    EXPECT_EQ(cli({"-t", "Book", "-a", "A", "-o", path("out"), "-y", one, two}, options).exitStatus,
+              0);
+    const std::string guessed = again.screen();
+    EXPECT_NE(guessed.find("quirebind-cli: page1.html  " + one + "  UTF-8\n"), std::string::npos)
+        << guessed;
+    EXPECT_NE(guessed.find("quirebind-cli: page2.html  " + two + "  GB18030 (detected)\n"),
+              std::string::npos)
+        << guessed;
+}
+
 }  // namespace
 }  // namespace qb::test

@@ -1,0 +1,57 @@
+#pragma once
+// Telling chapter headings from the text around them.
+//
+// A heading is a line of its own: the line, trimmed of blanks, is at most 80 characters long
+// and is matched whole. "auto" knows the usual headings of English and CJK books; any other
+// choice is a PCRE2 pattern of the user's.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+enum class HeadingLevel {
+    None,     // not a heading
+    Volume,   // "Part One", "Book II", "第三卷", "卷三": its chapters are nested under it
+    Chapter,  // "Chapter 12", "第十二章 风起", "Prologue", a line the user's pattern matches
+};
+
+// The longest line, in characters once trimmed, that can be a heading.
+inline constexpr std::size_t kMaxHeadingChars = 80;
+
+class ChapterHeadings {
+  public:
+    // choice "auto" selects the built-in forms; anything else is compiled as a pattern (UTF-8,
+    // Unicode character classes) that must match the whole trimmed line. Raises Error saying
+    // what is wrong with a pattern and where.
+    explicit ChapterHeadings(const std::string& choice);
+    ~ChapterHeadings();
+    ChapterHeadings(const ChapterHeadings&) = delete;
+    ChapterHeadings& operator=(const ChapterHeadings&) = delete;
+
+    // The level of a line that trimHeadingBlanks has trimmed. Blank lines and lines longer than
+    // kMaxHeadingChars are never headings.
+    HeadingLevel classify(std::string_view trimmedLine) const;
+
+    // Empty when pattern compiles; else why it does not, e.g.
+    // "missing closing parenthesis at offset 1".
+    static std::string patternError(const std::string& pattern);
+
+  private:
+    class Pattern;
+    std::unique_ptr<Pattern> m_pattern;  // null: the built-in forms
+};
+
+// The built-in forms alone, for a trimmed line.
+HeadingLevel autoHeadingLevel(std::string_view trimmedLine);
+
+// The line without leading and trailing blanks: spaces, tabs and the ideographic space U+3000
+// that CJK texts indent with.
+std::string_view trimHeadingBlanks(std::string_view line);
+
+// The number of characters in well-formed UTF-8 text.
+std::size_t utf8CharCount(std::string_view text);
+
+}  // namespace qb
