@@ -169,7 +169,7 @@ TEST_F(PageWriterTest, AProgramGivenAsTextCreatesNoPageAndWideTextIsWhole) {
                                      16));
     std::string out = m_dir.file("page1.html");
     try {
-        writePage(in, out, "page1");
+        write(in);
         FAIL() << "no error";
     } catch (const ENotTextError& e) {
         EXPECT_EQ(std::string(e.what()), "Not a text file \"" + in + "\".");
@@ -188,7 +188,7 @@ TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
         FAIL() << "no error";
     } catch (const EWriteError& e) {
         EXPECT_EQ(std::string(e.what()),
-                  "Stream write error \"/dev/full\". No space left on device");
+                  "Stream write error \"" + m_dir.file("page1.html") + "\". No space left on device");
     }
 }
 

@@ -62,6 +62,7 @@ TEST_F(OutputFaultTest, DiskFillingUpWhileAPageIsWrittenEndsTheRunBeforePacking)
     test::RecordingUi ui;
     BookProject project = m_run.project({source});
     project.outputFolder = small.output();
+    project.maxPageBytes = 0;  // one page file, so the full disk meets page1.html itself
     EXPECT_EQ(run.run(project, ui), RunResult::Failed);
     EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error \"" + small.work() +
                                                   "/OEBPS/page1.html\". No space left on device."});
