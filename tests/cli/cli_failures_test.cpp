@@ -131,8 +131,10 @@ TEST_F(CliFailureTest, OutputThatCannotBeWrittenFailsAndKeepsTheOldArchive) {
     file("plain-file", "not a folder");
     ProgramResult r = cli(with(entries(path("plain-file/books")), {text}));
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(
-        r.err.rfind("quirebind-cli: Failed to build: " + path("plain-file/books/Book.epub"), 0), 0u)
+    EXPECT_EQ(r.err.rfind("quirebind-cli: Cannot create folder \"" + path("plain-file/books") +
+                              "\". Not a directory",
+                          0),
+              0u)
         << r.err;
     EXPECT_EQ(r.out, "");
 
