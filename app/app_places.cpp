@@ -101,4 +101,15 @@ QString applicationTitle() {
     return applicationTitle(QCoreApplication::applicationFilePath());
 }
 
+std::string privateWorkRoot(const EnvLookup& env) {
+    return (baseFolder(env, "XDG_CACHE_HOME", ".cache") / "quirebind").string();
+}
+
+std::string privateWorkRoot() {
+    return privateWorkRoot([](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    });
+}
+
 }  // namespace qb
