@@ -2,7 +2,6 @@
 
 #include <QBitmap>
 #include <QCloseEvent>
-#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -590,14 +589,40 @@ bool isTextFile(const QFileInfo& file) {
     return file.isFile() && file.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
 }
 
+// File names in the order a file manager shows them: case ignored, and runs of digits compared
+// as numbers, so that "2 two.txt" comes before "10 ten.txt" whatever the locale's collation.
+bool nameOrder(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype startA = i;
+            const qsizetype startB = j;
+            while (i < a.size() && a[i].isDigit()) ++i;
+            while (j < b.size() && b[j].isDigit()) ++j;
+            QStringView na = QStringView(a).mid(startA, i - startA);
+            QStringView nb = QStringView(b).mid(startB, j - startB);
+            while (na.size() > 1 && na.front() == u'0') na = na.mid(1);
+            while (nb.size() > 1 && nb.front() == u'0') nb = nb.mid(1);
+            if (na.size() != nb.size()) return na.size() < nb.size();
+            if (const int c = na.compare(nb); c != 0) return c < 0;
+            continue;
+        }
+        const QChar x = a[i].toCaseFolded();
+        const QChar y = b[j].toCaseFolded();
+        if (x != y) return x < y;
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j)) return (a.size() - i) < (b.size() - j);
+    return a < b;
+}
+
 }  // namespace
 
 void TForm1::addDroppedFiles(const QList<QUrl>& urls) {
     QStringList files;
     QStringList skipped;
-    QCollator byName;  // "2.txt" before "10.txt", as a file manager shows them
-    byName.setNumericMode(true);
-    byName.setCaseSensitivity(Qt::CaseInsensitive);
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) {
             skipped << url.toDisplayString();
@@ -608,11 +633,11 @@ void TForm1::addDroppedFiles(const QList<QUrl>& urls) {
         if (info.isDir()) {
             QStringList inFolder;
             for (const QFileInfo& entry :
-                 QDir(path).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)) {
+                 QDir(path).entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
                 if (isTextFile(entry)) inFolder << entry.absoluteFilePath();
             }
-            std::sort(inFolder.begin(), inFolder.end(), [&](const QString& a, const QString& b) {
-                return byName.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName()) < 0;
+            std::sort(inFolder.begin(), inFolder.end(), [](const QString& a, const QString& b) {
+                return nameOrder(QFileInfo(a).fileName(), QFileInfo(b).fileName());
             });
             if (inFolder.isEmpty()) skipped << path + QStringLiteral(" (no .txt files in it)");
             files << inFolder;
