@@ -423,6 +423,11 @@ void TForm1::connectHandlers() {
     connect(m_optionsButton, &QPushButton::clicked, this,
             [this] { guarded([&] { OptionsButtonClick(); }); });
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    // Push buttons take Space themselves; Enter presses them too, as on the picture buttons.
+    m_keyActions.insert(m_optionsButton, [this] { guarded([&] { OptionsButtonClick(); }); });
+    m_keyActions.insert(m_cancelButton, [this] { CancelButtonClick(); });
+    m_optionsButton->installEventFilter(this);
+    m_cancelButton->installEventFilter(this);
     connect(m_cancelShortcut, &QShortcut::activated, this, [this] { CancelButtonClick(); });
     connect(m_listView1, &SourceListView::OnFilesDropped, this,
             [this](const QList<QUrl>& urls) { guarded([&] { addDroppedFiles(urls); }); });
