@@ -101,8 +101,11 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     form->addRow(QStringLiteral("Text &encoding:"), withField(m_encoding, m_charset, this));
     form->addRow(QStringLiteral("EPUB &version:"), m_version);
 
+    // Red that reads on the desktop's own background, light or dark.
     QPalette warning = m_problem->palette();
-    warning.setColor(QPalette::WindowText, QColor(0xC0, 0x10, 0x10));
+    const bool darkDesktop = warning.color(QPalette::Window).lightness() < 128;
+    warning.setColor(QPalette::WindowText,
+                     darkDesktop ? QColor(0xFF, 0x7A, 0x7A) : QColor(0xC0, 0x10, 0x10));
     m_problem->setPalette(warning);
     m_problem->setWordWrap(true);
 

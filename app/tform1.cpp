@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidgetItem>
 #include <QWindow>
@@ -290,8 +289,6 @@ void TForm1::createFooter() {
     m_cancelButton->setGeometry(590, 11, 80, 23);
     m_cancelButton->setToolTip(QStringLiteral("Stop making the book (Esc)"));
     m_cancelButton->hide();
-    m_cancelShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    m_cancelShortcut->setEnabled(false);
 }
 
 void TForm1::createOptionColumn() {
@@ -428,7 +425,6 @@ void TForm1::connectHandlers() {
     m_keyActions.insert(m_cancelButton, [this] { CancelButtonClick(); });
     m_optionsButton->installEventFilter(this);
     m_cancelButton->installEventFilter(this);
-    connect(m_cancelShortcut, &QShortcut::activated, this, [this] { CancelButtonClick(); });
     connect(m_listView1, &SourceListView::OnFilesDropped, this,
             [this](const QList<QUrl>& urls) { guarded([&] { addDroppedFiles(urls); }); });
     connect(m_listView1, &SourceListView::OnDeleteKey, this, [this] { deleteKeyPressed(); });
@@ -503,6 +499,15 @@ void TForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    // Escape that no control wanted stops the run, as Cancel does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_converting) {
+        CancelButtonClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -826,7 +831,6 @@ void TForm1::showProgress(int value, int maximum, const QString& format) {
         m_progressBar->show();
         m_cancelButton->setEnabled(true);
         m_cancelButton->show();
-        m_cancelShortcut->setEnabled(true);
     }
     setStatus(m_progressBar->text().isEmpty() ? format : m_progressBar->text());
 }
@@ -834,7 +838,6 @@ void TForm1::showProgress(int value, int maximum, const QString& format) {
 void TForm1::hideProgress() {
     m_progressBar->hide();
     m_cancelButton->hide();
-    m_cancelShortcut->setEnabled(false);
     setStatus(QString());
 }
 

@@ -31,7 +31,6 @@
 
 class QProgressBar;
 class QPushButton;
-class QShortcut;
 
 namespace qb {
 
@@ -105,6 +104,7 @@ class TForm1 : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     friend class FormRunUi;
@@ -176,7 +176,6 @@ class TForm1 : public QWidget {
     QPushButton* m_optionsButton = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QPushButton* m_cancelButton = nullptr;
-    QShortcut* m_cancelShortcut = nullptr;
     FocusRing* m_focusRing = nullptr;
 };
 
