@@ -786,6 +786,8 @@ void TForm1::PNGButton4Click() {
             result = m_run.run(project, *m_bridge);
         } catch (const std::exception& e) {
             m_bridge->showError(errorBoxText(e.what()));
+        } catch (...) {
+            m_bridge->showError("The book could not be made: an unknown error.");
         }
         QMetaObject::invokeMethod(
             this, [this, result] { runFinished(result); }, Qt::QueuedConnection);

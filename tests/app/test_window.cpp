@@ -545,6 +545,21 @@ class WindowTest : public QObject {
         QVERIFY(!QFile::exists(dir.path() + "/home/.cache/quirebind/epubfiles/OEBPS"));
         QVERIFY(QFileInfo(dir.path() + "/home/.config/quirebind").isDir());
 
+        // Starting again leaves unchanged files alone (another program may be packing them)
+        // and replaces changed ones whole.
+        const QString cached = dir.path() + "/home/.cache/quirebind/epubfiles";
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(cached + "/mimetype").constData(), &before), 0);
+        writeText(dir.path() + "/share/quirebind/epubfiles/META-INF/container.xml", "new\n");
+        qb::resolvePlaces(root + "/bin", env, {root + "/share/quirebind/epubfiles"});
+        struct stat after {};
+        QCOMPARE(::stat(QFile::encodeName(cached + "/mimetype").constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mtime, before.st_mtime);
+        QCOMPARE(readFile(cached + "/META-INF/container.xml"), QByteArray("new\n"));
+        QCOMPARE(QDir(cached + "/META-INF").entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"container.xml"}));
+
         auto xdg = [&](const char* name) -> std::string {
             if (std::string(name) == "XDG_CACHE_HOME") return root + "/cache";
             if (std::string(name) == "XDG_CONFIG_HOME") return root + "/config";
