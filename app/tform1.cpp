@@ -814,7 +814,9 @@ void TForm1::CancelButtonClick() {
     if (!m_converting || m_cancelRequested) return;
     m_cancelRequested = true;
     m_cancelButton->setEnabled(false);
-    showProgress(m_progressBar->value(), m_progressBar->maximum(), QStringLiteral("Cancelling"));
+    // A busy bar shows no text; a still one can say what is happening.
+    const int maximum = std::max(m_progressBar->maximum(), 1);
+    showProgress(std::max(m_progressBar->value(), 0), maximum, QStringLiteral("Cancelling"));
 }
 
 void TForm1::setStatus(const QString& text) {
