@@ -5,8 +5,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/paths.h"
 
@@ -31,6 +34,25 @@ fs::path baseFolder(const EnvLookup& env, const char* variable, const char* fall
     return fs::path(home) / fallback;
 }
 
+bool sameContent(const fs::path& a, const fs::path& b) {
+    std::ifstream x(a, std::ios::binary);
+    std::ifstream y(b, std::ios::binary);
+    if (!x || !y) return false;
+    return std::equal(std::istreambuf_iterator<char>(x), std::istreambuf_iterator<char>(),
+                      std::istreambuf_iterator<char>(y), std::istreambuf_iterator<char>());
+}
+
+// Another running program may be packing this very file: it is left alone when unchanged and
+// otherwise replaced in one step, through a hidden copy that the packer never picks up.
+void replaceFile(const fs::path& from, const fs::path& to) {
+    if (sameContent(from, to)) return;
+    const fs::path fresh = to.parent_path() / ("." + to.filename().string() + ".new");
+    std::error_code ec;
+    fs::copy_file(from, fresh, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::rename(fresh, to, ec);
+    if (ec) fs::remove(fresh, ec);
+}
+
 // Copies the template's files over the work folder's, so that an update of the program brings
 // its template along. The content folder is the run's own and is left to it.
 void refreshTemplate(const fs::path& from, const fs::path& to) {
@@ -47,8 +69,7 @@ void refreshTemplate(const fs::path& from, const fs::path& to) {
         if (it->is_directory(entryError))
             fs::create_directories(to / relative, entryError);
         else
-            fs::copy_file(it->path(), to / relative, fs::copy_options::overwrite_existing,
-                          entryError);
+            replaceFile(it->path(), to / relative);
     }
 }
 
@@ -95,6 +116,17 @@ QString applicationTitle(const QString& programFile) {
 
 QString applicationTitle() {
     return applicationTitle(QCoreApplication::applicationFilePath());
+}
+
+std::string privateWorkRoot(const EnvLookup& env) {
+    return (baseFolder(env, "XDG_CACHE_HOME", ".cache") / "quirebind").string();
+}
+
+std::string privateWorkRoot() {
+    return privateWorkRoot([](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    });
 }
 
 }  // namespace qb

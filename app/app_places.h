@@ -28,6 +28,12 @@ AppPlaces resolvePlaces(const std::string& programFolder, const EnvLookup& env,
 // The places of the running program.
 AppPlaces currentPlaces();
 
+// Where a program whose work folder is taken by another running one keeps a private one:
+// $XDG_CACHE_HOME/quirebind (~/.cache/quirebind). The cache is on disk; $XDG_RUNTIME_DIR is
+// usually a small memory file system that the pages of a big book could fill.
+std::string privateWorkRoot(const EnvLookup& env);
+std::string privateWorkRoot();
+
 // The title the program's boxes carry: the program file's name without its folder, cut at its
 // first ".", first letter upper case, the rest lower case ("quirebind" gives "Quirebind").
 QString applicationTitle(const QString& programFile);

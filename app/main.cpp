@@ -13,6 +13,7 @@
 #include "app/app_places.h"
 #include "app/qt_window_ui.h"
 #include "app/tform1.h"
+#include "app/work_folder_claim.h"
 #include "book/conversion_run.h"
 
 namespace {
@@ -47,7 +48,12 @@ int main(int argc, char** argv) {
     if (args.size() >= 3 && args.at(1) == QLatin1String("--screenshot")) screenshot = args.at(2);
 
     try {
-        qb::TForm1 form(qb::currentPlaces(), ui);
+        qb::AppPlaces places = qb::currentPlaces();
+        // A second window gets a work folder of its own; see WorkFolderClaim.
+        const qb::WorkFolderClaim claim(places.workFolder, qb::privateWorkRoot());
+        places.workFolder = claim.folder();
+        qb::TForm1 form(places, ui);
+        ui->setOwner(&form);
         form.show();
         if (!screenshot.isEmpty()) {
             form.addSourceFiles(args.mid(3));
@@ -59,6 +65,7 @@ int main(int argc, char** argv) {
         }
         return app.exec();
     } catch (const std::exception& e) {
+        ui->setOwner(nullptr);  // the window is gone
         ui->showError(title, QString::fromStdString(qb::errorBoxText(e.what())));
         return 1;
     }

@@ -1,26 +1,30 @@
 #include "app/qt_window_ui.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+
+#include "app/book_options_dialog.h"
 
 namespace qb {
 
 namespace {
 
-// The boxes belong to the application, not to the window: they have no parent, are modal for
-// the whole program and come up in the middle of the screen rather than over the window.
-int showBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
+// The boxes are modal for the whole program and come up centred over the window they are
+// about. The box lives on the heap under its owner: should the owner go while the box is open,
+// the box goes with it instead of being freed twice.
+int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text,
             QMessageBox::StandardButtons buttons = QMessageBox::Ok,
             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
             QMessageBox::StandardButton escapeButton = QMessageBox::NoButton) {
-    QMessageBox box(icon, caption, text, buttons);
-    box.setWindowModality(Qt::ApplicationModal);
-    if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
-    if (escapeButton != QMessageBox::NoButton) box.setEscapeButton(escapeButton);
-    // A dialog without a parent that has not been moved is centred on the screen when shown.
-    return box.exec();
+    QPointer<QMessageBox> box = new QMessageBox(icon, caption, text, buttons, owner);
+    box->setWindowModality(Qt::ApplicationModal);
+    if (defaultButton != QMessageBox::NoButton) box->setDefaultButton(defaultButton);
+    if (escapeButton != QMessageBox::NoButton) box->setEscapeButton(escapeButton);
+    const int answer = box->exec();
+    delete box.data();
+    return answer;
 }
 
 }  // namespace
@@ -42,34 +46,37 @@ QString QtWindowUi::chooseFolder(QWidget* owner, const QString& initialFolder) {
                                              initialFolder, QFileDialog::ShowDirsOnly);
 }
 
+bool QtWindowUi::editBookOptions(QWidget* owner, BookOptions& options) {
+    BookOptionsDialog dialog(options, owner);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    options = dialog.options();
+    return true;
+}
+
 void QtWindowUi::showNote(const QString& text) {
-    showBox(QMessageBox::NoIcon, QStringLiteral("Note!"), text);
+    showBox(m_owner, QMessageBox::NoIcon, QStringLiteral("Note!"), text);
 }
 
 bool QtWindowUi::askOverwrite(const QString& text) {
-    return showBox(QMessageBox::Information, QStringLiteral("Information"), text,
+    return showBox(m_owner, QMessageBox::Information, QStringLiteral("Information"), text,
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
                    QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtWindowUi::showError(const QString& caption, const QString& text) {
-    showBox(QMessageBox::Critical, caption, text);
+    showBox(m_owner, QMessageBox::Critical, caption, text);
 }
 
 void QtWindowUi::showSuccess(const QString& text) {
-    showBox(QMessageBox::NoIcon, QStringLiteral("Congratulation"), text);
+    showBox(m_owner, QMessageBox::NoIcon, QStringLiteral("Congratulation"), text);
 }
 
 void QtWindowUi::showWarning(const QString& caption, const QString& text) {
-    showBox(QMessageBox::Warning, caption, text);
+    showBox(m_owner, QMessageBox::Warning, caption, text);
 }
 
-void QtWindowUi::openUrl(const QUrl& url) {
-    QDesktopServices::openUrl(url);
-}
-
-void QtWindowUi::processEvents() {
-    QCoreApplication::processEvents();
+bool QtWindowUi::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }
 
 }  // namespace qb

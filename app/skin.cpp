@@ -1,5 +1,6 @@
 #include "app/skin.h"
 
+#include <QPalette>
 #include <QPixmap>
 #include <QString>
 
@@ -39,6 +40,41 @@ QIcon programIcon() {
     for (const char* name : {"quirebind_16.png", "quirebind_32.png", "quirebind_48.png"})
         icon.addPixmap(QPixmap::fromImage(skinPng(name).toImage()));
     return icon;
+}
+
+QPalette skinPalette() {
+    // The skin's pictures are light; the controls between them must be too, whatever the
+    // desktop's theme says: the classic light button face, white fields, black text.
+    const QColor face(0xF0, 0xF0, 0xF0);
+    const QColor text(Qt::black);
+    const QColor grey(0x6D, 0x6D, 0x6D);
+    QPalette palette(face);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const bool disabled = group == QPalette::Disabled;
+        palette.setColor(group, QPalette::Window, face);
+        palette.setColor(group, QPalette::Button, face);
+        palette.setColor(group, QPalette::Base, disabled ? face : QColor(Qt::white));
+        palette.setColor(group, QPalette::AlternateBase, QColor(0xF5, 0xF5, 0xF5));
+        palette.setColor(group, QPalette::WindowText, disabled ? grey : text);
+        palette.setColor(group, QPalette::Text, disabled ? grey : text);
+        palette.setColor(group, QPalette::ButtonText, disabled ? grey : text);
+        palette.setColor(group, QPalette::PlaceholderText, grey);
+        palette.setColor(group, QPalette::BrightText, Qt::white);
+        palette.setColor(group, QPalette::Light, Qt::white);
+        palette.setColor(group, QPalette::Midlight, QColor(0xE3, 0xE3, 0xE3));
+        palette.setColor(group, QPalette::Mid, QColor(0xA0, 0xA0, 0xA0));
+        palette.setColor(group, QPalette::Dark, QColor(0x80, 0x80, 0x80));
+        palette.setColor(group, QPalette::Shadow, QColor(0x40, 0x40, 0x40));
+        palette.setColor(
+            group, QPalette::Highlight,
+            group == QPalette::Active ? QColor(0x00, 0x78, 0xD7) : QColor(0xCC, 0xE4, 0xF7));
+        palette.setColor(group, QPalette::HighlightedText,
+                         group == QPalette::Active ? QColor(Qt::white) : text);
+        palette.setColor(group, QPalette::Link, QColor(0x1A, 0x4E, 0x8A));
+        palette.setColor(group, QPalette::ToolTipBase, QColor(0xFF, 0xFF, 0xE1));
+        palette.setColor(group, QPalette::ToolTipText, text);
+    }
+    return palette;
 }
 
 }  // namespace qb

@@ -3,6 +3,7 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QPalette>
 
 #include "controls/bitmap.h"
 #include "controls/png_image.h"
@@ -17,5 +18,7 @@ PngImage skinPng(const char* name);
 Bitmap skinSpriteSheet();
 // The program's icon at 16, 32 and 48 pixels.
 QIcon programIcon();
+// The colours of the controls inside the skin, the same on every desktop theme.
+QPalette skinPalette();
 
 }  // namespace qb

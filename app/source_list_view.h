@@ -1,10 +1,15 @@
 #pragma once
-// The list of source text files: a report-style list whose rows can be dragged onto each other.
-// It only reports where a drag passes and where it ends; what a drop does with the rows is the
-// window's business.
+// The list of source text files: a report-style list whose rows can be dragged onto each other
+// and onto which files can be dropped from a file manager. It only reports where a drag passes
+// and where it ends, which files were dropped and which keys ask for a change; what that does
+// with the rows is the window's business.
 
+#include <QList>
 #include <QPoint>
 #include <QTreeWidget>
+#include <QUrl>
+
+class QMimeData;
 
 namespace qb {
 
@@ -18,11 +23,24 @@ class SourceListView : public QTreeWidget {
     // source: the object the drag came from (null when it came from another program).
     void OnDragOver(QObject* source, QPoint viewportPos);
     void OnDragDrop(QObject* source, QPoint viewportPos);
+    // Local files or folders dropped from outside the list, in the order the drag gave them.
+    void OnFilesDropped(const QList<QUrl>& urls);
+    // Delete pressed on the list.
+    void OnDeleteKey();
+    // Alt (or Ctrl) with Up (-1) or Down (+1): move the current row.
+    void OnMoveKey(int step);
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    bool ownDrag(const QDropEvent* event) const;
 };
+
+// True when the drag carries at least one local file or folder.
+bool carriesLocalFiles(const QMimeData* data);
 
 }  // namespace qb

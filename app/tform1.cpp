@@ -2,16 +2,25 @@
 
 #include <QBitmap>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 #include <QTreeWidgetItem>
 #include <QWindow>
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <utility>
 
+#include "app/focus_ring.h"
+#include "app/run_bridge.h"
 #include "app/skin.h"
 #include "package/packager.h"
 #include "platform/build_info.h"
@@ -87,17 +96,87 @@ TPNGButton* pngButton(QWidget* parent, const char* name, const QRect& placement,
     return button;
 }
 
+std::string pathBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
 }  // namespace
+
+// The run's questions and reports, shown by the window's boxes, and its progress, shown in the
+// footer. Used on the GUI thread only; the worker reaches it through a RunBridge.
+class FormRunUi : public RunUi {
+  public:
+    explicit FormRunUi(TForm1& form) : m_form(form) {}
+
+    // A note or an error ends the run: the footer stops telling about it before the box opens.
+    void showNote(const std::string& text) override {
+        m_form.hideProgress();
+        ui().showNote(QString::fromStdString(text));
+    }
+    bool askOverwrite(const std::string& text) override {
+        return ui().askOverwrite(QString::fromStdString(text));
+    }
+    void showError(const std::string& text) override {
+        m_form.hideProgress();
+        ui().showError(applicationTitle(), QString::fromStdString(text));
+    }
+    // The success box waits for the folder: when no file browser can be started to show it,
+    // the box says so.
+    void showSuccess(const std::string& text) override {
+        m_form.hideProgress();
+        m_pendingSuccess = QString::fromStdString(text);
+    }
+    void openFolder(const std::string& folder) override {
+        const QString path = QFile::decodeName(QByteArray::fromStdString(folder));
+        QString text = m_pendingSuccess;
+        m_pendingSuccess.clear();
+        if (!ui().openUrl(QUrl::fromLocalFile(path)))
+            text +=
+                QStringLiteral("\n\nNo file browser could be started to show the folder \"%1\".")
+                    .arg(path);
+        ui().showSuccess(text);
+    }
+    void showWarning(const std::string& caption, const std::string& text) override {
+        ui().showWarning(QString::fromStdString(caption), QString::fromStdString(text));
+    }
+    void pageWritten(int k, int n) override {
+        m_form.showProgress(k, n, QStringLiteral("Page %1 of %2 (%p%)").arg(k).arg(n));
+    }
+    void packingStarted() override {
+        m_form.showProgress(0, 0, QStringLiteral("Packing the book"));
+    }
+    void packingProgress(std::uint64_t done, std::uint64_t total) override {
+        if (total == 0) return;
+        const auto permille = static_cast<int>(std::min(done, total) * 1000 / total);
+        m_form.showProgress(permille, 1000, QStringLiteral("Packing the book (%p%)"));
+    }
+
+    // A success box still waiting when the run ended without asking for the folder.
+    void flush() {
+        if (m_pendingSuccess.isEmpty()) return;
+        ui().showSuccess(m_pendingSuccess);
+        m_pendingSuccess.clear();
+    }
+
+  private:
+    WindowUi& ui() { return *m_form.m_ui; }
+
+    TForm1& m_form;
+    QString m_pendingSuccess;
+};
 
 TForm1::TForm1(AppPlaces places, std::shared_ptr<WindowUi> ui, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint),
       m_places(std::move(places)),
       m_ui(std::move(ui)),
-      m_run(m_places.workFolder) {
+      m_run(m_places.workFolder),
+      m_formRunUi(std::make_unique<FormRunUi>(*this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quirebind ") + QString::fromLatin1(kShortVersion));
     setWindowIcon(programIcon());
+    // The skin is light whatever the desktop's theme is; so are the controls inside it.
+    setPalette(skinPalette());
     setFont(formFont());
     setFixedSize(kWidth, kHeight);
     move(310, 112);
@@ -107,6 +186,13 @@ TForm1::TForm1(AppPlaces places, std::shared_ptr<WindowUi> ui, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+    // A window that goes while a book is made takes the run with it: cancelled, so that no
+    // unfinished archive stays, and let go if it waits for a box that will never be answered.
+    if (m_worker.joinable()) {
+        m_cancelRequested = true;
+        m_bridge->abandon();
+        m_worker.join();
+    }
     FormDestroy();
 }
 
@@ -128,13 +214,30 @@ void TForm1::createControls() {
     createFooter();
     createOptionColumn();
     createWorkingArea();
-
-    // The keyboard walks the book project in the order the user fills it in.
-    setTabOrder(m_listView1, m_labeledEdit3);
-    setTabOrder(m_labeledEdit3, m_labeledEdit4);
-    setTabOrder(m_labeledEdit4, m_edit1);
-    setTabOrder(m_edit1, m_edit2);
+    setKeyboardOrder();
     m_listView1->setFocus();
+}
+
+void TForm1::setKeyboardOrder() {
+    // Tab walks the window as it reads: the header's buttons left to right, the option column,
+    // then the working area from the list down to the output folder, and Cancel in the footer.
+    QWidget* order[] = {m_pngButtons[2], m_pngButtons[1], m_pngButtons[3], m_pngButtons[4],
+                        m_pngButtons[5], m_imgBtnMin,     m_imgBtnClose,   m_edit1,
+                        m_edit2,         m_optionsButton, m_listView1,     m_labeledEdit3,
+                        m_pngButtons[8], m_labeledEdit4,  m_pngButtons[9], m_cancelButton};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
+    // The picture buttons know only the mouse: the keyboard reaches them by Tab (a click does
+    // not take the focus away from a field), a ring shows where it is, Enter and Space press.
+    m_focusRing = new FocusRing(this);
+    QWidget* skinned[] = {m_pngButtons[2], m_pngButtons[1], m_pngButtons[3],
+                          m_pngButtons[4], m_pngButtons[5], m_imgBtnMin,
+                          m_imgBtnClose,   m_pngButtons[8], m_pngButtons[9]};
+    for (QWidget* button : skinned) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->installEventFilter(this);
+        m_focusRing->watch(button);
+    }
 }
 
 void TForm1::createHeader() {
@@ -173,6 +276,20 @@ void TForm1::createFooter() {
     picture(btm, "Image3", {0, 0, 227, 45}, skinJpeg("footer_left.jpg"), false);
     picture(btm, "Image10", {kWidth - 69, 0, 69, 45}, skinJpeg("footer_right.jpg"), false);
     picture(btm, "Image11", {227, 0, kWidth - 227 - 69, 45}, skinJpeg("footer_fill.jpg"), true);
+
+    // The footer doubles as the status area: the run's progress and its Cancel, shown only
+    // while a book is made.
+    m_progressBar = new QProgressBar(btm);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setGeometry(250, 13, 330, 19);
+    m_progressBar->setTextVisible(true);
+    m_progressBar->setAlignment(Qt::AlignCenter);
+    m_progressBar->hide();
+    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), btm);
+    m_cancelButton->setObjectName(QStringLiteral("CancelButton"));
+    m_cancelButton->setGeometry(590, 11, 80, 23);
+    m_cancelButton->setToolTip(QStringLiteral("Stop making the book (Esc)"));
+    m_cancelButton->hide();
 }
 
 void TForm1::createOptionColumn() {
@@ -213,6 +330,23 @@ void TForm1::createOptionColumn() {
     label(column, "Label5", {8, 240}, QStringLiteral("Step 3:"), font);
     label(column, "Label6", {24, 256}, QStringLiteral("Click 'Convert' button to"), font);
     label(column, "Label7", {6, 272}, QStringLiteral("convert txt to epub."), font);
+
+    // A link-like button in the gap below the author field, so that the column keeps its look.
+    m_optionsButton = new QPushButton(QStringLiteral("Book options\u2026"), column);
+    m_optionsButton->setObjectName(QStringLiteral("OptionsButton"));
+    m_optionsButton->setGeometry(8, 114, 121, 14);
+    m_optionsButton->setFlat(true);
+    m_optionsButton->setCursor(Qt::PointingHandCursor);
+    m_optionsButton->setToolTip(
+        QStringLiteral("Paragraphs, chapters, contents, language, page size, encoding"));
+    QFont linkFont = arialFont();
+    linkFont.setUnderline(true);
+    m_optionsButton->setFont(linkFont);
+    m_optionsButton->setStyleSheet(QStringLiteral(
+        "QPushButton { color: #1a4e8a; border: none; background: transparent; text-align: left;"
+        " padding: 0 1px; }"
+        "QPushButton:focus { border: 1px dotted #1a4e8a; }"
+        "QPushButton:pressed { color: #0b2a50; }"));
 }
 
 void TForm1::createWorkingArea() {
@@ -231,6 +365,9 @@ void TForm1::createWorkingArea() {
     m_listView1->header()->setSectionsMovable(false);
     m_listView1->setColumnWidth(0, 80);
     m_listView1->setColumnWidth(1, 410);
+    m_listView1->setToolTip(QStringLiteral(
+        "Drag rows to order them, or drop .txt files and folders here. Delete removes a row, "
+        "Alt+Up and Alt+Down move it."));
 
     // The window-button sprite sheet lives here, never shown: the window buttons are cut from it.
     m_panelImage = panel(area, "PanelImage", {217, 31, 160, 106});
@@ -251,6 +388,7 @@ void TForm1::createWorkingArea() {
     m_labeledEdit3->setLabelText(QStringLiteral("Cover Image:  "));
     m_pngButtons[8] =
         pngButton(client, "PNGButton8", {445, 16, 57, 57}, QString(), "icon_folder.png");
+    m_pngButtons[8]->setToolTip(QStringLiteral("Choose the cover picture"));
 
     m_labeledEdit4 = new LabeledEdit(client);
     m_labeledEdit4->setObjectName(QStringLiteral("LabeledEdit4"));
@@ -260,12 +398,14 @@ void TForm1::createWorkingArea() {
     m_labeledEdit4->setText(QStringLiteral("D:\\Output"));
     m_pngButtons[9] =
         pngButton(client, "PNGButton9", {445, 80, 57, 57}, QString(), "icon_folder_dark.png");
+    m_pngButtons[9]->setToolTip(QStringLiteral("Choose the folder the book is saved to"));
 }
 
 void TForm1::connectHandlers() {
     const auto onClick = [this](TPNGButton* button, void (TForm1::*handler)()) {
         connect(button, &TPNGButton::OnClick, this,
                 [this, handler] { guarded([&] { (this->*handler)(); }); });
+        m_keyActions.insert(button, [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
     onClick(m_pngButtons[1], &TForm1::PNGButton1Click);
     onClick(m_pngButtons[2], &TForm1::PNGButton2Click);
@@ -276,6 +416,21 @@ void TForm1::connectHandlers() {
     onClick(m_pngButtons[9], &TForm1::PNGButton9Click);
     connect(m_imgBtnMin, &TImgBtn::OnClick, this, [this] { ImgBtnMinClick(); });
     connect(m_imgBtnClose, &TImgBtn::OnClick, this, [this] { ImgBtnCloseClick(); });
+    m_keyActions.insert(m_imgBtnMin, [this] { ImgBtnMinClick(); });
+    m_keyActions.insert(m_imgBtnClose, [this] { ImgBtnCloseClick(); });
+    connect(m_optionsButton, &QPushButton::clicked, this,
+            [this] { guarded([&] { OptionsButtonClick(); }); });
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    // Push buttons take Space themselves; Enter presses them too, as on the picture buttons.
+    m_keyActions.insert(m_optionsButton, [this] { guarded([&] { OptionsButtonClick(); }); });
+    m_keyActions.insert(m_cancelButton, [this] { CancelButtonClick(); });
+    m_optionsButton->installEventFilter(this);
+    m_cancelButton->installEventFilter(this);
+    connect(m_listView1, &SourceListView::OnFilesDropped, this,
+            [this](const QList<QUrl>& urls) { guarded([&] { addDroppedFiles(urls); }); });
+    connect(m_listView1, &SourceListView::OnDeleteKey, this, [this] { deleteKeyPressed(); });
+    connect(m_listView1, &SourceListView::OnMoveKey, this,
+            [this](int step) { moveCurrentRow(step); });
     connect(m_listView1, &SourceListView::OnDragOver, this,
             [this](QObject* source, QPoint) { ListView1DragOver(source); });
     connect(m_listView1, &SourceListView::OnDragDrop, this, [this](QObject* source, QPoint at) {
@@ -320,6 +475,7 @@ void TForm1::FormCreate() {
     m_settings = std::make_unique<IniFile>(m_places.configFile);
     const std::string savePath = m_settings->readString("Options", "SavePath", "");
     m_labeledEdit4->setText(QString::fromStdString(savePath).left(2047));
+    m_options = readBookOptions(*m_settings);
 }
 
 void TForm1::FormDestroy() {
@@ -328,6 +484,7 @@ void TForm1::FormDestroy() {
     if (!m_settings) return;
     try {
         m_settings->writeString("Options", "SavePath", m_labeledEdit4->text().toStdString());
+        writeBookOptions(*m_settings, m_options);
     } catch (const std::exception& e) {
         showErrorBox(e.what());
     }
@@ -335,14 +492,37 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // A close that arrives while a book is being packed waits for the run to end: the run
-    // still uses the window's entries and its work folder.
-    if (m_run.running()) {
+    // A close that arrives while a book is made waits for the run to end (Cancel ends it
+    // sooner): the run still uses the window's work folder.
+    if (m_converting) {
         m_closePending = true;
         event->ignore();
         return;
     }
     event->accept();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    // Escape that no control wanted stops the run, as Cancel does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_converting) {
+        CancelButtonClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto action = m_keyActions.constFind(watched);
+        const bool press = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                           key->key() == Qt::Key_Space;
+        if (action != m_keyActions.constEnd() && press && key->modifiers() == Qt::NoModifier) {
+            if (!key->isAutoRepeat()) (*action)();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 template <typename Handler>
@@ -402,9 +582,93 @@ void TForm1::PNGButton5Click() {
 void TForm1::addSourceFiles(const QStringList& files) {
     for (const QString& file : files) {
         auto* row = new QTreeWidgetItem(m_listView1);
-        row->setText(0, QString::number(m_listView1->topLevelItemCount()));
         row->setText(1, file);
+        row->setToolTip(1, file);
     }
+    renumberRows();
+}
+
+// The "Page" column always tells the page each row becomes.
+void TForm1::renumberRows() {
+    for (int row = 0; row < m_listView1->topLevelItemCount(); ++row)
+        m_listView1->topLevelItem(row)->setText(0, QString::number(row + 1));
+}
+
+namespace {
+
+bool isTextFile(const QFileInfo& file) {
+    return file.isFile() && file.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+}
+
+// File names in the order a file manager shows them: case ignored, and runs of digits compared
+// as numbers, so that "2 two.txt" comes before "10 ten.txt" whatever the locale's collation.
+bool nameOrder(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype startA = i;
+            const qsizetype startB = j;
+            while (i < a.size() && a[i].isDigit()) ++i;
+            while (j < b.size() && b[j].isDigit()) ++j;
+            QStringView na = QStringView(a).mid(startA, i - startA);
+            QStringView nb = QStringView(b).mid(startB, j - startB);
+            while (na.size() > 1 && na.front() == u'0') na = na.mid(1);
+            while (nb.size() > 1 && nb.front() == u'0') nb = nb.mid(1);
+            if (na.size() != nb.size()) return na.size() < nb.size();
+            if (const int c = na.compare(nb); c != 0) return c < 0;
+            continue;
+        }
+        const QChar x = a[i].toCaseFolded();
+        const QChar y = b[j].toCaseFolded();
+        if (x != y) return x < y;
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j)) return (a.size() - i) < (b.size() - j);
+    return a < b;
+}
+
+}  // namespace
+
+void TForm1::addDroppedFiles(const QList<QUrl>& urls) {
+    QStringList files;
+    QStringList skipped;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            skipped << url.toDisplayString();
+            continue;
+        }
+        const QString path = QDir::cleanPath(url.toLocalFile());
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            QStringList inFolder;
+            for (const QFileInfo& entry :
+                 QDir(path).entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
+                if (isTextFile(entry)) inFolder << entry.absoluteFilePath();
+            }
+            std::sort(inFolder.begin(), inFolder.end(), [](const QString& a, const QString& b) {
+                return nameOrder(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+            });
+            if (inFolder.isEmpty()) skipped << path + QStringLiteral(" (no .txt files in it)");
+            files << inFolder;
+        } else if (isTextFile(info)) {
+            files << path;
+        } else {
+            skipped << path;
+        }
+    }
+    addSourceFiles(files);
+    if (skipped.isEmpty()) return;
+
+    constexpr int kNamed = 10;
+    QString text =
+        QStringLiteral("Only .txt files and folders holding them can be added. Skipped:");
+    for (int i = 0; i < std::min<int>(kNamed, int(skipped.size())); ++i) text += u'\n' + skipped[i];
+    if (skipped.size() > kNamed)
+        text += QStringLiteral("\n... and %1 more.").arg(skipped.size() - kNamed);
+    // Not inside the drop itself: the file manager waits for the drop to finish.
+    QTimer::singleShot(0, this, [this, text] { m_ui->showNote(text); });
 }
 
 void TForm1::PNGButton2Click() {
@@ -415,10 +679,36 @@ void TForm1::PNGButton1Click() {
     const QList<QTreeWidgetItem*> selected = m_listView1->selectedItems();
     if (selected.isEmpty()) return;
     delete selected.first();
+    renumberRows();
 }
 
 void TForm1::PNGButton3Click() {
     m_listView1->clear();
+}
+
+// Delete removes the selected row and selects the one that takes its place, so that rows can
+// be removed one after another from the keyboard.
+void TForm1::deleteKeyPressed() {
+    const QList<QTreeWidgetItem*> selected = m_listView1->selectedItems();
+    QTreeWidgetItem* row = selected.isEmpty() ? m_listView1->currentItem() : selected.first();
+    if (!row) return;
+    const int at = m_listView1->indexOfTopLevelItem(row);
+    delete row;
+    renumberRows();
+    const int count = m_listView1->topLevelItemCount();
+    if (count > 0) m_listView1->setCurrentItem(m_listView1->topLevelItem(std::min(at, count - 1)));
+}
+
+void TForm1::moveCurrentRow(int step) {
+    QTreeWidgetItem* row = m_listView1->currentItem();
+    if (!row) return;
+    const int from = m_listView1->indexOfTopLevelItem(row);
+    const int to = from + step;
+    if (to < 0 || to >= m_listView1->topLevelItemCount()) return;
+    m_listView1->takeTopLevelItem(from);
+    m_listView1->insertTopLevelItem(to, row);
+    renumberRows();
+    m_listView1->setCurrentItem(row);
 }
 
 void TForm1::ListView1DragOver(QObject*) {
@@ -430,20 +720,24 @@ void TForm1::ListView1DragOver(QObject*) {
 
 void TForm1::ListView1DragDrop(QObject* source, QPoint viewportPos) {
     if (!qobject_cast<QTreeWidget*>(source)) return;
-    QTreeWidgetItem* target = m_listView1->itemAt(viewportPos);
-    if (!target) return;
     // A drag that began on no row carries no row: nothing moves.
     if (!m_draggedRow.isValid()) return;
-    const int t = m_listView1->indexOfTopLevelItem(target);
     const int s = m_draggedRow.row();
-
-    // The dragged row lands in front of the row it was dropped on.
-    QTreeWidgetItem* moved = m_listView1->topLevelItem(s)->clone();
-    m_listView1->insertTopLevelItem(t, moved);
-    moved->setText(0, QString::number(t + 1));
-    delete m_listView1->takeTopLevelItem(s < t ? s : s + 1);
-    for (int row = std::min(s, t); row < m_listView1->topLevelItemCount(); ++row)
-        m_listView1->topLevelItem(row)->setText(0, QString::number(row + 1));
+    const int count = m_listView1->topLevelItemCount();
+    QTreeWidgetItem* target = m_listView1->itemAt(viewportPos);
+    if (!target) {
+        // Below the last row is the end of the list: the only way to drag a row there.
+        QTreeWidgetItem* last = m_listView1->topLevelItem(count - 1);
+        if (!last || viewportPos.y() <= m_listView1->visualItemRect(last).bottom()) return;
+        m_listView1->addTopLevelItem(m_listView1->takeTopLevelItem(s));
+    } else {
+        // The dragged row lands in front of the row it was dropped on.
+        const int t = m_listView1->indexOfTopLevelItem(target);
+        QTreeWidgetItem* moved = m_listView1->topLevelItem(s)->clone();
+        m_listView1->insertTopLevelItem(t, moved);
+        delete m_listView1->takeTopLevelItem(s < t ? s : s + 1);
+    }
+    renumberRows();
     m_listView1->clearSelection();
     m_draggedRow = QPersistentModelIndex();
 }
@@ -456,65 +750,100 @@ void TForm1::PNGButton8Click() {
 }
 
 void TForm1::PNGButton9Click() {
-    const QString folder = m_ui->chooseFolder(this, QString());
+    const QString folder = m_ui->chooseFolder(this, m_labeledEdit4->text());
     if (!folder.isEmpty()) m_labeledEdit4->setText(folder);
+}
+
+void TForm1::OptionsButtonClick() {
+    BookOptions options = m_options;
+    if (m_ui->editBookOptions(this, options)) m_options = options;
 }
 
 // ---- converting ---------------------------------------------------------------------------
 
-namespace {
-
-// The run's questions and reports, shown by the window's boxes.
-class FormRunUi : public RunUi {
-  public:
-    explicit FormRunUi(WindowUi& ui) : m_ui(ui) {}
-
-    void showNote(const std::string& text) override { m_ui.showNote(QString::fromStdString(text)); }
-    bool askOverwrite(const std::string& text) override {
-        return m_ui.askOverwrite(QString::fromStdString(text));
-    }
-    void showError(const std::string& text) override {
-        m_ui.showError(applicationTitle(), QString::fromStdString(text));
-    }
-    void showSuccess(const std::string& text) override {
-        m_ui.showSuccess(QString::fromStdString(text));
-    }
-    void openFolder(const std::string& folder) override {
-        m_ui.openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(folder))));
-    }
-    void processEvents() override { m_ui.processEvents(); }
-    void showWarning(const std::string& caption, const std::string& text) override {
-        m_ui.showWarning(QString::fromStdString(caption), QString::fromStdString(text));
-    }
-
-  private:
-    WindowUi& m_ui;
-};
-
-std::string pathBytes(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-}  // namespace
-
 void TForm1::PNGButton4Click() {
-    // The packing lets the window handle clicks; a second "Convert" meanwhile is ignored.
-    if (m_run.running()) return;
+    // One run at a time; "Convert" shows disabled meanwhile, and a click that still arrives is
+    // ignored.
+    if (m_converting) return;
+    const int pages = m_listView1->topLevelItemCount();
+    if (pages == 0) return;
     BookProject project;
-    for (int row = 0; row < m_listView1->topLevelItemCount(); ++row)
+    for (int row = 0; row < pages; ++row)
         project.sourceFiles.push_back(pathBytes(m_listView1->topLevelItem(row)->text(1)));
     project.title = m_edit1->text().toStdString();
     project.author = m_edit2->text().toStdString();
     project.coverPath = pathBytes(m_labeledEdit3->text());
     project.outputFolder = pathBytes(m_labeledEdit4->text());
+    m_options.applyTo(project);
 
-    FormRunUi runUi(*m_ui);
-    m_run.run(project, runUi);
+    m_converting = true;
+    m_cancelRequested = false;
+    m_pngButtons[4]->setEnabled(false);
+    showProgress(0, pages, QStringLiteral("Starting"));
+    m_bridge = std::make_unique<RunBridge>(this, *m_formRunUi, m_cancelRequested);
+    m_worker = std::thread([this, project = std::move(project)] {
+        RunResult result = RunResult::Failed;
+        try {
+            result = m_run.run(project, *m_bridge);
+        } catch (const std::exception& e) {
+            m_bridge->showError(errorBoxText(e.what()));
+        } catch (...) {
+            m_bridge->showError("The book could not be made: an unknown error.");
+        }
+        QMetaObject::invokeMethod(
+            this, [this, result] { runFinished(result); }, Qt::QueuedConnection);
+    });
+}
+
+void TForm1::runFinished(RunResult result) {
+    m_worker.join();
+    m_bridge.reset();
+    m_formRunUi->flush();
+    m_converting = false;
+    m_lastResult = result;
     m_contentFolder = m_run.contentFolder();
+    hideProgress();
+    m_pngButtons[4]->setEnabled(true);
+    emit conversionFinished();
     if (m_closePending) {
         m_closePending = false;
         close();
     }
+}
+
+void TForm1::CancelButtonClick() {
+    if (!m_converting || m_cancelRequested) return;
+    m_cancelRequested = true;
+    m_cancelButton->setEnabled(false);
+    // A busy bar shows no text; a still one can say what is happening.
+    const int maximum = std::max(m_progressBar->maximum(), 1);
+    showProgress(std::max(m_progressBar->value(), 0), maximum, QStringLiteral("Cancelling"));
+}
+
+void TForm1::setStatus(const QString& text) {
+    if (text == m_statusText) return;
+    m_statusText = text;
+    emit statusChanged(text);
+}
+
+void TForm1::showProgress(int value, int maximum, const QString& format) {
+    // Once cancelling, the run's last reports no longer matter.
+    if (m_cancelRequested && format != QLatin1String("Cancelling")) return;
+    m_progressBar->setRange(0, maximum);
+    m_progressBar->setValue(value);
+    m_progressBar->setFormat(format);
+    if (m_progressBar->isHidden()) {
+        m_progressBar->show();
+        m_cancelButton->setEnabled(true);
+        m_cancelButton->show();
+    }
+    setStatus(m_progressBar->text().isEmpty() ? format : m_progressBar->text());
+}
+
+void TForm1::hideProgress() {
+    m_progressBar->hide();
+    m_cancelButton->hide();
+    setStatus(QString());
 }
 
 }  // namespace qb

@@ -1,18 +1,24 @@
 #pragma once
 // The main window: a fixed-size, frameless window dressed in the skin's pictures, holding the
-// book project (the list of text files, title, author, cover, output folder) and converting it.
+// book project (the list of text files, title, author, cover, output folder, book options) and
+// converting it on a worker thread while the window stays responsive.
 
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPersistentModelIndex>
 #include <QPoint>
 #include <QWidget>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/app_places.h"
+#include "app/book_options.h"
 #include "app/labeled_edit.h"
 #include "app/skin_image.h"
 #include "app/source_list_view.h"
@@ -23,7 +29,14 @@
 #include "controls/pngextra.h"
 #include "platform/ini_file.h"
 
+class QProgressBar;
+class QPushButton;
+
 namespace qb {
+
+class FocusRing;
+class FormRunUi;
+class RunBridge;
 
 // The product's home page, which "Home" opens; every book names it as its source too.
 inline constexpr const char* kHomePage = kBookSourceAddress;
@@ -44,12 +57,29 @@ class TForm1 : public QWidget {
     TPNGButton* PNGButton(int number) const;
     TImgBtn* ImgBtnMin() const { return m_imgBtnMin; }
     TImgBtn* ImgBtnClose() const { return m_imgBtnClose; }
+    // Below the author field: opens the book-options dialog.
+    QPushButton* OptionsButton() const { return m_optionsButton; }
+    // In the footer while a book is made.
+    QProgressBar* ProgressBar() const { return m_progressBar; }
+    QPushButton* CancelButton() const { return m_cancelButton; }
+    FocusRing* focusRing() const { return m_focusRing; }
 
     const std::string& contentFolder() const { return m_contentFolder; }
-    bool converting() const { return m_run.running(); }
+    // A book is being made; "Convert" is disabled meanwhile.
+    bool converting() const { return m_converting; }
+    // How the last run that ended went.
+    RunResult lastRunResult() const { return m_lastResult; }
+    // What the footer tells about the run; empty when no run is under way.
+    const QString& statusText() const { return m_statusText; }
 
-    // Appends one row per file, captioned with the row count after the append.
+    const BookOptions& bookOptions() const { return m_options; }
+    void setBookOptions(const BookOptions& options) { m_options = options; }
+
+    // Appends one row per file and numbers the rows.
     void addSourceFiles(const QStringList& files);
+    // Adds dropped files: .txt files in the order given, folders with their .txt files sorted
+    // by name; one note names whatever else was skipped.
+    void addDroppedFiles(const QList<QUrl>& urls);
 
     // Handlers, named after their control and event.
     void PNGButton1Click();  // Remove
@@ -59,21 +89,32 @@ class TForm1 : public QWidget {
     void PNGButton5Click();  // Home
     void PNGButton8Click();  // cover picture
     void PNGButton9Click();  // output folder
+    void OptionsButtonClick();
+    void CancelButtonClick();
     void ImgBtnMinClick();
     void ImgBtnCloseClick();
     void ListView1DragOver(QObject* source);
     void ListView1DragDrop(QObject* source, QPoint viewportPos);
     void Image2MouseDown(Qt::MouseButton button, QPoint globalPos);
 
+  signals:
+    void conversionFinished();
+    void statusChanged(const QString& text);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    friend class FormRunUi;
+
     void createControls();
     void createHeader();
     void createFooter();
     void createOptionColumn();
     void createWorkingArea();
+    void setKeyboardOrder();
     void FormCreate();
     void FormDestroy();
     void connectHandlers();
@@ -83,16 +124,38 @@ class TForm1 : public QWidget {
     void showErrorBox(const std::string& message);
     void headerMouseMove(Qt::MouseButtons buttons, QPoint globalPos);
 
+    void renumberRows();
+    void deleteKeyPressed();
+    void moveCurrentRow(int step);
+
+    void runFinished(RunResult result);
+    void setStatus(const QString& text);
+    void showProgress(int value, int maximum, const QString& format);
+    void hideProgress();
+
     AppPlaces m_places;
     std::shared_ptr<WindowUi> m_ui;
     std::string m_contentFolder;
     std::unique_ptr<IniFile> m_settings;
+    BookOptions m_options;
     ConversionRun m_run;
     QPersistentModelIndex m_draggedRow;
     bool m_closePending = false;
     // Set when the desktop cannot move the window for us; the header then follows the pointer.
     bool m_manualMove = false;
     QPoint m_moveOffset;
+
+    // The run on its worker thread. The flags are the GUI thread's, except the cancel request,
+    // which the worker reads.
+    std::unique_ptr<FormRunUi> m_formRunUi;
+    std::unique_ptr<RunBridge> m_bridge;
+    std::thread m_worker;
+    std::atomic<bool> m_cancelRequested{false};
+    bool m_converting = false;
+    RunResult m_lastResult = RunResult::Skipped;
+    QString m_statusText;
+    // What Enter and Space do on the skinned buttons, which know only the mouse.
+    QHash<QObject*, std::function<void()>> m_keyActions;
 
     QWidget* m_panelTop = nullptr;
     QWidget* m_panelBtm = nullptr;
@@ -110,6 +173,10 @@ class TForm1 : public QWidget {
     TPNGButton* m_pngButtons[10] = {};
     TImgBtn* m_imgBtnMin = nullptr;
     TImgBtn* m_imgBtnClose = nullptr;
+    QPushButton* m_optionsButton = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    FocusRing* m_focusRing = nullptr;
 };
 
 }  // namespace qb

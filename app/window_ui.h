@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "app/book_options.h"
+
 class QWidget;
 
 namespace qb {
@@ -21,6 +23,8 @@ class WindowUi {
     // "Please Choose a Folder", folders only, starting at initialFolder when it is not empty.
     // Empty when cancelled.
     virtual QString chooseFolder(QWidget* owner, const QString& initialFolder) = 0;
+    // The book-options dialog over options; true (and options changed) when confirmed.
+    virtual bool editBookOptions(QWidget* owner, BookOptions& options) = 0;
 
     // "Note!", OK, no icon.
     virtual void showNote(const QString& text) = 0;
@@ -33,10 +37,9 @@ class WindowUi {
     // Something the user should know that did not stop the work: warning icon, OK.
     virtual void showWarning(const QString& caption, const QString& text) = 0;
 
-    // A folder in the desktop's file browser, a web page in the default browser.
-    virtual void openUrl(const QUrl& url) = 0;
-    // Called while a book is packed so that the window stays responsive.
-    virtual void processEvents() = 0;
+    // A folder in the desktop's file browser, a web page in the default browser. False when
+    // no program could be started for it.
+    virtual bool openUrl(const QUrl& url) = 0;
 };
 
 }  // namespace qb

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <unordered_set>
@@ -18,6 +19,7 @@
 #include "platform/output_file.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
+#include "platform/utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -40,6 +42,58 @@ class RunningGuard {
 std::string joinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
+}
+
+// Thrown from the packer's event callback when the user stops the run; the packer removes its
+// unfinished archive on the way out, whatever it does with the exception.
+struct RunCancelled {};
+
+// Creates the output folder with its missing parents. A failure names the first folder that
+// could not be made and the system's reason for it, not the "No such file or directory" that
+// every deeper folder would give after it.
+void createOutputFolder(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+    std::size_t end = folder.size();
+    while (end > 1 && folder[end - 1] == '/') --end;
+    for (std::size_t pos = 1; pos <= end; ++pos) {
+        if (pos < end && folder[pos] != '/') continue;
+        const std::string prefix = folder.substr(0, pos);
+        if (::mkdir(prefix.c_str(), 0777) == 0) continue;
+        int cause = errno;
+        if (cause == EEXIST) {
+            if (::stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+            // A file in a parent's place: the next mkdir says so itself.
+            if (pos < end) continue;
+            cause = ENOTDIR;
+        }
+        throw Error("Cannot create folder \"" + folder.substr(0, pos) + "\". " +
+                    std::strerror(cause));
+    }
+}
+
+// Unicode white space (and the invisible zero-width space and byte-order mark) at s[pos].
+std::size_t blankLength(std::string_view s, std::size_t pos) {
+    const auto c = static_cast<unsigned char>(s[pos]);
+    if (c == ' ' || (c >= 0x09 && c <= 0x0D)) return 1;
+    const std::size_t n = utf8SequenceLength(s, pos);
+    if (n < 2) return 0;
+    std::uint32_t cp = c & (0xFF >> (n + 1));
+    for (std::size_t i = 1; i < n; ++i)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
+    const bool blank = cp == 0x85 || cp == 0xA0 || cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200B) ||
+                       cp == 0x2028 || cp == 0x2029 || cp == 0x202F || cp == 0x205F ||
+                       cp == 0x3000 || cp == 0xFEFF;
+    return blank ? n : 0;
+}
+
+bool isBlank(std::string_view s) {
+    for (std::size_t pos = 0; pos < s.size();) {
+        const std::size_t n = blankLength(s, pos);
+        if (n == 0) return false;
+        pos += n;
+    }
+    return true;
 }
 
 // Writes the cover picture beside the pages from the bytes read when the run began: a cover
@@ -162,27 +216,65 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     RunningGuard guard(m_running);
     m_targetArchive.clear();
 
+    // The user's entries, the output folder and the target are settled before anything is
+    // written, so that a missing title costs no time and leaves the last book's folder alone.
+    if (project.outputFolder.empty()) {
+        ui.showNote("Please set the saving path!");
+        return RunResult::Stopped;
+    }
+    if (isBlank(project.title)) {
+        ui.showNote("Please set the book title!");
+        return RunResult::Stopped;
+    }
+    if (project.author.empty()) {
+        ui.showNote("Please set the author name!");
+        return RunResult::Stopped;
+    }
     // Every run replaces the work folder's content: a book kept below it would be deleted by
     // the next run, or packed into itself.
-    if (!project.outputFolder.empty() && liesWithin(project.outputFolder, m_workFolder)) {
+    if (liesWithin(project.outputFolder, m_workFolder)) {
         ui.showNote("The output folder \"" + project.outputFolder +
                     "\" lies inside the work folder \"" + m_workFolder +
                     "\", which every run empties. Please choose another folder.");
         return RunResult::Stopped;
     }
 
+    try {
+        const std::string target = joinPath(project.outputFolder, archiveFileName(project.title));
+        if (target.size() >= PATH_MAX) {
+            throw Error("Cannot create file \"" + target + "\". The path is " +
+                        std::to_string(target.size()) + " bytes long; the system takes at most " +
+                        std::to_string(PATH_MAX - 1));
+        }
+        createOutputFolder(project.outputFolder);
+        m_targetArchive = target;
+    } catch (const std::exception& e) {
+        ui.showError(errorBoxText(e.what()));
+        return RunResult::Failed;
+    }
+    // Read once, before any page is written: a cover that is not a picture ends the run
+    // before it has cost anything, and a pipe yields its bytes only once.
     std::string coverBytes;
     std::string coverMediaType;
-    try {
-        // Read once, before any page is written: a cover that is not a picture ends the run
-        // before it has cost anything, and a pipe yields its bytes only once.
-        if (!project.coverPath.empty()) {
+    if (!project.coverPath.empty()) {
+        try {
             coverBytes = readFileBytes(project.coverPath, kMaxCoverBytes);
             coverMediaType = pictureMediaType(coverBytes);
             if (coverMediaType.empty())
                 throw Error("Not a JPEG, PNG or GIF picture: \"" + project.coverPath + "\".");
+        } catch (const std::exception& e) {
+            ui.showError(errorBoxText(e.what()));
+            return RunResult::Failed;
         }
+    }
+    // The old archive is not deleted here: the packer replaces it only once the new one is
+    // complete, so a failed or cancelled build never costs the user the book they had.
+    std::error_code existsError;
+    if (fs::exists(m_targetArchive, existsError) &&
+        !ui.askOverwrite("The file is existing. Overwrite?"))
+        return RunResult::Stopped;
 
+    try {
         std::error_code ec;
         if (fs::exists(m_contentFolder, ec)) {
             // Whatever resists removal would be packed into the new book beside its own pages
@@ -199,6 +291,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         BookPages pages(project, m_contentFolder);
         for (int k = 1; k <= pageCount; ++k) {
             for (const int written : pages.add(k, ui)) ui.pageWritten(written, pageCount);
+            if (ui.cancelRequested()) return RunResult::Cancelled;
         }
         for (const int written : pages.finish()) ui.pageWritten(written, pageCount);
         writeStylesheet(joinPath(m_contentFolder, "stylesheet.css"));
@@ -226,30 +319,6 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         return RunResult::Failed;
     }
 
-    // The entries are checked only now, so the unpacked book of this run stays in the content
-    // folder even when one of them is missing.
-    if (project.outputFolder.empty()) {
-        ui.showNote("Please set the saving path!");
-        return RunResult::Stopped;
-    }
-    if (project.title.empty()) {
-        ui.showNote("Please set the book title!");
-        return RunResult::Stopped;
-    }
-    if (project.author.empty()) {
-        ui.showNote("Please set the author name!");
-        return RunResult::Stopped;
-    }
-
-    std::error_code ec;
-    fs::create_directories(project.outputFolder, ec);
-    m_targetArchive = joinPath(project.outputFolder, archiveFileName(project.title));
-
-    // The old archive is not deleted here: the packager replaces it only once the new one is
-    // complete, so a failed build never costs the user the book they had.
-    if (fs::exists(m_targetArchive, ec) && !ui.askOverwrite("The file is existing. Overwrite?"))
-        return RunResult::Stopped;
-
     // What the archive must hold, and whether a book stood at its path before it was packed.
     std::vector<std::string> needed;
     try {
@@ -258,17 +327,33 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         ui.showError(errorBoxText(e.what()));
         return RunResult::Failed;
     }
-    const bool hadBook = fs::exists(m_targetArchive, ec);
+    const bool hadBook = fs::exists(m_targetArchive, existsError);
 
     ui.packingStarted();
+    bool cancelled = false;
     PackCallbacks callbacks;
-    callbacks.processMessages = [&ui] { ui.processEvents(); };
+    callbacks.processMessages = [&ui, &cancelled] {
+        ui.processEvents();
+        if (ui.cancelRequested()) {
+            cancelled = true;
+            throw RunCancelled();
+        }
+    };
+    callbacks.progress = [&ui](std::uint64_t done, std::uint64_t total) {
+        ui.packingProgress(done, total);
+    };
     callbacks.shortRead = [&ui](const std::string& path, std::uint64_t expected,
                                 std::uint64_t read) {
         ui.showWarning(path, "The file changed while it was packed: " + std::to_string(read) +
                                  " of " + std::to_string(expected) + " bytes were read.");
     };
-    const PackResult packed = packageFolder(m_targetArchive, m_workFolder, callbacks);
+    PackResult packed;
+    try {
+        packed = packageFolder(m_targetArchive, m_workFolder, callbacks);
+    } catch (const RunCancelled&) {
+        cancelled = true;
+    }
+    if (cancelled && !packed.built) return RunResult::Cancelled;
     if (!packed.built) {
         ui.showError(errorBoxText("Failed to build: " + m_targetArchive + "\n" + packed.cause));
         return RunResult::Failed;
@@ -279,7 +364,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         if (hadBook) {
             text += "; the book that stood at this path was already replaced";
         } else {
-            fs::remove(m_targetArchive, ec);
+            fs::remove(m_targetArchive, existsError);
         }
         ui.showError(errorBoxText(text));
         return RunResult::Failed;
@@ -301,6 +386,14 @@ std::string archiveFileName(const std::string& title) {
         if (u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr) c = '_';
     }
     if (name == "." || name == "..") name = "_";
+    // A file name may hold 255 bytes; a longer title is cut before the character that would
+    // pass that, never inside one, so the name stays valid UTF-8.
+    constexpr std::size_t kMaxNameBytes = 255 - 5;
+    if (name.size() > kMaxNameBytes) {
+        std::size_t cut = kMaxNameBytes;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
     return name + ".epub";
 }
 

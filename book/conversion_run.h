@@ -97,7 +97,8 @@ class ConversionRun {
 std::string errorBoxText(const std::string& message);
 
 // The archive's file name for a title: characters that e-reader file systems cannot hold
-// (/ \ : * ? " < > | and controls) become "_"; "." and ".." become "_"; ".epub" is added.
+// (/ \ : * ? " < > | and controls) become "_"; "." and ".." become "_"; ".epub" is added. A
+// name that would pass 255 bytes is shortened at a character boundary.
 std::string archiveFileName(const std::string& title);
 
 // The largest cover picture a book takes. Readers scale covers down to a screen; 64 MiB holds

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTreeWidgetItem>
 #include <QtTest>
@@ -35,15 +36,32 @@ QString ScriptedUi::chooseFolder(QWidget*, const QString& initialFolder) {
 
 bool ScriptedUi::askOverwrite(const QString& text) {
     overwriteQuestions << text;
+    if (whileAsking) {
+        auto hook = std::move(whileAsking);
+        whileAsking = nullptr;
+        hook();
+    }
     return takeFront(overwriteAnswers, false);
 }
 
-void ScriptedUi::processEvents() {
-    if (whilePacking) {
-        auto hook = std::move(whilePacking);
-        whilePacking = nullptr;
-        hook();
-    }
+bool ScriptedUi::editBookOptions(QWidget*, qb::BookOptions& options) {
+    bookOptionsShown << options;
+    if (bookOptions.empty()) return false;
+    options = bookOptions.front();
+    bookOptions.pop_front();
+    return true;
+}
+
+void convertAndWait(qb::TForm1& form) {
+    QTest::mouseClick(form.PNGButton(4), Qt::LeftButton);
+    QVERIFY(waitForRun(form));
+}
+
+bool waitForRun(qb::TForm1& form) {
+    QElapsedTimer timer;
+    timer.start();
+    while (form.converting() && timer.elapsed() < 60000) QTest::qWait(5);
+    return !form.converting();
 }
 
 WindowPlace::WindowPlace() {

@@ -2,6 +2,8 @@
 // What the window tests share: dialogs that answer from a script and record what was shown,
 // and a private work folder and settings file per window.
 
+#include <QProgressBar>
+#include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -23,8 +25,12 @@ class ScriptedUi : public qb::WindowUi {
     std::deque<QString> coverPictures;
     std::deque<QString> folders;
     std::deque<bool> overwriteAnswers;
-    // Runs inside processEvents(), i.e. while a book is being packed.
-    std::function<void()> whilePacking;
+    // Book-options dialogs: each answer replaces the options shown; none left means Cancel.
+    std::deque<qb::BookOptions> bookOptions;
+    // Runs while the overwrite question is open, i.e. while a run waits on the window.
+    std::function<void()> whileAsking;
+    // What opening a folder or a page answers: false as when no browser can be started.
+    bool openUrlWorks = true;
 
     // What was shown.
     QStringList notes;
@@ -34,10 +40,12 @@ class ScriptedUi : public qb::WindowUi {
     QStringList warnings;
     QList<QUrl> openedUrls;
     QStringList folderInitials;
+    QList<qb::BookOptions> bookOptionsShown;
 
     QStringList openTextFiles(QWidget* owner) override;
     QString openCoverPicture(QWidget* owner) override;
     QString chooseFolder(QWidget* owner, const QString& initialFolder) override;
+    bool editBookOptions(QWidget* owner, qb::BookOptions& options) override;
     void showNote(const QString& text) override { notes << text; }
     bool askOverwrite(const QString& text) override;
     void showError(const QString& caption, const QString& text) override {
@@ -47,8 +55,10 @@ class ScriptedUi : public qb::WindowUi {
     void showWarning(const QString& caption, const QString& text) override {
         warnings << caption + u'|' + text;
     }
-    void openUrl(const QUrl& url) override { openedUrls << url; }
-    void processEvents() override;
+    bool openUrl(const QUrl& url) override {
+        openedUrls << url;
+        return openUrlWorks;
+    }
 
     // Every box shown, of any kind.
     int boxCount() const {
@@ -73,6 +83,11 @@ class WindowPlace {
   private:
     QTemporaryDir m_dir;
 };
+
+// Clicks "Convert" and waits until the run it started has ended (at most a minute).
+void convertAndWait(qb::TForm1& form);
+// Waits until the window's current run has ended.
+bool waitForRun(qb::TForm1& form);
 
 // Writes a text file and answers its path.
 QString writeText(const QString& path, const QByteArray& content);

@@ -1,5 +1,6 @@
 // Converting from the window: the "Convert" button with scripted boxes, down to a book that
-// epubcheck accepts, and a window that stays sane while the book is packed.
+// epubcheck accepts; the run on its worker thread with progress and Cancel, and a window that
+// stays sane while the book is made.
 
 #include <QDir>
 #include <QFile>
@@ -25,6 +26,9 @@ class ConvertTest : public QObject {
         return form;
     }
     static void convert(qb::TForm1& form) { QTest::mouseClick(form.PNGButton(4), Qt::LeftButton); }
+    static QStringList namesIn(const QString& folder) {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
 
   private slots:
     void emptyListDoesNothing() {
@@ -36,16 +40,24 @@ class ConvertTest : public QObject {
         QVERIFY(!QFile::exists(place.path("epubfiles/OEBPS")));
     }
 
-    void missingTitleIsNotedAfterTheBookIsUnpacked() {
+    void missingTitleIsNotedBeforeAnythingIsWritten_data() {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("blanks") << QStringLiteral(" \t ");
+        QTest::newRow("ideographic space") << QStringLiteral("\u3000\u3000");
+    }
+    void missingTitleIsNotedBeforeAnythingIsWritten() {
+        QFETCH(QString, title);
         WindowPlace place;
         auto form = preparedForm(place);
-        convert(*form);
+        form->Edit1()->setText(title);
+        convertAndWait(*form);
         QCOMPARE(place.ui->notes, QStringList({"Please set the book title!"}));
         QCOMPARE(place.ui->boxCount(), 1);
-        for (const char* name : {"page1.html", "page2.html", "fb.opf", "fb.ncx"})
-            QVERIFY2(QFile::exists(place.path("epubfiles/OEBPS/") + name), name);
-        QVERIFY(readFile(place.path("epubfiles/OEBPS/page1.html")).contains("Alpha two"));
-        QVERIFY(QDir(place.path("out")).entryList(QDir::Files).isEmpty());
+        QVERIFY(!QFile::exists(place.path("epubfiles/OEBPS")));
+        QVERIFY(!QFile::exists(place.path("out")));
+        QVERIFY(form->ProgressBar()->isHidden());
+        QVERIFY(form->PNGButton(4)->isEnabled());
     }
 
     void refusedOverwriteKeepsTheOldBook() {
@@ -53,11 +65,12 @@ class ConvertTest : public QObject {
         auto form = preparedForm(place);
         form->Edit1()->setText("Book");
         writeText(place.path("out/Book.epub"), "the old book");
-        convert(*form);
+        convertAndWait(*form);
         QCOMPARE(place.ui->overwriteQuestions, QStringList({"The file is existing. Overwrite?"}));
         QCOMPARE(place.ui->boxCount(), 1);
         QCOMPARE(readFile(place.path("out/Book.epub")), QByteArray("the old book"));
-        QVERIFY(QFile::exists(place.path("epubfiles/OEBPS/fb.opf")));
+        QVERIFY(!QFile::exists(place.path("epubfiles/OEBPS")));
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Stopped);
     }
 
     void finishedBookFollowsTheListAndPassesEpubcheck() {
@@ -73,7 +86,7 @@ class ConvertTest : public QObject {
                     place.path("src/cover.jpg"));
         form->LabeledEdit3()->setText(place.path("src/cover.jpg"));
 
-        convert(*form);
+        convertAndWait(*form);
         const QString book = place.path("out/Night Train.epub");
         QCOMPARE(place.ui->errors, QStringList());
         QCOMPARE(place.ui->successes, QStringList({"Successed to build: " + book}));
@@ -95,28 +108,148 @@ class ConvertTest : public QObject {
                  check.readAllStandardOutput() + check.readAllStandardError());
     }
 
-    // The packing lets the window handle events: a second "Convert" in the middle is ignored,
-    // and a close request is carried out only when the run has ended.
-    void clicksWhilePackingWaitForTheRun() {
+    // The run goes on while the window handles events: a second "Convert" in the middle is
+    // ignored (the button shows disabled), and a close request is carried out only when the
+    // run has ended.
+    void clicksDuringARunWaitForIt() {
         WindowPlace place;
         auto form = preparedForm(place);
         form->Edit1()->setText("Busy");
+        writeText(place.path("out/Busy.epub"), "the old book");
+        place.ui->overwriteAnswers = {true};
         form->show();
         bool sawRunning = false;
+        bool convertEnabled = true;
         bool stillVisible = false;
-        place.ui->whilePacking = [&] {
+        place.ui->whileAsking = [&] {
             sawRunning = form->converting();
+            convertEnabled = form->PNGButton(4)->isEnabled();
             convert(*form);
             form->close();
             stillVisible = form->isVisible();
         };
         convert(*form);
+        QVERIFY(form->converting());  // the click returned while the run goes on
+        QVERIFY(waitForRun(*form));
         QVERIFY(sawRunning);
+        QVERIFY(!convertEnabled);
         QVERIFY(stillVisible);
+        QCOMPARE(place.ui->overwriteQuestions.size(), 1);
         QCOMPARE(place.ui->successes.size(), 1);
-        QCOMPARE(place.ui->boxCount(), 1);
+        QCOMPARE(place.ui->boxCount(), 2);
         QVERIFY(!form->isVisible());
-        QVERIFY(QFile::exists(place.path("out/Busy.epub")));
+        QVERIFY(readFile(place.path("out/Busy.epub")).startsWith("PK"));
+    }
+
+    void progressTellsPagesThenPacking() {
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Three");
+        place.ui->textFiles.push_back({writeText(place.path("src/C.txt"), "Gamma\n")});
+        QTest::mouseClick(form->PNGButton(2), Qt::LeftButton);
+        QStringList seen;
+        connect(form.get(), &qb::TForm1::statusChanged, [&](const QString& text) { seen << text; });
+        convertAndWait(*form);
+        QCOMPARE(place.ui->successes.size(), 1);
+        // Packing reports its share once the packer counts its bytes; before that it is busy.
+        QStringList packing = seen.filter(QStringLiteral("Packing the book"));
+        QVERIFY(!packing.isEmpty());
+        for (const QString& text : seen) {
+            if (text.startsWith(QStringLiteral("Packing the book (")))
+                QVERIFY2(text.endsWith(QStringLiteral("%)")), qPrintable(text));
+        }
+        const QStringList pages = seen.filter(QStringLiteral("Page "));
+        QCOMPARE(pages,
+                 QStringList({"Page 1 of 3 (33%)", "Page 2 of 3 (66%)", "Page 3 of 3 (100%)"}));
+        QVERIFY(seen.indexOf(pages.last()) < seen.indexOf(packing.first()));
+        QCOMPARE(seen.last(), QString());  // the footer is clear again
+        QVERIFY(form->ProgressBar()->isHidden() && form->CancelButton()->isHidden());
+    }
+
+    void cancelKeepsTheOldBookAndLeavesNothingBehind() {
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        writeText(place.path("out/Book.epub"), "the old book");
+        form->show();
+        place.ui->overwriteAnswers = {true};
+        bool cancelShown = false;
+        place.ui->whileAsking = [&] {
+            cancelShown = form->CancelButton()->isVisible();
+            QTest::mouseClick(form->CancelButton(), Qt::LeftButton);
+        };
+        convertAndWait(*form);
+        QVERIFY(cancelShown);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Cancelled);
+        QCOMPARE(place.ui->boxCount(), 1);  // the question; no error, no success
+        QCOMPARE(readFile(place.path("out/Book.epub")), QByteArray("the old book"));
+        QCOMPARE(namesIn(place.path("out")), QStringList({"Book.epub"}));
+        QVERIFY(form->PNGButton(4)->isEnabled());
+        QVERIFY(form->CancelButton()->isHidden());
+
+        // Escape cancels too, pressed wherever the focus is.
+        place.ui->overwriteAnswers = {true};
+        place.ui->whileAsking = [&] { QTest::keyClick(form->Edit1(), Qt::Key_Escape); };
+        convertAndWait(*form);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Cancelled);
+        QCOMPARE(readFile(place.path("out/Book.epub")), QByteArray("the old book"));
+    }
+
+    // The window going away mid-run takes the run with it, without hanging on a question
+    // nobody will answer and without leaving an unfinished archive.
+    void destroyingTheWindowMidRunEndsTheRun() {
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        QStringList many;
+        for (int i = 0; i < 200; ++i)
+            many << writeText(place.path("src/m%1.txt").arg(i), QByteArray(20000, 'x') + "\n");
+        place.ui->textFiles.push_back(many);
+        QTest::mouseClick(form->PNGButton(2), Qt::LeftButton);
+        convert(*form);
+        QVERIFY(form->converting());
+        form.reset();
+        QVERIFY(!QFile::exists(place.path("epubfiles/OEBPS")));
+        QVERIFY(namesIn(place.path("out")).filter(QRegularExpression("^\\.")).isEmpty());
+
+        // A run waiting on the overwrite question when the window goes.
+        writeText(place.path("out/Book.epub"), "the old book");
+        form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        convert(*form);
+        form.reset();
+        QCOMPARE(readFile(place.path("out/Book.epub")), QByteArray("the old book"));
+        QCOMPARE(namesIn(place.path("out")), QStringList({"Book.epub"}));
+    }
+
+    void successBoxSaysWhenNoFileBrowserCouldStart() {
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        place.ui->openUrlWorks = false;
+        convertAndWait(*form);
+        const QString book = place.path("out/Book.epub");
+        QCOMPARE(place.ui->successes,
+                 QStringList({"Successed to build: " + book +
+                              "\n\nNo file browser could be started to show the folder \"" +
+                              place.path("out") + "\"."}));
+    }
+
+    // The book options reach the run: here the text charset, which decides how bytes read.
+    void bookOptionsReachTheRun() {
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        place.ui->textFiles.push_back({writeText(place.path("src/latin.txt"), "caf\xE9\n")});
+        QTest::mouseClick(form->PNGButton(3), Qt::LeftButton);
+        QTest::mouseClick(form->PNGButton(2), Qt::LeftButton);
+        qb::BookOptions latin1;
+        latin1.charset = "ISO-8859-1";
+        place.ui->bookOptions.push_back(latin1);
+        QTest::mouseClick(form->OptionsButton(), Qt::LeftButton);
+        QCOMPARE(form->bookOptions(), latin1);
+        convertAndWait(*form);
+        QVERIFY(readFile(place.path("epubfiles/OEBPS/page1.html")).contains("caf\xC3\xA9"));
     }
 };
 

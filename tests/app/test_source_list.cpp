@@ -1,6 +1,8 @@
 // The source file list and the two choosers, driven through the window's buttons with
-// scripted dialogs; drags are replayed through the list's drag handlers.
+// scripted dialogs; drags are replayed through the list's drag handlers, drops from a file
+// manager as drag events carrying file URLs.
 
+#include <QMimeData>
 #include <QTreeWidgetItem>
 #include <QtTest>
 
@@ -72,20 +74,38 @@ class SourceListTest : public QObject {
         QVERIFY(form->ListView1()->selectedItems().isEmpty());
     }
 
-    void dropRenumbersFromTheHigherRowOnly() {
+    void rowsAreRenumberedAfterEveryChange() {
         WindowPlace place;
         auto form = place.makeForm();
         addFour(place, *form);
         auto* list = form->ListView1();
         list->setCurrentItem(list->topLevelItem(1));
-        click(*form, 1);  // remove B: captions 1, 3, 4
-        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "3:/t/C.txt", "4:/t/D.txt"}));
-        // D onto itself renumbers D only: C keeps the caption it had.
-        drag(*form, 2, rowPoint(*form, 2));
-        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "3:/t/C.txt", "3:/t/D.txt"}));
-        // D onto C renumbers from C's place on.
-        drag(*form, 2, rowPoint(*form, 1));
-        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "2:/t/D.txt", "3:/t/C.txt"}));
+        click(*form, 1);  // remove B
+        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "2:/t/C.txt", "3:/t/D.txt"}));
+        place.ui->textFiles.push_back({"/t/E.txt"});
+        click(*form, 2);
+        QCOMPARE(rows(*form).last(), QStringLiteral("4:/t/E.txt"));
+        drag(*form, 3, rowPoint(*form, 1));  // E onto C
+        QCOMPARE(rows(*form),
+                 QStringList({"1:/t/A.txt", "2:/t/E.txt", "3:/t/C.txt", "4:/t/D.txt"}));
+    }
+
+    void dropBelowTheLastRowMovesTheRowToTheEnd() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        addFour(place, *form);
+        auto* list = form->ListView1();
+        const QRect last = list->visualItemRect(list->topLevelItem(3));
+        drag(*form, 0, QPoint(last.center().x(), last.bottom() + 20));
+        QCOMPARE(rows(*form),
+                 QStringList({"1:/t/B.txt", "2:/t/C.txt", "3:/t/D.txt", "4:/t/A.txt"}));
+        // The last row dropped below itself stays last.
+        drag(*form, 3, QPoint(last.center().x(), last.bottom() + 20));
+        QCOMPARE(rows(*form).last(), QStringLiteral("4:/t/A.txt"));
+        // Onto the last row it still lands in front of it.
+        drag(*form, 0, rowPoint(*form, 3));
+        QCOMPARE(rows(*form),
+                 QStringList({"1:/t/C.txt", "2:/t/D.txt", "3:/t/B.txt", "4:/t/A.txt"}));
     }
 
     void dropsThatMoveNothing() {
@@ -94,23 +114,23 @@ class SourceListTest : public QObject {
         addFour(place, *form);
         const QStringList before = rows(*form);
         auto* list = form->ListView1();
-        // Below the last row.
-        const QRect last = list->visualItemRect(list->topLevelItem(3));
-        drag(*form, 0, QPoint(last.center().x(), last.bottom() + 20));
-        QCOMPARE(rows(*form), before);
         // A drag that did not come from a list view.
         list->setCurrentItem(list->topLevelItem(2));
         form->ListView1DragOver(nullptr);
         form->ListView1DragDrop(form->Edit1(), rowPoint(*form, 0));
         QCOMPARE(rows(*form), before);
-        // No row selected while the drag passed: no row is gained or lost.
+        // No row selected while the drag passed: no row is gained or lost, below the last
+        // row either.
         list->clearSelection();
         form->ListView1DragOver(list);
         form->ListView1DragDrop(list, rowPoint(*form, 0));
+        const QRect last = list->visualItemRect(list->topLevelItem(3));
+        form->ListView1DragOver(list);
+        form->ListView1DragDrop(list, QPoint(last.center().x(), last.bottom() + 20));
         QCOMPARE(rows(*form), before);
     }
 
-    void removeLeavesCaptionsAlone() {
+    void removeRenumbersAndRemoveAllEmpties() {
         WindowPlace place;
         auto form = place.makeForm();
         place.ui->textFiles.push_back({"/t/A.txt", "/t/B.txt", "/t/C.txt"});
@@ -120,13 +140,128 @@ class SourceListTest : public QObject {
         QCOMPARE(form->ListView1()->topLevelItemCount(), 3);
         form->ListView1()->setCurrentItem(form->ListView1()->topLevelItem(1));
         click(*form, 1);
-        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "3:/t/C.txt"}));
+        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "2:/t/C.txt"}));
         click(*form, 2);
         QCOMPARE(rows(*form).last(), QStringLiteral("3:/t/D.txt"));
         click(*form, 3);
         QCOMPARE(form->ListView1()->topLevelItemCount(), 0);
         click(*form, 3);
         QCOMPARE(form->ListView1()->topLevelItemCount(), 0);
+    }
+
+    void keysRemoveAndMoveRows() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        addFour(place, *form);
+        auto* list = form->ListView1();
+        list->setCurrentItem(list->topLevelItem(1));
+        QTest::keyClick(list, Qt::Key_Delete);  // B goes, C takes its place and is selected
+        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "2:/t/C.txt", "3:/t/D.txt"}));
+        QCOMPARE(list->selectedItems().value(0), list->topLevelItem(1));
+        QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
+        QCOMPARE(rows(*form), QStringList({"1:/t/C.txt", "2:/t/A.txt", "3:/t/D.txt"}));
+        QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);  // already first
+        QCOMPARE(rows(*form).first(), QStringLiteral("1:/t/C.txt"));
+        QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+        QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "2:/t/D.txt", "3:/t/C.txt"}));
+        QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);  // already last
+        QCOMPARE(list->currentItem(), list->topLevelItem(2));
+        QVERIFY(list->currentItem()->isSelected());
+        // The last row deleted: the new last one is selected; then the rest, to empty.
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(list->selectedItems().value(0), list->topLevelItem(1));
+        QTest::keyClick(list, Qt::Key_Delete);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QTest::keyClick(list, Qt::Key_Delete);  // nothing left: nothing happens
+        QCOMPARE(place.ui->boxCount(), 0);
+    }
+
+    // A file manager's drag: sent to the list as the desktop would, with no source inside
+    // this program. Answers the action the list reports back and whether it accepted.
+    static std::pair<Qt::DropAction, bool> dropUrls(qb::TForm1& form, const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QWidget* viewport = form.ListView1()->viewport();
+        const QPoint at(20, 20);
+        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+        enter.setDropAction(Qt::MoveAction);  // what a file manager proposes with Shift, say
+        QApplication::sendEvent(viewport, &enter);
+        if (!enter.isAccepted()) return {Qt::IgnoreAction, false};
+        QDragMoveEvent move(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+        move.setDropAction(Qt::MoveAction);
+        QApplication::sendEvent(viewport, &move);
+        if (!move.isAccepted() || move.dropAction() != Qt::CopyAction)
+            return {move.dropAction(), false};
+        QDropEvent drop(QPointF(at), offered, &data, Qt::LeftButton, Qt::NoModifier);
+        drop.setDropAction(Qt::MoveAction);
+        QApplication::sendEvent(viewport, &drop);
+        return {drop.dropAction(), drop.isAccepted()};
+    }
+
+    void filesDroppedFromAFileManagerAreCopiedIn() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        const QString a = writeText(place.path("drop/a.txt"), "a\n");
+        const QString upper = writeText(place.path("drop/UPPER.TXT"), "b\n");
+        for (const char* name : {"10 ten.txt", "2 two.txt", "Notes.txt", "cover.jpg"})
+            writeText(place.path("drop/book/") + name, "x\n");
+        QDir().mkpath(place.path("drop/book/sub"));
+        writeText(place.path("drop/book/sub/deep.txt"), "x\n");
+        const QString picture = writeText(place.path("drop/picture.png"), "png");
+        QDir().mkpath(place.path("drop/empty"));
+
+        const auto [action, accepted] = dropUrls(
+            *form, {QUrl::fromLocalFile(upper), QUrl::fromLocalFile(place.path("drop/book")),
+                    QUrl::fromLocalFile(picture), QUrl::fromLocalFile(a),
+                    QUrl(QStringLiteral("https://example.org/c.txt")),
+                    QUrl::fromLocalFile(place.path("drop/missing.txt")),
+                    QUrl::fromLocalFile(place.path("drop/empty"))});
+        QVERIFY(accepted);
+        QCOMPARE(action, Qt::CopyAction);  // never "move": the file manager keeps its files
+        QCOMPARE(rows(*form), QStringList({"1:" + upper, "2:" + place.path("drop/book/2 two.txt"),
+                                           "3:" + place.path("drop/book/10 ten.txt"),
+                                           "4:" + place.path("drop/book/Notes.txt"), "5:" + a}));
+        // One note, after the drop has finished, naming what was left out.
+        QCOMPARE(place.ui->notes.size(), 0);
+        QTRY_COMPARE(place.ui->notes.size(), 1);
+        const QString note = place.ui->notes.first();
+        QVERIFY2(note.startsWith("Only .txt files and folders holding them can be added."),
+                 qPrintable(note));
+        for (const QString& name : {picture, QStringLiteral("https://example.org/c.txt"),
+                                    place.path("drop/missing.txt"), place.path("drop/empty")})
+            QVERIFY2(note.contains(name), qPrintable(name));
+        QVERIFY(!note.contains("cover.jpg"));
+
+        // Only .txt files: no note at all.
+        dropUrls(*form, {QUrl::fromLocalFile(a)});
+        QTest::qWait(20);
+        QCOMPARE(place.ui->notes.size(), 1);
+        QCOMPARE(rows(*form).last(), "6:" + a);
+    }
+
+    void dragsWithoutLocalFilesAreRefused() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        const auto [action, accepted] =
+            dropUrls(*form, {QUrl(QStringLiteral("https://example.org/a.txt"))});
+        QVERIFY(!accepted);
+        QCOMPARE(form->ListView1()->topLevelItemCount(), 0);
+        QTest::qWait(20);
+        QCOMPARE(place.ui->boxCount(), 0);
+    }
+
+    void longPathsAreElidedWithTheWholePathAsTooltip() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        const QString path = "/home/reader/" + QString(300, u'd') + "/chapter.txt";
+        place.ui->textFiles.push_back({path});
+        click(*form, 2);
+        QCOMPARE(form->ListView1()->textElideMode(), Qt::ElideMiddle);
+        QCOMPARE(form->ListView1()->topLevelItem(0)->toolTip(1), path);
+        QCOMPARE(form->ListView1()->topLevelItem(0)->text(1), path);
     }
 
     void choosersFillTheirFieldsUnlessCancelled() {
@@ -141,6 +276,10 @@ class SourceListTest : public QObject {
         QCOMPARE(form->LabeledEdit4()->text(), QStringLiteral("/home/reader/Books"));
         click(*form, 9);
         QCOMPARE(form->LabeledEdit4()->text(), QStringLiteral("/home/reader/Books"));
+        // The chooser opens at the folder in the field.
+        QCOMPARE(place.ui->folderInitials.last(), QStringLiteral("/home/reader/Books"));
+        QVERIFY(!form->PNGButton(8)->toolTip().isEmpty());
+        QVERIFY(!form->PNGButton(9)->toolTip().isEmpty());
 
         place.ui->coverPictures.push_back("/pictures/cover one.jpg");
         click(*form, 8);

@@ -5,10 +5,12 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "book/conversion_run.h"
@@ -27,6 +29,9 @@ class RecordingUi : public RunUi {
     std::vector<std::string> events;
     bool overwrite = false;
     std::function<void()> onProcessEvents;
+    // Answers cancelRequested(); null: never.
+    std::function<bool()> cancel;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
 
     void showNote(const std::string& text) override { events.push_back("note: " + text); }
     bool askOverwrite(const std::string& text) override {
@@ -43,6 +48,10 @@ class RecordingUi : public RunUi {
         events.push_back("page " + std::to_string(k) + "/" + std::to_string(n));
     }
     void packingStarted() override { events.push_back("packing"); }
+    void packingProgress(std::uint64_t done, std::uint64_t total) override {
+        progress.emplace_back(done, total);
+    }
+    bool cancelRequested() override { return cancel && cancel(); }
 };
 
 class ConversionRunTest : public ::testing::Test {
@@ -100,7 +109,7 @@ TEST_F(ConversionRunTest, EmptyListChangesNothing) {
     EXPECT_FALSE(fs::exists(m_project.outputFolder));
 }
 
-TEST_F(ConversionRunTest, EntriesAreCheckedInOrderOnceTheBookIsWritten) {
+TEST_F(ConversionRunTest, EntriesAreCheckedInOrderBeforeAnythingIsWritten) {
     struct Case {
         std::string outputFolder, title, author, note;
     };
@@ -110,6 +119,9 @@ TEST_F(ConversionRunTest, EntriesAreCheckedInOrderOnceTheBookIsWritten) {
         {out, "", "", "Please set the book title!"},
         {out, "Book", "", "Please set the author name!"},
         {"", "Book", "A. Writer", "Please set the saving path!"},
+        // Titles of blanks only are no titles: ASCII blanks, no-break and ideographic spaces.
+        {out, " \t ", "A. Writer", "Please set the book title!"},
+        {out, "\xE3\x80\x80\xC2\xA0\xE2\x80\x83", "A. Writer", "Please set the book title!"},
     };
     for (const Case& c : cases) {
         ConversionRun run(m_work);
@@ -118,12 +130,64 @@ TEST_F(ConversionRunTest, EntriesAreCheckedInOrderOnceTheBookIsWritten) {
         m_project.title = c.title;
         m_project.author = c.author;
         EXPECT_EQ(run.run(m_project, ui), RunResult::Stopped);
-        EXPECT_EQ(ui.events, (std::vector<std::string>{"page 1/2", "page 2/2", "note: " + c.note}));
-        // The whole unpacked book of this run stays, and nothing of the one before.
-        EXPECT_EQ(contentFiles(), (std::vector<std::string>{"fb.ncx", "fb.opf", "page1.html",
-                                                            "page2.html", "stylesheet.css"}));
+        EXPECT_EQ(ui.events, (std::vector<std::string>{"note: " + c.note}));
+        // Nothing is written: the last run's content folder is as it was.
+        EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"});
         EXPECT_FALSE(fs::exists(out));
     }
+    // Blanks around a real title are the user's business.
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    m_project.outputFolder = out;
+    m_project.title =
+        "\xE3\x80\x80"
+        "Book ";
+    m_project.author = "A. Writer";
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Built);
+}
+
+TEST_F(ConversionRunTest, OutputFolderThatCannotBeMadeStopsTheRunWithItsCause) {
+    writeFile(m_dir + "/plain", "a file where a folder should be");
+    const struct {
+        std::string folder, named, cause;
+    } cases[] = {
+        // The first folder that cannot be made is named, not a deeper one.
+        {m_dir + "/plain/sub/deeper", m_dir + "/plain/sub", "Not a directory"},
+        {m_dir + "/plain", m_dir + "/plain", "Not a directory"},
+        {m_dir + "/plain/", m_dir + "/plain", "Not a directory"},
+    };
+    for (const auto& c : cases) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        m_project.outputFolder = c.folder;
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Failed) << c.folder;
+        EXPECT_EQ(ui.events, std::vector<std::string>{"error: Cannot create folder \"" + c.named +
+                                                      "\". " + c.cause + "."});
+        EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"});
+    }
+    // Missing parents are made, trailing slashes and all.
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    m_project.outputFolder = m_dir + "/new/a/b//";
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Built);
+    EXPECT_TRUE(fs::exists(m_dir + "/new/a/b/Book.epub"));
+}
+
+TEST_F(ConversionRunTest, TargetPathLongerThanTheSystemTakesIsAnEarlyError) {
+    std::string folder = m_dir;
+    while (folder.size() < 4000) folder += "/" + std::string(200, 'd');
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    m_project.outputFolder = folder;
+    m_project.title = std::string(240, 't');
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Failed);
+    ASSERT_EQ(ui.events.size(), 1u);
+    const std::string target = folder + "/" + std::string(240, 't') + ".epub";
+    EXPECT_EQ(ui.events[0], "error: Cannot create file \"" + target + "\". The path is " +
+                                std::to_string(target.size()) +
+                                " bytes long; the system takes at most 4095.");
+    EXPECT_FALSE(fs::exists(m_dir + "/" + std::string(200, 'd')));
+    EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"});
 }
 
 TEST_F(ConversionRunTest, PageErrorEndsTheRunBeforeLaterPages) {
@@ -136,7 +200,8 @@ TEST_F(ConversionRunTest, PageErrorEndsTheRunBeforeLaterPages) {
               (std::vector<std::string>{"page 1/3", "error: Cannot open file \"" + missing +
                                                         "\". No such file or directory."}));
     EXPECT_EQ(contentFiles(), std::vector<std::string>{"page1.html"});
-    EXPECT_FALSE(fs::exists(m_project.outputFolder));
+    // The output folder was made before the pages were written; no book went into it.
+    EXPECT_TRUE(fs::is_empty(m_project.outputFolder));
 }
 
 TEST_F(ConversionRunTest, OverwriteIsAskedAndNoKeepsTheOldArchive) {
@@ -146,8 +211,9 @@ TEST_F(ConversionRunTest, OverwriteIsAskedAndNoKeepsTheOldArchive) {
     ConversionRun run(m_work);
     RecordingUi no;
     EXPECT_EQ(run.run(m_project, no), RunResult::Stopped);
-    EXPECT_EQ(no.events.back(), "ask: The file is existing. Overwrite?");
+    EXPECT_EQ(no.events, std::vector<std::string>{"ask: The file is existing. Overwrite?"});
     EXPECT_EQ(readFile(archive()), "the old book");
+    EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"});
     EXPECT_EQ(run.targetArchive(), archive());
 
     RecordingUi yes;
@@ -155,7 +221,7 @@ TEST_F(ConversionRunTest, OverwriteIsAskedAndNoKeepsTheOldArchive) {
     EXPECT_EQ(run.run(m_project, yes), RunResult::Built);
     EXPECT_EQ(yes.events,
               (std::vector<std::string>{
-                  "page 1/2", "page 2/2", "ask: The file is existing. Overwrite?", "packing",
+                  "ask: The file is existing. Overwrite?", "page 1/2", "page 2/2", "packing",
                   "success: Successed to build: " + archive(), "open: " + m_project.outputFolder}));
     EXPECT_EQ(readFile(archive()).substr(0, 2), "PK");
 }
@@ -175,6 +241,82 @@ TEST_F(ConversionRunTest, SecondStartDuringARunIsIgnored) {
     EXPECT_FALSE(run.running());
     EXPECT_EQ(ui.events.back(), "open: " + m_project.outputFolder);
     EXPECT_EQ(test::runProgram({"unzip", "-tq", archive()}).exitStatus, 0);
+}
+
+// Names in the output folder, hidden ones (the packer's temporary archive) included.
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook) {
+    fs::create_directories(m_project.outputFolder);
+    writeFile(archive(), "the old book");
+    m_project.sourceFiles.push_back(text("three.txt", "third\n"));
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    ui.overwrite = true;
+    int asked = 0;
+    ui.cancel = [&] { return ++asked == 2; };
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Cancelled);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"ask: The file is existing. Overwrite?",
+                                                   "page 1/3", "page 2/3"}));
+    EXPECT_EQ(readFile(archive()), "the old book");
+    EXPECT_EQ(namesIn(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
+    EXPECT_FALSE(run.running());
+}
+
+TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
+    // Enough members that the packer asks for events many times while its archive is open.
+    m_project.sourceFiles.clear();
+    for (int k = 0; k < 40; ++k)
+        m_project.sourceFiles.push_back(
+            text("t" + std::to_string(k) + ".txt", std::string(20000, 'a' + k % 26) + "\n"));
+    fs::create_directories(m_project.outputFolder);
+    writeFile(archive(), "the old book");
+
+    // How often does a whole build ask? Then stop one run at each stage of it in turn.
+    int total = 0;
+    {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        ui.overwrite = true;
+        ui.onProcessEvents = [&] { ++total; };
+        ASSERT_EQ(run.run(m_project, ui), RunResult::Built);
+        writeFile(archive(), "the old book");
+    }
+    ASSERT_GT(total, 3);
+    for (const int stopAt : {1, 2, total / 2, total}) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        ui.overwrite = true;
+        int seen = 0;
+        bool packing = false;
+        ui.onProcessEvents = [&] { packing = true; };
+        ui.cancel = [&] { return packing && ++seen == stopAt; };
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Cancelled) << stopAt;
+        EXPECT_EQ(ui.events.back(), "packing") << stopAt;  // no error, no success
+        EXPECT_EQ(readFile(archive()), "the old book") << stopAt;
+        EXPECT_EQ(namesIn(m_project.outputFolder), std::vector<std::string>{"Book.epub"}) << stopAt;
+    }
+}
+
+TEST_F(ConversionRunTest, PackingProgressCountsUpToItsTotal) {
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    ASSERT_EQ(run.run(m_project, ui), RunResult::Built);
+    // The packer may report none at all; what it reports must make sense as a bar.
+    std::uint64_t last = 0;
+    for (const auto& [done, total] : ui.progress) {
+        EXPECT_LE(done, total);
+        EXPECT_GE(done, last);
+        last = done;
+    }
+    if (!ui.progress.empty()) {
+        EXPECT_EQ(ui.progress.back().first, ui.progress.back().second);
+    }
 }
 
 }  // namespace
@@ -218,7 +360,25 @@ TEST_F(ConversionRunTest, ACoverPageThatCannotBeWrittenEndsTheRun) {
     EXPECT_EQ(ui.events, (std::vector<std::string>{
                              "page 1/2", "page 2/2",
                              "error: Cannot create file \"" + ui.blocked + "\". Is a directory."}));
-    EXPECT_FALSE(fs::exists(m_project.outputFolder));
+    EXPECT_TRUE(fs::is_empty(m_project.outputFolder));
+}
+
+TEST(RunTextsTest, LongTitlesAreCutAtACharacterBoundaryToFitAFileName) {
+    const auto repeat = [](const std::string& piece, int times) {
+        std::string s;
+        for (int i = 0; i < times; ++i) s += piece;
+        return s;
+    };
+    // 250 bytes and ".epub" fit exactly; one more byte is cut.
+    EXPECT_EQ(archiveFileName(std::string(250, 'a')), std::string(250, 'a') + ".epub");
+    EXPECT_EQ(archiveFileName(std::string(251, 'a')), std::string(250, 'a') + ".epub");
+    // Three-byte CJK characters: 83 of them (249 bytes) fit, the 84th would not.
+    EXPECT_EQ(archiveFileName(repeat("\xE6\x9B\xB8", 100)), repeat("\xE6\x9B\xB8", 83) + ".epub");
+    // Four-byte characters after one ASCII byte: 1 + 62 * 4 = 249.
+    EXPECT_EQ(archiveFileName("x" + repeat("\xF0\x9D\x84\x9E", 70)),
+              "x" + repeat("\xF0\x9D\x84\x9E", 62) + ".epub");
+    // Replaced characters count as the one byte they become.
+    EXPECT_EQ(archiveFileName(std::string(300, '/')), std::string(250, '_') + ".epub");
 }
 
 TEST_F(ConversionRunTest, CoverKeepsAPlainNameAndGetsASafeOneOtherwise) {
@@ -247,6 +407,21 @@ TEST_F(ConversionRunTest, CoverKeepsAPlainNameAndGetsASafeOneOtherwise) {
         m_project.coverPath.clear();
         fs::remove(archive());
     }
+}
+
+TEST_F(ConversionRunTest, BookWithATitleTooLongForAFileNameIsBuiltUnderTheShortenedName) {
+    std::string title;
+    for (int i = 0; i < 120; ++i) title += "\xE9\x95\xB7";  // 360 bytes
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    m_project.title = title;
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Built);
+    const std::string book = m_project.outputFolder + "/" + archiveFileName(title);
+    EXPECT_EQ(run.targetArchive(), book);
+    EXPECT_EQ(ui.events[ui.events.size() - 2], "success: Successed to build: " + book);
+    EXPECT_EQ(test::runProgram({"unzip", "-tq", book}).exitStatus, 0);
+    // The whole title is still the book's title inside.
+    EXPECT_NE(readFile(m_work + "/OEBPS/fb.opf").find(title), std::string::npos);
 }
 
 }  // namespace

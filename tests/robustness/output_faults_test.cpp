@@ -105,20 +105,20 @@ TEST_F(OutputFaultTest, ReadOnlyOutputFolderFailsWithItsCauseAndKeepsTheOldBook)
     EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
 }
 
-// Paths the system refuses only when the archive is renamed into place or created: the run
-// must fail with the system's reason and leave nothing behind.
-TEST_F(OutputFaultTest, ArchivePathsTheSystemRefusesFailWithTheirCause) {
+// Archive names too long for a file name are shortened; output folders that cannot be made are
+// refused before anything is written, with the system's reason for the first folder that fails.
+TEST_F(OutputFaultTest, ArchivePathsTheSystemWouldRefuseAreSettledBeforeTheBookIsWritten) {
     const std::string source = m_run.text("a.txt", "one line\n");
     {
-        // Longer than a file name may be, though the hidden temporary name fits.
+        // Longer than a file name may be: the name is cut to fit.
         BookProject project = m_run.project({source});
         project.title = std::string(300, 't');
         ConversionRun run(m_run.work());
         test::RecordingUi ui;
-        EXPECT_EQ(run.run(project, ui), RunResult::Failed);
-        ASSERT_EQ(ui.errors.size(), 1u);
-        EXPECT_NE(ui.errors[0].find("File name too long"), std::string::npos) << ui.errors[0];
-        EXPECT_TRUE(folderNames(m_run.output()).empty());
+        EXPECT_EQ(run.run(project, ui), RunResult::Built);
+        EXPECT_TRUE(ui.errors.empty());
+        EXPECT_EQ(folderNames(m_run.output()),
+                  std::vector<std::string>{std::string(250, 't') + ".epub"});
     }
     {
         // A file stands where the output folder should be.
@@ -128,12 +128,31 @@ TEST_F(OutputFaultTest, ArchivePathsTheSystemRefusesFailWithTheirCause) {
         ConversionRun run(m_run.work());
         test::RecordingUi ui;
         EXPECT_EQ(run.run(project, ui), RunResult::Failed);
-        EXPECT_EQ(ui.errors, std::vector<std::string>{"Failed to build: " + (m_tmp / "plain-file") +
-                                                      "/Book.epub\nCannot create file \"" +
-                                                      (m_tmp / "plain-file") +
-                                                      "/Book.epub\". Not a directory."});
+        EXPECT_EQ(ui.errors,
+                  std::vector<std::string>{"Cannot create folder \"" + (m_tmp / "plain-file") +
+                                           "\". Not a directory."});
         EXPECT_EQ(readWholeFile(m_tmp / "plain-file"), "not a folder");
     }
+}
+
+TEST_F(OutputFaultTest, OutputBelowAFolderWithoutWritePermissionNamesThatCause) {
+    const std::string source = m_run.text("a.txt", "one line\n");
+    fs::create_directories(m_tmp / "ro");
+    fs::permissions(m_tmp / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+    std::vector<std::string> errors;
+    const std::optional<bool> ok = test::asOrdinaryUser(m_tmp.path(), [&] {
+        BookProject project = m_run.project({source});
+        project.outputFolder = m_tmp / "ro/sub/deeper";
+        ConversionRun run(m_run.work());
+        test::RecordingUi ui;
+        return run.run(project, ui) == RunResult::Failed &&
+               ui.errors ==
+                   std::vector<std::string>{"Cannot create folder \"" + (m_tmp / "ro/sub") +
+                                            "\". Permission denied."} &&
+               !fs::exists(m_run.work() + "/OEBPS");
+    });
+    if (!ok) GTEST_SKIP() << "cannot run as an ordinary user here";
+    EXPECT_TRUE(*ok);
 }
 
 // A folder that turns read-only cannot be set up part-way through a build with a mount (the

@@ -1,0 +1,124 @@
+#include "app/book_options.h"
+
+#include <QRegularExpression>
+#include <QString>
+
+#include <charconv>
+
+#include "platform/iconv_converter.h"
+#include "platform/ini_file.h"
+#include "platform/language.h"
+
+namespace qb {
+
+namespace {
+
+constexpr const char* kSection = "Options";
+
+bool sameWord(const std::string& value, const char* word) {
+    return QString::fromStdString(value).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+bool holdsControl(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+}  // namespace
+
+void BookOptions::applyTo(BookProject& project) const {
+    project.paragraphs = paragraphs;
+    project.chapters = chapters;
+    project.tocLabels = tocLabels;
+    project.language = language;
+    project.maxPageBytes = maxPageBytes;
+    project.charset = charset;
+    project.epubVersion = epubVersion;
+}
+
+std::string chapterPatternProblem(const std::string& pattern) {
+    if (pattern.empty()) return "Type the pattern that chapter headings match.";
+    // The settings file keeps one value per line, and "off" and "auto" name the other choices.
+    if (holdsControl(pattern)) return "A pattern cannot hold a line break or a tab.";
+    if (sameWord(pattern, "off") || sameWord(pattern, "auto"))
+        return "\"" + pattern + "\" names another choice; it cannot be a pattern.";
+    const QRegularExpression expression(QString::fromStdString(pattern),
+                                        QRegularExpression::UseUnicodePropertiesOption);
+    if (!expression.isValid()) {
+        return "The pattern is not valid: " + expression.errorString().toStdString() +
+               " (at character " + std::to_string(expression.patternErrorOffset() + 1) + ").";
+    }
+    return {};
+}
+
+std::string languageTagProblem(const std::string& tag) {
+    if (tag.empty()) return "Type a language tag, such as de, pt-BR or zh-Hant.";
+    if (sameWord(tag, "auto") || sameWord(tag, "system") || !isLanguageTag(tag))
+        return "\"" + tag + "\" is not a language tag (such as de, pt-BR or zh-Hant).";
+    return {};
+}
+
+std::string charsetProblem(const std::string& charset) {
+    if (charset.empty()) return "Type the name of a charset, such as windows-1252 or GB18030.";
+    if (holdsControl(charset) || sameWord(charset, "auto") || !IconvConverter::knows(charset))
+        return "The charset \"" + charset + "\" is not known here.";
+    return {};
+}
+
+BookOptions readBookOptions(const IniFile& settings) {
+    BookOptions options;
+    const auto read = [&](const char* key) { return settings.readString(kSection, key, ""); };
+
+    if (sameWord(read("Paragraphs"), "blocks")) options.paragraphs = ParagraphMode::Blocks;
+
+    const std::string chapters = read("Chapters");
+    if (sameWord(chapters, "auto"))
+        options.chapters = "auto";
+    else if (!chapters.empty() && !sameWord(chapters, "off") &&
+             chapterPatternProblem(chapters).empty())
+        options.chapters = chapters;
+
+    const std::string labels = read("TocLabels");
+    if (sameWord(labels, "file"))
+        options.tocLabels = TocLabels::File;
+    else if (sameWord(labels, "first-line"))
+        options.tocLabels = TocLabels::FirstLine;
+
+    const std::string language = read("Language");
+    if (sameWord(language, "auto"))
+        options.language = "auto";
+    else if (!language.empty() && !sameWord(language, "system") &&
+             languageTagProblem(language).empty())
+        options.language = language;
+
+    const std::string cap = read("MaxPageKB");
+    int kib = -1;
+    const auto [end, error] = std::from_chars(cap.data(), cap.data() + cap.size(), kib);
+    if (error == std::errc() && end == cap.data() + cap.size() && kib >= 0 && kib <= kMaxPageKiB)
+        options.maxPageBytes = static_cast<std::size_t>(kib) * 1024;
+
+    const std::string charset = read("Encoding");
+    if (!charset.empty() && !sameWord(charset, "auto") && charsetProblem(charset).empty())
+        options.charset = charset;
+
+    if (read("EpubVersion") == "3") options.epubVersion = 3;
+    return options;
+}
+
+void writeBookOptions(IniFile& settings, const BookOptions& options) {
+    const auto write = [&](const char* key, const std::string& value) {
+        settings.writeString(kSection, key, value);
+    };
+    write("Paragraphs", options.paragraphs == ParagraphMode::Blocks ? "blocks" : "lines");
+    write("Chapters", options.chapters.empty() ? "off" : options.chapters);
+    write("TocLabels", options.tocLabels == TocLabels::File        ? "file"
+                       : options.tocLabels == TocLabels::FirstLine ? "first-line"
+                                                                   : "page");
+    write("Language", options.language.empty() ? "system" : options.language);
+    write("MaxPageKB", std::to_string(options.maxPageBytes / 1024));
+    write("Encoding", options.charset.empty() ? "auto" : options.charset);
+    write("EpubVersion", std::to_string(options.epubVersion == 3 ? 3 : 2));
+}
+
+}  // namespace qb

@@ -1,0 +1,40 @@
+#pragma once
+// The reading choices the window offers in its book-options dialog, as they are remembered in
+// config.ini (section "Options", beside SavePath) and handed to the converter on BookProject.
+
+#include <cstddef>
+#include <string>
+
+#include "book/book_project.h"
+
+namespace qb {
+
+class IniFile;
+
+struct BookOptions {
+    ParagraphMode paragraphs = ParagraphMode::Lines;
+    std::string chapters;  // empty: none; "auto"; else a pattern
+    TocLabels tocLabels = TocLabels::Page;
+    std::string language;  // empty: the system's; "auto": detect from the text; else a tag
+    std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: no limit
+    std::string charset;                              // empty: decided per file
+    int epubVersion = 2;
+
+    void applyTo(BookProject& project) const;
+    bool operator==(const BookOptions&) const = default;
+};
+
+// The largest page cap the dialog and the settings file take, in KiB.
+inline constexpr int kMaxPageKiB = 65536;
+
+// Why a chapter pattern, a language tag or a charset cannot be used; empty when it can.
+std::string chapterPatternProblem(const std::string& pattern);
+std::string languageTagProblem(const std::string& tag);
+std::string charsetProblem(const std::string& charset);
+
+// Reads the options; a missing or unusable value gives that option's default.
+BookOptions readBookOptions(const IniFile& settings);
+// Writes every option. Raises what IniFile::writeString raises.
+void writeBookOptions(IniFile& settings, const BookOptions& options);
+
+}  // namespace qb

@@ -1,0 +1,166 @@
+#include "app/book_options_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "platform/locale.h"
+
+namespace qb {
+
+namespace {
+
+// A choice list with a field beside it for the last choice ("a pattern", "this tag").
+QWidget* withField(QComboBox* box, QLineEdit* field, QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(box);
+    layout->addWidget(field, 1);
+    row->setFocusProxy(box);  // so that the row's label mnemonic lands on the choice list
+    return row;
+}
+
+}  // namespace
+
+BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent)
+    : QDialog(parent),
+      m_paragraphs(new QComboBox(this)),
+      m_chapters(new QComboBox(this)),
+      m_pattern(new QLineEdit(this)),
+      m_tocLabels(new QComboBox(this)),
+      m_language(new QComboBox(this)),
+      m_languageTag(new QLineEdit(this)),
+      m_pageCap(new QSpinBox(this)),
+      m_encoding(new QComboBox(this)),
+      m_charset(new QLineEdit(this)),
+      m_version(new QComboBox(this)),
+      m_problem(new QLabel(this)),
+      m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
+    setObjectName(QStringLiteral("BookOptionsDialog"));
+    setWindowTitle(QStringLiteral("Book options"));
+
+    m_paragraphs->addItems({QStringLiteral("Each line is a paragraph"),
+                            QStringLiteral("Blank lines separate paragraphs")});
+    m_paragraphs->setCurrentIndex(options.paragraphs == ParagraphMode::Blocks ? 1 : 0);
+
+    m_chapters->addItems({QStringLiteral("None"), QStringLiteral("Find chapter headings"),
+                          QStringLiteral("Headings matching:")});
+    m_pattern->setPlaceholderText(QStringLiteral("^Chapter \\d+"));
+    if (options.chapters == "auto") {
+        m_chapters->setCurrentIndex(1);
+    } else if (!options.chapters.empty()) {
+        m_chapters->setCurrentIndex(2);
+        m_pattern->setText(QString::fromStdString(options.chapters));
+    }
+
+    m_tocLabels->addItems({QStringLiteral("page1, page2, ..."), QStringLiteral("File names"),
+                           QStringLiteral("First line of each file")});
+    m_tocLabels->setCurrentIndex(options.tocLabels == TocLabels::File        ? 1
+                                 : options.tocLabels == TocLabels::FirstLine ? 2
+                                                                             : 0);
+
+    m_language->addItems(
+        {QStringLiteral("From the system (%1)").arg(QString::fromStdString(languageTag())),
+         QStringLiteral("Detect from the text"), QStringLiteral("This tag:")});
+    m_languageTag->setPlaceholderText(QStringLiteral("de, pt-BR, zh-Hant"));
+    if (options.language == "auto") {
+        m_language->setCurrentIndex(1);
+    } else if (!options.language.empty()) {
+        m_language->setCurrentIndex(2);
+        m_languageTag->setText(QString::fromStdString(options.language));
+    }
+
+    m_pageCap->setRange(0, kMaxPageKiB);
+    m_pageCap->setSuffix(QStringLiteral(" KiB"));
+    m_pageCap->setSpecialValueText(QStringLiteral("No limit"));
+    m_pageCap->setValue(static_cast<int>(options.maxPageBytes / 1024));
+
+    m_encoding->addItems({QStringLiteral("Automatic"), QStringLiteral("This charset:")});
+    m_charset->setPlaceholderText(QStringLiteral("windows-1252, GB18030"));
+    if (!options.charset.empty()) {
+        m_encoding->setCurrentIndex(1);
+        m_charset->setText(QString::fromStdString(options.charset));
+    }
+
+    m_version->addItems({QStringLiteral("EPUB 2"), QStringLiteral("EPUB 3")});
+    m_version->setCurrentIndex(options.epubVersion == 3 ? 1 : 0);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("&Paragraphs:"), m_paragraphs);
+    form->addRow(QStringLiteral("&Chapters:"), withField(m_chapters, m_pattern, this));
+    form->addRow(QStringLiteral("C&ontents entries:"), m_tocLabels);
+    form->addRow(QStringLiteral("&Language:"), withField(m_language, m_languageTag, this));
+    form->addRow(QStringLiteral("Page si&ze cap:"), m_pageCap);
+    form->addRow(QStringLiteral("Text &encoding:"), withField(m_encoding, m_charset, this));
+    form->addRow(QStringLiteral("EPUB &version:"), m_version);
+
+    // Red that reads on the desktop's own background, light or dark.
+    QPalette warning = m_problem->palette();
+    const bool darkDesktop = warning.color(QPalette::Window).lightness() < 128;
+    warning.setColor(QPalette::WindowText,
+                     darkDesktop ? QColor(0xFF, 0x7A, 0x7A) : QColor(0xC0, 0x10, 0x10));
+    m_problem->setPalette(warning);
+    m_problem->setWordWrap(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_problem);
+    layout->addWidget(m_buttons);
+
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    for (QComboBox* box : {m_chapters, m_language, m_encoding})
+        connect(box, &QComboBox::currentIndexChanged, this, [this] { updateState(); });
+    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset})
+        connect(edit, &QLineEdit::textChanged, this, [this] { updateState(); });
+    updateState();
+}
+
+BookOptions BookOptionsDialog::options() const {
+    BookOptions options;
+    options.paragraphs =
+        m_paragraphs->currentIndex() == 1 ? ParagraphMode::Blocks : ParagraphMode::Lines;
+    if (m_chapters->currentIndex() == 1) options.chapters = "auto";
+    if (m_chapters->currentIndex() == 2) options.chapters = m_pattern->text().toStdString();
+    options.tocLabels = m_tocLabels->currentIndex() == 1   ? TocLabels::File
+                        : m_tocLabels->currentIndex() == 2 ? TocLabels::FirstLine
+                                                           : TocLabels::Page;
+    if (m_language->currentIndex() == 1) options.language = "auto";
+    if (m_language->currentIndex() == 2)
+        options.language = m_languageTag->text().trimmed().toStdString();
+    options.maxPageBytes = static_cast<std::size_t>(m_pageCap->value()) * 1024;
+    if (m_encoding->currentIndex() == 1)
+        options.charset = m_charset->text().trimmed().toStdString();
+    options.epubVersion = m_version->currentIndex() == 1 ? 3 : 2;
+    return options;
+}
+
+QString BookOptionsDialog::problem() const {
+    std::string problem;
+    const BookOptions chosen = options();
+    if (m_chapters->currentIndex() == 2) problem = chapterPatternProblem(chosen.chapters);
+    if (problem.empty() && m_language->currentIndex() == 2)
+        problem = languageTagProblem(chosen.language);
+    if (problem.empty() && m_encoding->currentIndex() == 1)
+        problem = charsetProblem(chosen.charset);
+    return QString::fromStdString(problem);
+}
+
+void BookOptionsDialog::updateState() {
+    m_pattern->setEnabled(m_chapters->currentIndex() == 2);
+    m_languageTag->setEnabled(m_language->currentIndex() == 2);
+    m_charset->setEnabled(m_encoding->currentIndex() == 1);
+    const QString why = problem();
+    m_problem->setText(why);
+    m_problem->setVisible(!why.isEmpty());
+    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(why.isEmpty());
+}
+
+}  // namespace qb

@@ -1,0 +1,57 @@
+#pragma once
+// The book-options dialog: how paragraphs, chapters and contents entries are made, the book's
+// language, the page size cap, the text encoding and the EPUB version.
+
+#include <QDialog>
+
+#include "app/book_options.h"
+
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+
+namespace qb {
+
+class BookOptionsDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    BookOptionsDialog(const BookOptions& options, QWidget* parent = nullptr);
+
+    // The choices as they stand; meaningful once problem() is empty.
+    BookOptions options() const;
+    // Why OK cannot be pressed now; empty when it can.
+    QString problem() const;
+
+    QComboBox* paragraphsBox() const { return m_paragraphs; }
+    QComboBox* chaptersBox() const { return m_chapters; }
+    QLineEdit* patternEdit() const { return m_pattern; }
+    QComboBox* tocLabelsBox() const { return m_tocLabels; }
+    QComboBox* languageBox() const { return m_language; }
+    QLineEdit* languageEdit() const { return m_languageTag; }
+    QSpinBox* pageCapBox() const { return m_pageCap; }
+    QComboBox* encodingBox() const { return m_encoding; }
+    QLineEdit* charsetEdit() const { return m_charset; }
+    QComboBox* versionBox() const { return m_version; }
+    QDialogButtonBox* buttons() const { return m_buttons; }
+
+  private:
+    void updateState();
+
+    QComboBox* m_paragraphs;
+    QComboBox* m_chapters;
+    QLineEdit* m_pattern;
+    QComboBox* m_tocLabels;
+    QComboBox* m_language;
+    QLineEdit* m_languageTag;
+    QSpinBox* m_pageCap;
+    QComboBox* m_encoding;
+    QLineEdit* m_charset;
+    QComboBox* m_version;
+    QLabel* m_problem;
+    QDialogButtonBox* m_buttons;
+};
+
+}  // namespace qb
