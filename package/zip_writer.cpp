@@ -24,6 +24,10 @@ namespace qb {
 
 namespace {
 
+// What the walk lists: read-only and ordinary files and folders; hidden and system entries
+// (fifos, sockets, devices) are never packed.
+constexpr std::uint32_t kWalkMask = 0x3F & ~kAttrHidden & ~kAttrSysFile;
+
 std::string causeOf(int error) {
     return std::strerror(error);
 }
@@ -186,29 +190,10 @@ struct TVCLZip::Build {
 void TVCLZip::setRootDir(std::string rootDir) {
     if (!rootDir.empty() && rootDir.back() != '/') rootDir += '/';
     m_rootDir = std::move(rootDir);
-    m_relativePathList.clear();
-    if (!m_rootDir.empty()) m_relativePathList.push_back(m_rootDir);
-}
-
-void TVCLZip::setRelativePaths(bool on) {
-    m_relativePaths = on;
-    if (on) {
-        m_storePaths = true;
-        m_recurse = true;
-    }
-}
-
-std::uint32_t TVCLZip::attributeMask() const {
-    std::uint32_t mask = 0x3F;
-    if (!m_includeReadOnlyFiles) mask &= ~kAttrReadOnly;
-    if (!m_includeHiddenFiles) mask &= ~kAttrHidden;
-    if (!m_includeSysFiles) mask &= ~kAttrSysFile;
-    if (!m_includeArchiveFiles) mask &= ~kAttrArchive;
-    return mask;
 }
 
 void TVCLZip::processMessages() const {
-    if (m_doProcessMessages && m_processMessages) m_processMessages();
+    if (m_processMessages) m_processMessages();
 }
 
 void TVCLZip::expandFilesList() {
@@ -230,15 +215,7 @@ void TVCLZip::expandFilesList() {
     struct stat zipStat {};
     const bool zipExists = ::stat(m_zipName.c_str(), &zipStat) == 0;
 
-    for (std::string entry : wildcards) {
-        bool recurse = m_recurse;
-        if (entry.front() == '|') {
-            recurse = false;
-            entry.erase(0, 1);
-        } else if (entry.front() == '>') {
-            recurse = true;
-            entry.erase(0, 1);
-        }
+    for (const std::string& entry : wildcards) {
         const std::size_t slash = entry.rfind('/');
         std::string folder = slash == std::string::npos ? std::string() : entry.substr(0, slash);
         if (folder.empty()) folder = m_rootDir;
@@ -246,7 +223,7 @@ void TVCLZip::expandFilesList() {
         if (pattern == "*.*") pattern = "*";
 
         // A folder that cannot be listed yields nothing, as a missing one does.
-        TDirSearch search(folder, attributeMask(), recurse, pattern);
+        TDirSearch search(folder, kWalkMask, m_relativePaths, pattern);
         for (std::string path = search.nextPath(); !path.empty(); path = search.nextPath()) {
             if (path.back() == '/') continue;  // folders never become members
             processMessages();
@@ -269,17 +246,12 @@ void TVCLZip::splitStoredName(const std::string& path, std::string& folderPart,
     fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     folderPart = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     while (folderPart.size() >= 2 && folderPart.ends_with("//")) folderPart.pop_back();
-    if (!m_storePaths) {
+    if (!m_relativePaths) {
         folderPart.clear();
         return;
     }
-    if (m_relativePaths) {
-        for (const std::string& prefix : m_relativePathList) {
-            if (startsWithIgnoringAsciiCase(folderPart, prefix)) {
-                folderPart.erase(0, prefix.size());
-                break;
-            }
-        }
+    if (!m_rootDir.empty() && startsWithIgnoringAsciiCase(folderPart, m_rootDir)) {
+        folderPart.erase(0, m_rootDir.size());
     }
     // Stored names are relative: an unpacker must never be sent to the root folder.
     const std::size_t first = folderPart.find_first_not_of('/');

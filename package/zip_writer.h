@@ -30,36 +30,19 @@ class TVCLZip {
     // Stored with a trailing "/"; it becomes the only prefix stripped from stored names.
     const std::string& rootDir() const { return m_rootDir; }
     void setRootDir(std::string rootDir);
-    const std::vector<std::string>& relativePathList() const { return m_relativePathList; }
 
     // Wildcard entries and paths to pack; empty again after every build.
     std::vector<std::string>& filesList() { return m_filesList; }
     const std::vector<std::string>& filesList() const { return m_filesList; }
 
-    // True also turns on storePaths and recurse.
+    // True: the walk enters subfolders and stored names keep their folders below rootDir.
+    // False: only the entry's own folder is listed and names are stored without folders.
     bool relativePaths() const { return m_relativePaths; }
-    void setRelativePaths(bool on);
-    bool storePaths() const { return m_storePaths; }
-    void setStorePaths(bool on) { m_storePaths = on; }
-    bool recurse() const { return m_recurse; }
-    void setRecurse(bool on) { m_recurse = on; }
+    void setRelativePaths(bool on) { m_relativePaths = on; }
 
     int packLevel() const { return m_packLevel; }
     void setPackLevel(int level) { m_packLevel = level < 0 ? 0 : (level > 9 ? 9 : level); }
 
-    bool includeReadOnlyFiles() const { return m_includeReadOnlyFiles; }
-    void setIncludeReadOnlyFiles(bool on) { m_includeReadOnlyFiles = on; }
-    bool includeHiddenFiles() const { return m_includeHiddenFiles; }
-    void setIncludeHiddenFiles(bool on) { m_includeHiddenFiles = on; }
-    bool includeSysFiles() const { return m_includeSysFiles; }
-    void setIncludeSysFiles(bool on) { m_includeSysFiles = on; }
-    bool includeArchiveFiles() const { return m_includeArchiveFiles; }
-    void setIncludeArchiveFiles(bool on) { m_includeArchiveFiles = on; }
-    // The attribute filter of the folder walk, built from the four include settings.
-    std::uint32_t attributeMask() const;
-
-    bool doProcessMessages() const { return m_doProcessMessages; }
-    void setDoProcessMessages(bool on) { m_doProcessMessages = on; }
     void setProcessMessages(ProcessMessages callback) { m_processMessages = std::move(callback); }
     void setShortReadHandler(ShortReadHandler handler) { m_shortRead = std::move(handler); }
     void setWriteFunction(TLFNFileStream::WriteFunction write) { m_write = std::move(write); }
@@ -92,17 +75,9 @@ class TVCLZip {
 
     std::string m_zipName;
     std::string m_rootDir;
-    std::vector<std::string> m_relativePathList;
     std::vector<std::string> m_filesList;
     bool m_relativePaths = false;
-    bool m_storePaths = false;
-    bool m_recurse = false;
     int m_packLevel = 6;
-    bool m_includeReadOnlyFiles = true;
-    bool m_includeHiddenFiles = false;
-    bool m_includeSysFiles = false;
-    bool m_includeArchiveFiles = true;
-    bool m_doProcessMessages = true;
     std::string m_storeFirst;
     ProcessMessages m_processMessages;
     ShortReadHandler m_shortRead;
