@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "package/deflate_pool.h"
 #include "package/lfn_file_stream.h"
 
 namespace qb {
@@ -18,9 +19,8 @@ class TVCLZip {
     using ProcessMessages = std::function<void()>;
     using ShortReadHandler =
         std::function<void(const std::string& path, std::uint64_t expected, std::uint64_t read)>;
+    using ProgressHandler = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-    // Deflate works through buffers of this size.
-    static constexpr std::size_t kDeflateBufferSize = 65535;
     // The member count field of the end record holds 0xFFFF as the ZIP64 marker.
     static constexpr std::size_t kMaxMembers = 65534;
 
@@ -43,9 +43,21 @@ class TVCLZip {
     int packLevel() const { return m_packLevel; }
     void setPackLevel(int level) { m_packLevel = level < 0 ? 0 : (level > 9 ? 9 : level); }
 
+    // Threads that deflate members at once; 0 (the default) takes defaultJobs(). The archive
+    // is the same whatever the number.
+    int jobs() const;
+    void setJobs(int jobs);
+    // The compressed data members may hold while they wait their turn to be written.
+    void setBufferBudget(std::size_t bytes) { m_bufferBudget = bytes; }
+
+    // Every callback is called on the thread that runs zip(), never on a worker. An exception
+    // thrown by one ends the build as any failure does.
     void setProcessMessages(ProcessMessages callback) { m_processMessages = std::move(callback); }
     void setShortReadHandler(ShortReadHandler handler) { m_shortRead = std::move(handler); }
+    // Bytes of the files read so far, of the total the walk found.
+    void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
     void setWriteFunction(TLFNFileStream::WriteFunction write) { m_write = std::move(write); }
+    void setReadFunction(ReadFunction read) { m_read = std::move(read); }
 
     // A stored name (exact bytes) that, when a file of the build has it, is written first and
     // without compression: an EPUB reader finds "mimetype" only that way.
@@ -67,10 +79,13 @@ class TVCLZip {
 
     void splitStoredName(const std::string& path, std::string& folderPart,
                          std::string& fileName) const;
-    bool zipOneFile(const std::string& path, bool stored, Build& build);
-    std::uint64_t deflateFile(int fd, const std::string& path, Build& build, std::uint32_t& crc);
-    std::uint64_t storeFile(int fd, const std::string& path, Build& build, std::uint32_t& crc);
-    std::size_t readSome(int fd, const std::string& path, unsigned char* buffer);
+    int packMembers(bool storeFirst, Build& build);
+    // Opens the file and adds its record; false when it is left out (gone, not a regular
+    // file, a name already taken).
+    bool admitFile(const std::string& path, bool stored, int workers, Build& build);
+    // Writes the first admitted member, its data and its final local header.
+    void writeMember(Build& build);
+    void reportProgress(const Build& build) const;
     void processMessages() const;
 
     std::string m_zipName;
@@ -78,10 +93,14 @@ class TVCLZip {
     std::vector<std::string> m_filesList;
     bool m_relativePaths = false;
     int m_packLevel = 6;
+    int m_jobs = 0;
+    std::size_t m_bufferBudget = DeflatePool::kDefaultBudget;
     std::string m_storeFirst;
     ProcessMessages m_processMessages;
     ShortReadHandler m_shortRead;
+    ProgressHandler m_progress;
     TLFNFileStream::WriteFunction m_write;
+    ReadFunction m_read;
 };
 
 }  // namespace qb
