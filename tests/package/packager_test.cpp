@@ -41,7 +41,7 @@ class PackagerTest : public ::testing::Test {
 
 TEST_F(PackagerTest, PacksMimetypeFirstAndStoredThenTheRestInListingOrder) {
     int messages = 0;
-    const PackResult result = packageFolder(target(), work(), {[&] { ++messages; }, {}});
+    const PackResult result = packageFolder(target(), work(), {[&] { ++messages; }, {}, {}});
     ASSERT_TRUE(result.built) << result.cause;
     EXPECT_TRUE(result.cause.empty());
     EXPECT_GT(messages, 0);
