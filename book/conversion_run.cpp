@@ -167,7 +167,12 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         ui.showWarning(path, "The file changed while it was packed: " + std::to_string(read) +
                                  " of " + std::to_string(expected) + " bytes were read.");
     };
-    const PackResult packed = packageFolder(m_targetArchive, m_workFolder, callbacks);
+    callbacks.progress = [&ui](std::uint64_t done, std::uint64_t total) {
+        ui.packingProgress(done, total);
+    };
+    PackOptions options;
+    options.jobs = project.jobs;
+    const PackResult packed = packageFolder(m_targetArchive, m_workFolder, callbacks, options);
     if (!packed.built) {
         ui.showError(errorBoxText("Failed to build: " + m_targetArchive + "\n" + packed.cause));
         return RunResult::Failed;

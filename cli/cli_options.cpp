@@ -28,6 +28,11 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     app.add_option("--encoding", charset,
                    "Decode every text file in CHARSET instead of choosing per file")
         ->type_name("CHARSET");
+    app.add_option("--jobs", project.jobs,
+                   "Compress the book on N threads at once (default: QB_JOBS, else one per "
+                   "processor)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 64));
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + QB_VERSION);
     app.add_option("FILE", project.sourceFiles, "Text files, in page order")

@@ -34,11 +34,13 @@ class CliFailureTest : public CliTest {
 TEST_F(CliFailureTest, WrongUsageExitsWithTwoAndMakesNothing) {
     const std::string text = file("a.txt", "x\n");
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {},                                             // no FILE
-             {"-t", "T", "-a", "A", "-o", path("out")},      // still no FILE
-             {"--frobnicate", text},                         // unknown option
-             {"-t"},                                         // option without its value
-             {"--encoding", "NO-SUCH-CHARSET-42", text}}) {  // unknown charset
+             {},                                          // no FILE
+             {"-t", "T", "-a", "A", "-o", path("out")},   // still no FILE
+             {"--frobnicate", text},                      // unknown option
+             {"-t"},                                      // option without its value
+             {"--encoding", "NO-SUCH-CHARSET-42", text},  // unknown charset
+             {"--jobs", "0", text},                       // no threads at all
+             {"--jobs", "many", text}}) {                 // not a number
         const ProgramResult r = cli(args);
         EXPECT_EQ(r.exitStatus, 2) << r.err;
         EXPECT_EQ(r.err.rfind("quirebind-cli: ", 0), 0u) << r.err;
