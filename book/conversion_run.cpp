@@ -155,9 +155,10 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     m_targetArchive = joinPath(project.outputFolder, archiveFileName(project.title));
 
     // The old archive is not deleted here: the packager replaces it only once the new one is
-    // complete, so a failed build never costs the user the book they had.
-    if (fs::exists(m_targetArchive, ec) && !ui.askOverwrite("The file is existing. Overwrite?"))
-        return RunResult::Stopped;
+    // complete, so a failed build never costs the user the book they had. The answer covers
+    // only that book: one that appears at the path while this one is packed is kept.
+    const bool existed = fs::exists(m_targetArchive, ec);
+    if (existed && !ui.askOverwrite("The file is existing. Overwrite?")) return RunResult::Stopped;
 
     ui.packingStarted();
     PackCallbacks callbacks;
@@ -172,6 +173,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     };
     PackOptions options;
     options.jobs = project.jobs;
+    options.replace = existed;
     const PackResult packed = packageFolder(m_targetArchive, m_workFolder, callbacks, options);
     if (!packed.built) {
         ui.showError(errorBoxText("Failed to build: " + m_targetArchive + "\n" + packed.cause));

@@ -50,6 +50,7 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
         zip.setShortReadHandler(callbacks.shortRead);
         zip.setProgressHandler(callbacks.progress);
         zip.setJobs(options.jobs);
+        zip.setReplace(options.replace);
 
         if (callbacks.processMessages) callbacks.processMessages();
         zip.zip();

@@ -22,6 +22,10 @@ struct PackCallbacks {
 
 struct PackOptions {
     int jobs = 0;  // threads that deflate at once; 0: QB_JOBS, else one per processor
+    // Whether the archive may replace a file at its path: true only when the user agreed to
+    // replace the one that was there. Without, a file that appears there while the book is
+    // packed is kept and the build fails.
+    bool replace = false;
 };
 
 struct PackResult {
@@ -34,7 +38,8 @@ struct PackResult {
 bool removeFolder(const std::string& folder, std::string* cause = nullptr);
 
 // Packs every file below folder (not hidden, not a system entry) into the archive zipName,
-// mimetype first and stored. An existing archive is replaced only once the new one is complete.
+// mimetype first and stored. An existing archive is replaced, with options.replace, only once
+// the new one is complete, and keeps its permission bits.
 PackResult packageFolder(const std::string& zipName, const std::string& folder,
                          const PackCallbacks& callbacks = {}, const PackOptions& options = {});
 

@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <memory>
 
+#include "package/archive_file.h"
 #include "package/dir_search.h"
 #include "package/search_data.h"
 #include "package/sorted_zip.h"
@@ -92,67 +92,6 @@ bool isValidUtf8(const std::string& text) {
     }
     return true;
 }
-
-// The permissions a file created the ordinary way would get. Read from /proc so the process
-// umask is never changed, not even for a moment.
-mode_t newFileMode() {
-    mode_t mask = 022;
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-            break;
-        }
-    }
-    return 0644 & ~mask;
-}
-
-// The new archive while it is written: a hidden file beside the target, so the rename that
-// publishes it stays on one file system and the folder walk never picks it up. Removed
-// unless it was committed.
-class TempArchive {
-  public:
-    explicit TempArchive(const std::string& target) {
-        const std::size_t slash = target.rfind('/');
-        m_folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-        m_path = m_folder + (m_folder.back() == '/' ? "" : "/") + ".quirebind-XXXXXX";
-        m_fd = UniqueFd(::mkostemp(m_path.data(), O_CLOEXEC));
-        if (!m_fd) throw EFCreateError(target, causeOf(errno));
-    }
-    ~TempArchive() {
-        if (!m_committed) {
-            m_fd.reset();
-            ::unlink(m_path.c_str());
-        }
-    }
-    TempArchive(const TempArchive&) = delete;
-    TempArchive& operator=(const TempArchive&) = delete;
-
-    int fd() const { return m_fd.get(); }
-
-    // Makes the data durable, then puts the file in the target's place in one step.
-    void commit(const std::string& target) {
-        if (::fchmod(m_fd.get(), newFileMode()) != 0 || ::fsync(m_fd.get()) != 0 ||
-            m_fd.close() != 0) {
-            if (errno == ENOSPC || errno == EDQUOT) throw ENotEnoughRoom();
-            throw Error("Cannot write file \"" + target + "\". " + causeOf(errno));
-        }
-        if (::rename(m_path.c_str(), target.c_str()) != 0) {
-            throw EFCreateError(target, causeOf(errno));
-        }
-        m_committed = true;
-        // So that the new name, not only the data, survives a crash.
-        UniqueFd folder(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (folder) ::fsync(folder.get());
-    }
-
-  private:
-    std::string m_folder;
-    std::string m_path;
-    UniqueFd m_fd;
-    bool m_committed = false;
-};
 
 }  // namespace
 
@@ -284,8 +223,8 @@ int TVCLZip::zip() {
             }
         }
 
-        TempArchive temp(m_zipName);
-        Build build(temp.fd(), m_zipName, m_write);
+        ArchiveFile archive(m_zipName);
+        Build build(archive.fd(), m_zipName, m_write);
         for (const std::string& path : m_filesList) {
             struct stat st {};
             const bool found = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -303,7 +242,7 @@ int TVCLZip::zip() {
         build.end.centralSize = static_cast<std::uint32_t>(build.out.position() - centralOffset);
         build.out.write(endOfCentralDirectory(build.end));
         build.out.flush();
-        temp.commit(m_zipName);
+        archive.publish(m_replace);
 
         m_filesList.clear();
         return count;

@@ -64,10 +64,15 @@ class TVCLZip {
     const std::string& storeFirst() const { return m_storeFirst; }
     void setStoreFirst(std::string storedName) { m_storeFirst = std::move(storedName); }
 
-    // Expands filesList and writes every file into a new archive at zipName, which replaces
-    // any file there only once it is complete. Returns the number of members. Returns 0 and
-    // writes nothing when zipName is blank. On an exception no new file is left behind and
-    // an old archive at zipName is untouched.
+    // Whether the archive may replace a file at zipName. Without, a file there when the archive
+    // is complete ends the build with EArchiveAppeared, and stays as it is.
+    bool replace() const { return m_replace; }
+    void setReplace(bool replace) { m_replace = replace; }
+
+    // Expands filesList and writes every file into a new archive, which gets the name zipName
+    // only once it is complete. Returns the number of members. Returns 0 and writes nothing
+    // when zipName is blank. On an exception no new file is left behind and an old archive at
+    // zipName is untouched.
     int zip();
 
     // Replaces each wildcard entry of filesList by the paths of the files it covers, in walk
@@ -94,6 +99,7 @@ class TVCLZip {
     bool m_relativePaths = false;
     int m_packLevel = 6;
     int m_jobs = 0;
+    bool m_replace = false;
     std::size_t m_bufferBudget = DeflatePool::kDefaultBudget;
     std::string m_storeFirst;
     ProcessMessages m_processMessages;
