@@ -150,9 +150,9 @@ std::shared_ptr<DeflateJob> DeflatePool::submit(UniqueFd file, std::string path,
         std::lock_guard lock(m_mutex);
         job->m_index = m_submitted++;
         m_queue.push_back(job);
-        // A thread is started only when none is free to take the job, so a book of a few
-        // members never starts more threads than it has members.
-        if (m_idle == 0 && m_threads.size() < static_cast<std::size_t>(m_workers)) {
+        // A thread is started only when the free ones are fewer than the jobs waiting, so a
+        // book of a few members never starts more threads than it has members.
+        if (m_queue.size() > m_idle && m_threads.size() < static_cast<std::size_t>(m_workers)) {
             try {
                 m_threads.emplace_back([this] { work(); });
             } catch (const std::system_error& error) {

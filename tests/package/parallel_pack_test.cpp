@@ -424,6 +424,18 @@ TEST_F(ParallelPackTest, WorkersStayABoundedDistanceAheadOfTheWriter) {
     EXPECT_GT(mostAhead, 0u);
 }
 
+TEST_F(ParallelPackTest, AFewMembersStartNoMoreThreadsThanThereAreMembers) {
+    writeWholeFile(root() + "/mimetype", "application/epub+zip");
+    writeWholeFile(root() + "/a.html", prose(400000, 1));
+    writeWholeFile(root() + "/b.html", prose(400000, 2));
+    std::size_t most = 0;
+    TVCLZip zip = writer(8);
+    zip.setProcessMessages([&] { most = std::max(most, threadCount()); });
+    EXPECT_EQ(zip.zip(), 3);
+    EXPECT_GT(most, m_threadsBefore);
+    EXPECT_LE(most, m_threadsBefore + 2);
+}
+
 TEST(DefaultJobsTest, TakesQbJobsWhenItIsAUsableNumber) {
     const char* saved = std::getenv("QB_JOBS");
     const std::string before = saved != nullptr ? saved : "";
