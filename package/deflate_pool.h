@@ -42,8 +42,8 @@ inline constexpr std::size_t kDeflateBufferSize = 65535;
 int defaultJobs();
 inline constexpr int kMaxJobs = 64;
 
-// Reads from fd until it yields bytes, gives up or fails; 0 at the end of the file. Throws
-// Error naming path when the read fails.
+// One read from fd through read (the system's when empty), repeated when a signal interrupts
+// it: the bytes read, 0 at the end of the file. Throws Error naming path when the read fails.
 std::size_t readSome(const ReadFunction& read, int fd, const std::string& path,
                      unsigned char* buffer, std::size_t size);
 
