@@ -4,10 +4,11 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_FUZZ ?= build-fuzz
+BUILD_TSAN ?= build-tsan
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench clean install uninstall deb
+.PHONY: all deps configure build run test test-sanitize test-tsan fuzz bench clean install uninstall deb
 
 all: build
 
@@ -38,6 +39,14 @@ test-sanitize: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The packer's tests under ThreadSanitizer: the only code that runs threads. A build of its own,
+# core only, since it cannot share one with AddressSanitizer.
+test-tsan: deps
+	cmake -S . -B $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=Debug -DQB_TSAN=ON -DQB_WITH_GUI=OFF
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target package_tests
+	cd $(BUILD_TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) -L package
 
 # Each fuzz target for FUZZ_SECONDS, with clang's libFuzzer and sanitizers in a build of its own.
 fuzz:
@@ -73,4 +82,4 @@ deb: build
 	cd $(BUILD) && cpack --config QuirebindPackage.cmake
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_TSAN)

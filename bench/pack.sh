@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Packing speed: times the program's packer beside `zip -q -6 -r` on the same generated
-# tree (about 100 MB of text in 100 files), in the same run, and prints both times, their
-# ratio and the peak memory of each. A second tree of one 100 MB file shows that the
-# packer's memory does not grow with file size.
+# Packing speed: times the program's packer, on one worker and on one per processor, beside
+# `zip -q -6 -r` on the same generated tree (about 100 MB of text in 100 files), in the same
+# run, and prints the times, their ratios and the peak memory of each. A second tree of one
+# 100 MB file shows that the packer's memory does not grow with file size.
 #
 #   bench/pack.sh [build-folder]      (default: build)
 set -euo pipefail
@@ -66,17 +66,28 @@ best() {  # best <command...>: the fastest of $runs runs, with its CPU time and 
   echo "$best_t $best_c $best_m"
 }
 
-cat "$work"/tree/OEBPS/* > /dev/null  # warm the page cache for both
+workers=$(nproc)
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+cat "$work"/tree/OEBPS/* > /dev/null  # warm the page cache for all of them
 read -r zip_t zip_c zip_m < <(cd "$work/tree" && best zip -q -6 -r "$work/out.zip" .)
-read -r big_t big_c big_m < <(best "$packer" "$work/out.epub" "$work/big")
-read -r qb_t qb_c qb_m < <(best "$packer" "$work/out.epub" "$work/tree")
+read -r big_t big_c big_m < <(best "$packer" --jobs "$workers" "$work/out.epub" "$work/big")
+read -r one_t one_c one_m < <(best "$packer" --jobs 1 "$work/out.epub" "$work/tree")
+cp "$work/out.epub" "$work/one.epub"
+read -r qb_t qb_c qb_m < <(best "$packer" --jobs "$workers" "$work/out.epub" "$work/tree")
 
 if command -v unzip >/dev/null; then
   unzip -tqq "$work/out.epub" || { echo "pack.sh: the packed archive does not test clean" >&2; exit 1; }
 fi
+# The number of workers must not change a single byte.
+cmp -s "$work/one.epub" "$work/out.epub" ||
+  { echo "pack.sh: 1 and $workers workers made different archives" >&2; exit 1; }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-printf 'zip -q -6 -r    : %6.2f s wall  %6.2f s CPU  peak %6d KiB\n' "$zip_t" "$zip_c" "$zip_m"
-printf 'quirebind       : %6.2f s wall  %6.2f s CPU  peak %6d KiB\n' "$qb_t" "$qb_c" "$qb_m"
-printf 'ratio           : %6s wall  %6s CPU  (target <= 1.1)\n' "$(ratio "$qb_t" "$zip_t")" "$(ratio "$qb_c" "$zip_c")"
-printf 'one 100 MB file : %6.2f s wall  %6.2f s CPU  peak %6d KiB (memory does not grow with file size)\n' "$big_t" "$big_c" "$big_m"
+printf 'zip -q -6 -r         : %6.2f s wall  %6.2f s CPU  peak %6d KiB\n' "$zip_t" "$zip_c" "$zip_m"
+printf 'quirebind, 1 worker  : %6.2f s wall  %6.2f s CPU  peak %6d KiB\n' "$one_t" "$one_c" "$one_m"
+printf 'quirebind, %d workers : %6.2f s wall  %6.2f s CPU  peak %6d KiB\n' "$workers" "$qb_t" "$qb_c" "$qb_m"
+printf 'ratio, 1 worker      : %6s wall  %6s CPU  (target <= 1.1)\n' "$(ratio "$one_t" "$zip_t")" "$(ratio "$one_c" "$zip_c")"
+printf 'ratio, %d workers     : %6s wall  %6s CPU\n' "$workers" "$(ratio "$qb_t" "$zip_t")" "$(ratio "$qb_c" "$zip_c")"
+printf 'one 100 MB file      : %6.2f s wall  %6.2f s CPU  peak %6d KiB (memory does not grow with file size)\n' "$big_t" "$big_c" "$big_m"
+printf 'load average         : %s before, %s after (other work on the machine slows every figure)\n' \
+  "$load_before" "$(cut -d' ' -f1-3 /proc/loadavg)"

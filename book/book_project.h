@@ -38,6 +38,7 @@ struct BookProject {
     std::string language;                  // empty: the locale's tag; "auto": detect; else a tag
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: pages are never split
     int epubVersion = 2;                   // 2 or 3
+    int jobs = 0;  // 0: one per core
 };
 
 }  // namespace qb

@@ -269,10 +269,11 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     }
     // The old archive is not deleted here: the packer replaces it only once the new one is
     // complete, so a failed or cancelled build never costs the user the book they had.
+    // The answer covers only that book: one that appears at the path while this one is packed
+    // is kept.
     std::error_code existsError;
-    if (fs::exists(m_targetArchive, existsError) &&
-        !ui.askOverwrite("The file is existing. Overwrite?"))
-        return RunResult::Stopped;
+    const bool existed = fs::exists(m_targetArchive, existsError);
+    if (existed && !ui.askOverwrite("The file is existing. Overwrite?")) return RunResult::Stopped;
 
     try {
         std::error_code ec;
@@ -327,7 +328,6 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         ui.showError(errorBoxText(e.what()));
         return RunResult::Failed;
     }
-    const bool hadBook = fs::exists(m_targetArchive, existsError);
 
     ui.packingStarted();
     bool cancelled = false;
@@ -347,9 +347,12 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         ui.showWarning(path, "The file changed while it was packed: " + std::to_string(read) +
                                  " of " + std::to_string(expected) + " bytes were read.");
     };
+    PackOptions options;
+    options.jobs = project.jobs;
+    options.replace = existed;
     PackResult packed;
     try {
-        packed = packageFolder(m_targetArchive, m_workFolder, callbacks);
+        packed = packageFolder(m_targetArchive, m_workFolder, callbacks, options);
     } catch (const RunCancelled&) {
         cancelled = true;
     }
@@ -361,7 +364,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     // Checked before the user hears of it: a book that lacks a page is no book made.
     if (const std::string cause = missingMemberCause(m_targetArchive, needed); !cause.empty()) {
         std::string text = "Failed to build: " + m_targetArchive + "\n" + cause;
-        if (hadBook) {
+        if (existed) {
             text += "; the book that stood at this path was already replaced";
         } else {
             fs::remove(m_targetArchive, existsError);

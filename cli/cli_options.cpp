@@ -134,6 +134,11 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "Largest page file in KiB (default 256); longer texts continue in more page "
                    "files; 0: no limit; a limit below one page's head and tail is raised to that")
         ->type_name("N");
+    app.add_option("--jobs", project.jobs,
+                   "Compress the book on N threads at once (default: QB_JOBS, else one per "
+                   "processor)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 64));
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
     app.add_option("FILE", project.sourceFiles, "Text files, in page order")

@@ -3,8 +3,9 @@
 //
 // Until packing starts, nothing outside the work folder has been written, so a signal ends the
 // process at once and the waiting parent removes the work folder. While packing, the unfinished
-// archive lies hidden in the output folder; the signal is only noted then, and the packer is
-// stopped at its next pause (RunUi::processEvents) so that it removes that file itself.
+// archive is in the output folder, without a name, or with a hidden one where the file system
+// cannot make unnamed files; the signal is only noted then, and the packer is stopped at its
+// next pause (RunUi::processEvents) so that it removes that file itself.
 
 #include <stdexcept>
 

@@ -114,6 +114,14 @@ void TerminalUi::packingStarted() {
     showProgress("packing");
 }
 
+void TerminalUi::packingProgress(std::uint64_t done, std::uint64_t total) {
+    // Rewritten only when the figure changes: the packer reports many times a second.
+    const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (percent == m_packedPercent) return;
+    m_packedPercent = percent;
+    showProgress("packing " + std::to_string(percent) + "%");
+}
+
 void TerminalUi::processEvents() {
     if (pendingInterruption() != 0) throw Interrupted();
 }

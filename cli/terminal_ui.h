@@ -2,6 +2,7 @@
 // The conversion run's questions and messages on a terminal: everything goes to stderr with the
 // program's name in front, so stdout carries only the archive path.
 
+#include <cstdint>
 #include <string>
 
 #include "book/conversion_run.h"
@@ -31,6 +32,7 @@ class TerminalUi : public RunUi {
                   const std::string& charset, bool detected) override;
     void pageWritten(int k, int n) override;
     void packingStarted() override;
+    void packingProgress(std::uint64_t done, std::uint64_t total) override;
     // Stops the packer once Ctrl-C or kill has come (see cli/interruption.h).
     void processEvents() override;
 
@@ -45,6 +47,7 @@ class TerminalUi : public RunUi {
     bool m_assumeYes;
     bool m_showProgress;
     bool m_progressShown = false;
+    int m_packedPercent = -1;
 };
 
 }  // namespace qb

@@ -183,6 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zip.filesList().push_back(root + "/*.*");
     zip.setStoreFirst("mimetype");
     zip.setPackLevel(level);
+    zip.setReplace(true);  // over the old book
     std::uint64_t written = 0;
     bool refused = false;
     if (diskFills) {

@@ -20,7 +20,7 @@ bool removeFolder(const std::string& folder, std::string* cause) {
 }
 
 PackResult packageFolder(const std::string& zipName, const std::string& folder,
-                         const PackCallbacks& callbacks) {
+                         const PackCallbacks& callbacks, const PackOptions& options) {
     try {
         if (zipName.find_first_not_of(" \t\r\n") == std::string::npos) {
             return {false, "No archive path was given"};
@@ -48,6 +48,9 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
         zip.setStoreFirst("mimetype");
         zip.setProcessMessages(callbacks.processMessages);
         zip.setShortReadHandler(callbacks.shortRead);
+        zip.setProgressHandler(callbacks.progress);
+        zip.setJobs(options.jobs);
+        zip.setReplace(options.replace);
 
         if (callbacks.processMessages) callbacks.processMessages();
         zip.zip();

@@ -8,14 +8,24 @@
 
 namespace qb {
 
+// Every callback is called on the thread that called packageFolder, never on a worker thread.
 struct PackCallbacks {
-    // Called while packing so a window can handle its pending events; may be empty.
+    // Called while packing so a window can handle its pending events; may be empty. An
+    // exception it throws ends the build: no new file is left, an old archive stays.
     std::function<void()> processMessages;
     // A file yielded fewer bytes than its size when it was opened; may be empty.
     std::function<void(const std::string& path, std::uint64_t expected, std::uint64_t read)>
         shortRead;
     // Progress: bytes of the members packed so far, of the total to pack; may be empty.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+};
+
+struct PackOptions {
+    int jobs = 0;  // threads that deflate at once; 0: QB_JOBS, else one per processor
+    // Whether the archive may replace a file at its path: true only when the user agreed to
+    // replace the one that was there. Without, a file that appears there while the book is
+    // packed is kept and the build fails.
+    bool replace = false;
 };
 
 struct PackResult {
@@ -28,8 +38,9 @@ struct PackResult {
 bool removeFolder(const std::string& folder, std::string* cause = nullptr);
 
 // Packs every file below folder (not hidden, not a system entry) into the archive zipName,
-// mimetype first and stored. An existing archive is replaced only once the new one is complete.
+// mimetype first and stored. An existing archive is replaced, with options.replace, only once
+// the new one is complete, and keeps its permission bits.
 PackResult packageFolder(const std::string& zipName, const std::string& folder,
-                         const PackCallbacks& callbacks = {});
+                         const PackCallbacks& callbacks = {}, const PackOptions& options = {});
 
 }  // namespace qb

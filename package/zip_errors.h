@@ -13,17 +13,31 @@ class ENotEnoughRoom : public Error {
     ENotEnoughRoom() : Error("Not enough room to write archive") {}
 };
 
-// zlib refused to compress.
+// zlib refused to compress: the member, and zlib's reason and return code. message is zlib's
+// own (z_stream::msg) and may be null.
 class EZCompressionError : public Error {
   public:
-    EZCompressionError() : Error("error") {}
+    EZCompressionError(const std::string& storedName, int code, const char* message);
 };
 
 // The archive would need ZIP64 records, which this writer does not produce; the message names
-// the limit that would have been crossed.
+// the archive and the limit that would have been crossed.
 class EZipLimit : public Error {
   public:
     using Error::Error;
+};
+
+// The limits, in the user's terms: the archive they asked for, the member's name in the book.
+EZipLimit memberTooLarge(const std::string& archive, const std::string& storedName);
+EZipLimit memberGrewTooLarge(const std::string& archive, const std::string& storedName);
+EZipLimit memberNameTooLong(const std::string& archive, const std::string& storedName);
+EZipLimit tooManyMembers(const std::string& archive, std::size_t files);
+
+// A file appeared at the target while the book was packed, and nobody agreed to replace it.
+class EArchiveAppeared : public Error {
+  public:
+    explicit EArchiveAppeared(const std::string& archive)
+        : Error("\"" + archive + "\" appeared while the book was packed; it was not replaced") {}
 };
 
 }  // namespace qb

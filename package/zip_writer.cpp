@@ -7,12 +7,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <memory>
 
+#include "package/archive_file.h"
 #include "package/dir_search.h"
 #include "package/search_data.h"
 #include "package/sorted_zip.h"
@@ -23,6 +24,13 @@
 namespace qb {
 
 namespace {
+
+// What the walk lists: read-only and ordinary files and folders; hidden and system entries
+// (fifos, sockets, devices) are never packed.
+constexpr std::uint32_t kWalkMask = 0x3F & ~kAttrHidden & ~kAttrSysFile;
+
+// The longest the writer waits for a worker before it lets the window handle its events.
+constexpr std::chrono::milliseconds kPause{20};
 
 std::string causeOf(int error) {
     return std::strerror(error);
@@ -85,130 +93,46 @@ bool isValidUtf8(const std::string& text) {
     return true;
 }
 
-// The permissions a file created the ordinary way would get. Read from /proc so the process
-// umask is never changed, not even for a moment.
-mode_t newFileMode() {
-    mode_t mask = 022;
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-            break;
-        }
-    }
-    return 0644 & ~mask;
-}
-
-// The new archive while it is written: a hidden file beside the target, so the rename that
-// publishes it stays on one file system and the folder walk never picks it up. Removed
-// unless it was committed.
-class TempArchive {
-  public:
-    explicit TempArchive(const std::string& target) {
-        const std::size_t slash = target.rfind('/');
-        m_folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-        m_path = m_folder + (m_folder.back() == '/' ? "" : "/") + ".quirebind-XXXXXX";
-        m_fd = UniqueFd(::mkostemp(m_path.data(), O_CLOEXEC));
-        if (!m_fd) throw EFCreateError(target, causeOf(errno));
-    }
-    ~TempArchive() {
-        if (!m_committed) {
-            m_fd.reset();
-            ::unlink(m_path.c_str());
-        }
-    }
-    TempArchive(const TempArchive&) = delete;
-    TempArchive& operator=(const TempArchive&) = delete;
-
-    int fd() const { return m_fd.get(); }
-
-    // Makes the data durable, then puts the file in the target's place in one step.
-    void commit(const std::string& target) {
-        if (::fchmod(m_fd.get(), newFileMode()) != 0 || ::fsync(m_fd.get()) != 0 ||
-            m_fd.close() != 0) {
-            if (errno == ENOSPC || errno == EDQUOT) throw ENotEnoughRoom();
-            throw Error("Cannot write file \"" + target + "\". " + causeOf(errno));
-        }
-        if (::rename(m_path.c_str(), target.c_str()) != 0) {
-            throw EFCreateError(target, causeOf(errno));
-        }
-        m_committed = true;
-        // So that the new name, not only the data, survives a crash.
-        UniqueFd folder(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (folder) ::fsync(folder.get());
-    }
-
-  private:
-    std::string m_folder;
-    std::string m_path;
-    UniqueFd m_fd;
-    bool m_committed = false;
-};
-
-// One raw deflate stream, reset between members rather than set up anew for each.
-class DeflateStream {
-  public:
-    explicit DeflateStream(int level) {
-        if (deflateInit2(&m_stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-            throw EZCompressionError();
-        }
-    }
-    ~DeflateStream() { deflateEnd(&m_stream); }
-    DeflateStream(const DeflateStream&) = delete;
-    DeflateStream& operator=(const DeflateStream&) = delete;
-
-    z_stream& get() { return m_stream; }
-    void reset() {
-        if (deflateReset(&m_stream) != Z_OK) throw EZCompressionError();
-    }
-
-  private:
-    z_stream m_stream{};
-};
-
 }  // namespace
 
 struct TVCLZip::Build {
-    Build(int fd, const std::string& zipName, const TLFNFileStream::WriteFunction& write, int level)
-        : out(fd, zipName, write), deflater(level) {}
+    Build(int fd, const std::string& zipName, const TLFNFileStream::WriteFunction& write)
+        : out(fd, zipName, write) {}
+
+    // A member admitted to the build: opened, checked and named, waiting to be written.
+    struct Member {
+        TZipHeaderInfo* header = nullptr;
+        std::string path;
+        std::uint64_t size = 0;      // when it was opened
+        std::uint64_t expected = 0;  // when the walk found it, as counted in the progress total
+        UniqueFd file;               // members written on this thread
+        std::shared_ptr<DeflateJob> job;  // members deflated by the pool
+        std::exception_ptr error;         // what ends the build once this member's turn comes
+    };
 
     TLFNFileStream out;
     std::deque<TZipHeaderInfo> records;  // stable addresses for the two lists
     TSortedZip names{TSortedZip::Order::Name};
     TSortedZip positions{TSortedZip::Order::Position};
     TEndCentral end;
-    DeflateStream deflater;
+    std::unique_ptr<Deflater> deflater;  // for level 0, written on this thread
+    std::unique_ptr<DeflatePool> pool;   // for every other level, started with the first member
+    std::deque<Member> admitted;
+    std::size_t nextFile = 0;  // index in the files list of the next file to admit
+    bool admissionFailed = false;
+    std::uint64_t doneHere = 0;            // bytes read on this thread
+    std::uint64_t total = 0;               // bytes to read, as far as known
+    std::vector<std::uint64_t> walkSizes;  // of each file in the list, for the progress total
     std::vector<unsigned char> input = std::vector<unsigned char>(kDeflateBufferSize);
-    std::vector<unsigned char> output = std::vector<unsigned char>(kDeflateBufferSize);
 };
 
 void TVCLZip::setRootDir(std::string rootDir) {
     if (!rootDir.empty() && rootDir.back() != '/') rootDir += '/';
     m_rootDir = std::move(rootDir);
-    m_relativePathList.clear();
-    if (!m_rootDir.empty()) m_relativePathList.push_back(m_rootDir);
-}
-
-void TVCLZip::setRelativePaths(bool on) {
-    m_relativePaths = on;
-    if (on) {
-        m_storePaths = true;
-        m_recurse = true;
-    }
-}
-
-std::uint32_t TVCLZip::attributeMask() const {
-    std::uint32_t mask = 0x3F;
-    if (!m_includeReadOnlyFiles) mask &= ~kAttrReadOnly;
-    if (!m_includeHiddenFiles) mask &= ~kAttrHidden;
-    if (!m_includeSysFiles) mask &= ~kAttrSysFile;
-    if (!m_includeArchiveFiles) mask &= ~kAttrArchive;
-    return mask;
 }
 
 void TVCLZip::processMessages() const {
-    if (m_doProcessMessages && m_processMessages) m_processMessages();
+    if (m_processMessages) m_processMessages();
 }
 
 void TVCLZip::expandFilesList() {
@@ -230,15 +154,7 @@ void TVCLZip::expandFilesList() {
     struct stat zipStat {};
     const bool zipExists = ::stat(m_zipName.c_str(), &zipStat) == 0;
 
-    for (std::string entry : wildcards) {
-        bool recurse = m_recurse;
-        if (entry.front() == '|') {
-            recurse = false;
-            entry.erase(0, 1);
-        } else if (entry.front() == '>') {
-            recurse = true;
-            entry.erase(0, 1);
-        }
+    for (const std::string& entry : wildcards) {
         const std::size_t slash = entry.rfind('/');
         std::string folder = slash == std::string::npos ? std::string() : entry.substr(0, slash);
         if (folder.empty()) folder = m_rootDir;
@@ -246,7 +162,7 @@ void TVCLZip::expandFilesList() {
         if (pattern == "*.*") pattern = "*";
 
         // A folder that cannot be listed yields nothing, as a missing one does.
-        TDirSearch search(folder, attributeMask(), recurse, pattern);
+        TDirSearch search(folder, kWalkMask, m_relativePaths, pattern);
         for (std::string path = search.nextPath(); !path.empty(); path = search.nextPath()) {
             if (path.back() == '/') continue;  // folders never become members
             processMessages();
@@ -269,17 +185,12 @@ void TVCLZip::splitStoredName(const std::string& path, std::string& folderPart,
     fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     folderPart = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     while (folderPart.size() >= 2 && folderPart.ends_with("//")) folderPart.pop_back();
-    if (!m_storePaths) {
+    if (!m_relativePaths) {
         folderPart.clear();
         return;
     }
-    if (m_relativePaths) {
-        for (const std::string& prefix : m_relativePathList) {
-            if (startsWithIgnoringAsciiCase(folderPart, prefix)) {
-                folderPart.erase(0, prefix.size());
-                break;
-            }
-        }
+    if (!m_rootDir.empty() && startsWithIgnoringAsciiCase(folderPart, m_rootDir)) {
+        folderPart.erase(0, m_rootDir.size());
     }
     // Stored names are relative: an unpacker must never be sent to the root folder.
     const std::size_t first = folderPart.find_first_not_of('/');
@@ -312,17 +223,15 @@ int TVCLZip::zip() {
             }
         }
 
-        TempArchive temp(m_zipName);
-        Build build(temp.fd(), m_zipName, m_write, m_packLevel);
-        int count = 0;
-        for (std::size_t i = 0; i < m_filesList.size(); ++i) {
-            if (zipOneFile(m_filesList[i], storeFirst && i == 0, build)) {
-                build.names.insert(&build.records.back());
-                build.positions.insert(&build.records.back());
-                ++build.end.totalEntries;
-                ++count;
-            }
+        ArchiveFile archive(m_zipName);
+        Build build(archive.fd(), m_zipName, m_write);
+        for (const std::string& path : m_filesList) {
+            struct stat st {};
+            const bool found = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+            build.walkSizes.push_back(found ? static_cast<std::uint64_t>(st.st_size) : 0);
+            build.total += build.walkSizes.back();
         }
+        const int count = packMembers(storeFirst, build);
 
         const std::uint64_t centralOffset = build.out.position();
         for (const TZipHeaderInfo* record : build.positions) {
@@ -333,7 +242,7 @@ int TVCLZip::zip() {
         build.end.centralSize = static_cast<std::uint32_t>(build.out.position() - centralOffset);
         build.out.write(endOfCentralDirectory(build.end));
         build.out.flush();
-        temp.commit(m_zipName);
+        archive.publish(m_replace);
 
         m_filesList.clear();
         return count;
@@ -343,7 +252,57 @@ int TVCLZip::zip() {
     }
 }
 
-bool TVCLZip::zipOneFile(const std::string& path, bool stored, Build& build) {
+int TVCLZip::jobs() const {
+    return m_jobs > 0 ? m_jobs : defaultJobs();
+}
+
+void TVCLZip::setJobs(int jobs) {
+    m_jobs = jobs < 0 ? 0 : (jobs > kMaxJobs ? kMaxJobs : jobs);
+}
+
+int TVCLZip::packMembers(bool storeFirst, Build& build) {
+    // Members are admitted ahead of the one being written, so that every worker has one to
+    // deflate, but only a few: each holds an open file and, once deflated, its data.
+    const int workers = jobs();
+    const std::size_t window = 2 * static_cast<std::size_t>(workers) + 1;
+    auto admit = [&] {
+        while (build.admitted.size() < window && build.nextFile < m_filesList.size() &&
+               !build.admissionFailed) {
+            const std::size_t i = build.nextFile++;
+            try {
+                if (admitFile(m_filesList[i], storeFirst && i == 0, workers, build)) {
+                    build.admitted.back().expected = build.walkSizes[i];
+                } else {
+                    build.total -= build.walkSizes[i];
+                }
+            } catch (...) {
+                // Raised when this member's turn comes, so that the members before it, and
+                // the errors they may meet, come first as they would one at a time.
+                Build::Member failed;
+                failed.error = std::current_exception();
+                build.admitted.push_back(std::move(failed));
+                build.admissionFailed = true;
+            }
+        }
+    };
+
+    int count = 0;
+    admit();
+    while (!build.admitted.empty()) {
+        Build::Member& member = build.admitted.front();
+        if (member.error) std::rethrow_exception(member.error);
+        writeMember(build);
+        build.positions.insert(member.header);
+        ++build.end.totalEntries;
+        ++count;
+        build.admitted.pop_front();
+        admit();
+    }
+    reportProgress(build);
+    return count;
+}
+
+bool TVCLZip::admitFile(const std::string& path, bool stored, int workers, Build& build) {
     // Non-blocking, so that a name swapped for a fifo since the walk cannot stall the build;
     // anything but a regular file is then left out like a file that vanished.
     UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
@@ -351,24 +310,14 @@ bool TVCLZip::zipOneFile(const std::string& path, bool stored, Build& build) {
     struct stat st {};
     if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
 
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    if (size >= 0xFFFFFFFF) {
-        throw EZipLimit("Cannot pack file \"" + path +
-                        "\": it is 4 GiB or larger, more than a zip archive without ZIP64 "
-                        "records can hold");
-    }
-
     TZipHeaderInfo header;
     splitStoredName(path, header.folderPart, header.fileName);
     const std::string storedName = header.storedName();
-    if (storedName.size() > 0xFFFF) {
-        throw EZipLimit("Cannot pack file \"" + path + "\": its name is longer than 65,535 bytes");
-    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size >= 0xFFFFFFFF) throw memberTooLarge(m_zipName, storedName);
+    if (storedName.size() > 0xFFFF) throw memberNameTooLong(m_zipName, storedName);
     if (build.names.findName(storedName) != nullptr) return false;  // the earlier file wins
-    if (build.records.size() >= kMaxMembers) {
-        throw EZipLimit("Cannot pack file \"" + path +
-                        "\": a zip archive without ZIP64 records holds at most 65,534 files");
-    }
+    if (build.records.size() >= kMaxMembers) throw tooManyMembers(m_zipName, m_filesList.size());
 
     header.externalAttributes = attributeWord(st, header.fileName);
     header.dosDateTime = dosDateTime(st.st_mtime);
@@ -381,97 +330,95 @@ bool TVCLZip::zipOneFile(const std::string& path, bool stored, Build& build) {
     } else if (m_packLevel >= 8) {
         header.flags |= 0x0002;
     }
-    header.localHeaderOffset = static_cast<std::uint32_t>(build.out.position());
     header.internalAttributes = 0;
     header.diskNumberStart = 0;
+    build.records.push_back(std::move(header));
+    build.names.insert(&build.records.back());
 
+    Build::Member member;
+    member.header = &build.records.back();
+    member.path = path;
+    member.size = size;
+    // Level 0 only copies; the pool would add nothing but the hand-over.
+    if (stored || m_packLevel == 0) {
+        member.file = std::move(file);
+    } else {
+        if (!build.pool) {
+            build.pool = std::make_unique<DeflatePool>(workers, m_packLevel, m_bufferBudget, m_read,
+                                                       m_zipName);
+        }
+        member.job = build.pool->submit(std::move(file), path, storedName);
+    }
+    build.admitted.push_back(std::move(member));
+    return true;
+}
+
+void TVCLZip::writeMember(Build& build) {
+    Build::Member& member = build.admitted.front();
+    TZipHeaderInfo& header = *member.header;
+    header.localHeaderOffset = static_cast<std::uint32_t>(build.out.position());
     build.out.write(localFileHeader(header));
     const std::uint64_t dataStart = build.out.position();
-    std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
-    const std::uint64_t read = stored ? storeFile(file.get(), path, build, crc)
-                                      : deflateFile(file.get(), path, build, crc);
-    if (read < size && m_shortRead) m_shortRead(path, size, read);
 
+    std::uint32_t crc = 0;
+    std::uint64_t read = 0;
+    if (member.job) {
+        std::vector<unsigned char> piece;
+        for (;;) {
+            const DeflatePool::Next next = build.pool->next(*member.job, piece, kPause);
+            if (next == DeflatePool::Next::Finished) break;
+            if (next == DeflatePool::Next::Piece) build.out.write(piece.data(), piece.size());
+            processMessages();
+            reportProgress(build);
+        }
+        crc = member.job->crc();
+        read = member.job->read();
+    } else {
+        const ReadFunction counted = [&](int fd, void* buffer, std::size_t size) -> ssize_t {
+            const ssize_t got = m_read ? m_read(fd, buffer, size) : ::read(fd, buffer, size);
+            if (got > 0) build.doneHere += static_cast<std::uint64_t>(got);
+            return got;
+        };
+        const std::string storedName = header.storedName();
+        if (header.method == kMethodStored) {
+            crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
+            while (const std::size_t got = readSome(counted, member.file.get(), member.path,
+                                                    build.input.data(), build.input.size())) {
+                read += got;
+                if (read >= 0xFFFFFFFF) throw memberGrewTooLarge(m_zipName, storedName);
+                crc = static_cast<std::uint32_t>(
+                    crc32(crc, build.input.data(), static_cast<uInt>(got)));
+                build.out.write(build.input.data(), got);
+                processMessages();
+                reportProgress(build);
+            }
+        } else {
+            if (!build.deflater) build.deflater = std::make_unique<Deflater>(0, storedName);
+            const Deflater::Result result = build.deflater->deflateFile(
+                member.file.get(), member.path, storedName, m_zipName, counted,
+                [&](const unsigned char* data, std::size_t size) {
+                    build.out.write(data, size);
+                    processMessages();
+                    reportProgress(build);
+                });
+            crc = result.crc;
+            read = result.read;
+        }
+        member.file.reset();
+    }
+    if (read < member.size && m_shortRead) m_shortRead(member.path, member.size, read);
+
+    build.total = build.total - member.expected + read;
     header.crc32 = crc;
     header.uncompressedSize = static_cast<std::uint32_t>(read);
     header.compressedSize = static_cast<std::uint32_t>(build.out.position() - dataStart);
     build.out.writeAt(header.localHeaderOffset, localFileHeader(header));
-    build.records.push_back(std::move(header));
-    return true;
 }
 
-std::size_t TVCLZip::readSome(int fd, const std::string& path, unsigned char* buffer) {
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, kDeflateBufferSize);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR) throw Error("Cannot read file \"" + path + "\". " + causeOf(errno));
-    }
-}
-
-namespace {
-
-void checkGrowth(std::uint64_t total, const std::string& path) {
-    // The file grew while it was packed; its size no longer fits the member's fields.
-    if (total >= 0xFFFFFFFF) {
-        throw EZipLimit("Cannot pack file \"" + path +
-                        "\": it grew to 4 GiB or more while it was packed, more than a zip "
-                        "archive without ZIP64 records can hold");
-    }
-}
-
-}  // namespace
-
-std::uint64_t TVCLZip::storeFile(int fd, const std::string& path, Build& build,
-                                 std::uint32_t& crc) {
-    std::uint64_t total = 0;
-    while (const std::size_t got = readSome(fd, path, build.input.data())) {
-        total += got;
-        checkGrowth(total, path);
-        crc = static_cast<std::uint32_t>(crc32(crc, build.input.data(), static_cast<uInt>(got)));
-        build.out.write(build.input.data(), got);
-        processMessages();
-    }
-    return total;
-}
-
-std::uint64_t TVCLZip::deflateFile(int fd, const std::string& path, Build& build,
-                                   std::uint32_t& crc) {
-    build.deflater.reset();
-    z_stream& stream = build.deflater.get();
-    stream.next_out = build.output.data();
-    stream.avail_out = kDeflateBufferSize;
-    stream.avail_in = 0;
-    int flush = Z_NO_FLUSH;
-    std::uint64_t total = 0;
-    for (;;) {
-        if (stream.avail_in == 0 && flush != Z_FINISH) {
-            const std::size_t got = readSome(fd, path, build.input.data());
-            if (got == 0) {
-                flush = Z_FINISH;
-            } else {
-                total += got;
-                checkGrowth(total, path);
-                crc = static_cast<std::uint32_t>(
-                    crc32(crc, build.input.data(), static_cast<uInt>(got)));
-            }
-            stream.next_in = build.input.data();
-            stream.avail_in = static_cast<uInt>(got);
-        }
-        const int result = deflate(&stream, flush);
-        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
-            throw EZCompressionError();
-        }
-        if (stream.avail_out == 0 || flush == Z_FINISH) {
-            const std::size_t produced = kDeflateBufferSize - stream.avail_out;
-            if (produced > 0) {
-                build.out.write(build.output.data(), produced);
-                processMessages();
-            }
-            stream.next_out = build.output.data();
-            stream.avail_out = kDeflateBufferSize;
-        }
-        if (result == Z_STREAM_END) return total;
-    }
+void TVCLZip::reportProgress(const Build& build) const {
+    if (!m_progress) return;
+    const std::uint64_t done = build.doneHere + (build.pool ? build.pool->bytesRead() : 0);
+    m_progress(std::min(done, build.total), build.total);
 }
 
 }  // namespace qb

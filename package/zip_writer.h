@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "package/deflate_pool.h"
 #include "package/lfn_file_stream.h"
 
 namespace qb {
@@ -18,9 +19,8 @@ class TVCLZip {
     using ProcessMessages = std::function<void()>;
     using ShortReadHandler =
         std::function<void(const std::string& path, std::uint64_t expected, std::uint64_t read)>;
+    using ProgressHandler = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-    // Deflate works through buffers of this size.
-    static constexpr std::size_t kDeflateBufferSize = 65535;
     // The member count field of the end record holds 0xFFFF as the ZIP64 marker.
     static constexpr std::size_t kMaxMembers = 65534;
 
@@ -30,49 +30,49 @@ class TVCLZip {
     // Stored with a trailing "/"; it becomes the only prefix stripped from stored names.
     const std::string& rootDir() const { return m_rootDir; }
     void setRootDir(std::string rootDir);
-    const std::vector<std::string>& relativePathList() const { return m_relativePathList; }
 
     // Wildcard entries and paths to pack; empty again after every build.
     std::vector<std::string>& filesList() { return m_filesList; }
     const std::vector<std::string>& filesList() const { return m_filesList; }
 
-    // True also turns on storePaths and recurse.
+    // True: the walk enters subfolders and stored names keep their folders below rootDir.
+    // False: only the entry's own folder is listed and names are stored without folders.
     bool relativePaths() const { return m_relativePaths; }
-    void setRelativePaths(bool on);
-    bool storePaths() const { return m_storePaths; }
-    void setStorePaths(bool on) { m_storePaths = on; }
-    bool recurse() const { return m_recurse; }
-    void setRecurse(bool on) { m_recurse = on; }
+    void setRelativePaths(bool on) { m_relativePaths = on; }
 
     int packLevel() const { return m_packLevel; }
     void setPackLevel(int level) { m_packLevel = level < 0 ? 0 : (level > 9 ? 9 : level); }
 
-    bool includeReadOnlyFiles() const { return m_includeReadOnlyFiles; }
-    void setIncludeReadOnlyFiles(bool on) { m_includeReadOnlyFiles = on; }
-    bool includeHiddenFiles() const { return m_includeHiddenFiles; }
-    void setIncludeHiddenFiles(bool on) { m_includeHiddenFiles = on; }
-    bool includeSysFiles() const { return m_includeSysFiles; }
-    void setIncludeSysFiles(bool on) { m_includeSysFiles = on; }
-    bool includeArchiveFiles() const { return m_includeArchiveFiles; }
-    void setIncludeArchiveFiles(bool on) { m_includeArchiveFiles = on; }
-    // The attribute filter of the folder walk, built from the four include settings.
-    std::uint32_t attributeMask() const;
+    // Threads that deflate members at once; 0 (the default) takes defaultJobs(). The archive
+    // is the same whatever the number.
+    int jobs() const;
+    void setJobs(int jobs);
+    // The compressed data members may hold while they wait their turn to be written.
+    void setBufferBudget(std::size_t bytes) { m_bufferBudget = bytes; }
 
-    bool doProcessMessages() const { return m_doProcessMessages; }
-    void setDoProcessMessages(bool on) { m_doProcessMessages = on; }
+    // Every callback is called on the thread that runs zip(), never on a worker. An exception
+    // thrown by one ends the build as any failure does.
     void setProcessMessages(ProcessMessages callback) { m_processMessages = std::move(callback); }
     void setShortReadHandler(ShortReadHandler handler) { m_shortRead = std::move(handler); }
+    // Bytes of the files read so far, of the total the walk found.
+    void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
     void setWriteFunction(TLFNFileStream::WriteFunction write) { m_write = std::move(write); }
+    void setReadFunction(ReadFunction read) { m_read = std::move(read); }
 
     // A stored name (exact bytes) that, when a file of the build has it, is written first and
     // without compression: an EPUB reader finds "mimetype" only that way.
     const std::string& storeFirst() const { return m_storeFirst; }
     void setStoreFirst(std::string storedName) { m_storeFirst = std::move(storedName); }
 
-    // Expands filesList and writes every file into a new archive at zipName, which replaces
-    // any file there only once it is complete. Returns the number of members. Returns 0 and
-    // writes nothing when zipName is blank. On an exception no new file is left behind and
-    // an old archive at zipName is untouched.
+    // Whether the archive may replace a file at zipName. Without, a file there when the archive
+    // is complete ends the build with EArchiveAppeared, and stays as it is.
+    bool replace() const { return m_replace; }
+    void setReplace(bool replace) { m_replace = replace; }
+
+    // Expands filesList and writes every file into a new archive, which gets the name zipName
+    // only once it is complete. Returns the number of members. Returns 0 and writes nothing
+    // when zipName is blank. On an exception no new file is left behind and an old archive at
+    // zipName is untouched.
     int zip();
 
     // Replaces each wildcard entry of filesList by the paths of the files it covers, in walk
@@ -84,29 +84,29 @@ class TVCLZip {
 
     void splitStoredName(const std::string& path, std::string& folderPart,
                          std::string& fileName) const;
-    bool zipOneFile(const std::string& path, bool stored, Build& build);
-    std::uint64_t deflateFile(int fd, const std::string& path, Build& build, std::uint32_t& crc);
-    std::uint64_t storeFile(int fd, const std::string& path, Build& build, std::uint32_t& crc);
-    std::size_t readSome(int fd, const std::string& path, unsigned char* buffer);
+    int packMembers(bool storeFirst, Build& build);
+    // Opens the file and adds its record; false when it is left out (gone, not a regular
+    // file, a name already taken).
+    bool admitFile(const std::string& path, bool stored, int workers, Build& build);
+    // Writes the first admitted member, its data and its final local header.
+    void writeMember(Build& build);
+    void reportProgress(const Build& build) const;
     void processMessages() const;
 
     std::string m_zipName;
     std::string m_rootDir;
-    std::vector<std::string> m_relativePathList;
     std::vector<std::string> m_filesList;
     bool m_relativePaths = false;
-    bool m_storePaths = false;
-    bool m_recurse = false;
     int m_packLevel = 6;
-    bool m_includeReadOnlyFiles = true;
-    bool m_includeHiddenFiles = false;
-    bool m_includeSysFiles = false;
-    bool m_includeArchiveFiles = true;
-    bool m_doProcessMessages = true;
+    int m_jobs = 0;
+    bool m_replace = false;
+    std::size_t m_bufferBudget = DeflatePool::kDefaultBudget;
     std::string m_storeFirst;
     ProcessMessages m_processMessages;
     ShortReadHandler m_shortRead;
+    ProgressHandler m_progress;
     TLFNFileStream::WriteFunction m_write;
+    ReadFunction m_read;
 };
 
 }  // namespace qb

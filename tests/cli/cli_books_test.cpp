@@ -79,6 +79,26 @@ TEST_F(CliBookTest, PlainTextBookInANewNestedFolder) {
     expectValidBook(archive);
 }
 
+// The number of threads that pack the book changes nothing in it.
+TEST_F(CliBookTest, AnyNumberOfPackingThreadsGivesTheSamePages) {
+    std::vector<std::string> files;
+    for (int k = 0; k < 6; ++k) {
+        std::string text;
+        for (int line = 0; line < 3000 * (k + 1); ++line) {
+            text +=
+                "Line " + std::to_string(line * (k + 3)) + " of file " + std::to_string(k) + "\n";
+        }
+        files.push_back(file("f" + std::to_string(k) + ".txt", text));
+    }
+    const std::string one = build(files, "One", {"--jobs", "1"});
+    const std::string four = build(files, "Four", {"--jobs", "4"});
+    for (int k = 1; k <= 6; ++k) {
+        const std::string page = "OEBPS/page" + std::to_string(k) + ".html";
+        EXPECT_EQ(archiveMember(one, page), archiveMember(four, page)) << page;
+    }
+    expectValidBook(four);
+}
+
 TEST_F(CliBookTest, JpegCover) {
     const std::string cover = file("pictures/front.jpg", jpegPicture());
     const std::string archive = build({file("a.txt", "Hello\n")}, "Jpeg", {"-c", cover});

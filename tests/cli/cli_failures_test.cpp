@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -21,6 +22,40 @@ namespace fs = std::filesystem;
 
 namespace qb::test {
 namespace {
+
+// The process, program or one of its children, that has a file open in folder: the one
+// writing the archive, whose file has no name to look for. 0 when there is none.
+pid_t processWritingInto(pid_t program, const std::string& folder) {
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("/proc", ignored)) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = std::stoi(name);
+        if (pid != program) {
+            // The parent is the fourth field of stat, after the name in parentheses.
+            const std::string stat = readFile(entry.path() / "stat");
+            const std::size_t close = stat.rfind(')');
+            if (close == std::string::npos) continue;
+            int parent = 0;
+            if (std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) != 1) continue;
+            if (parent != program) continue;
+        }
+        for (const auto& fd : fs::directory_iterator(entry.path() / "fd", ignored)) {
+            const std::string target = fs::read_symlink(fd.path(), ignored).string();
+            if (target.rfind(folder + "/", 0) == 0) return pid;
+        }
+    }
+    return 0;
+}
+
+// Waits until program, or its child, writes into folder; 0 when it never did.
+pid_t waitForPacking(pid_t program, const std::string& folder) {
+    for (int i = 0; i < 20000; ++i) {
+        if (const pid_t pid = processWritingInto(program, folder)) return pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return 0;
+}
 
 class CliFailureTest : public CliTest {
   protected:
@@ -37,11 +72,13 @@ class CliFailureTest : public CliTest {
 TEST_F(CliFailureTest, WrongUsageExitsWithTwoAndMakesNothing) {
     const std::string text = file("a.txt", "x\n");
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {},                                             // no FILE
-             {"-t", "T", "-a", "A", "-o", path("out")},      // still no FILE
-             {"--frobnicate", text},                         // unknown option
-             {"-t"},                                         // option without its value
-             {"--encoding", "NO-SUCH-CHARSET-42", text}}) {  // unknown charset
+             {},                                          // no FILE
+             {"-t", "T", "-a", "A", "-o", path("out")},   // still no FILE
+             {"--frobnicate", text},                      // unknown option
+             {"-t"},                                      // option without its value
+             {"--encoding", "NO-SUCH-CHARSET-42", text},  // unknown charset
+             {"--jobs", "0", text},                       // no threads at all
+             {"--jobs", "many", text}}) {                 // not a number
         const ProgramResult r = cli(args);
         EXPECT_EQ(r.exitStatus, 2) << r.err;
         EXPECT_EQ(r.err.rfind("quirebind-cli: ", 0), 0u) << r.err;
@@ -245,17 +282,36 @@ TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
     const std::string old = file("out/Book.epub", "the old book");
 
     StartedProgram program(cliArgs(with(entries(path("out")), with({"-y"}, pages))), cliOptions());
-    bool packing = false;
-    for (int i = 0; i < 20000 && !packing; ++i) {
-        for (const std::string& name : listFolder(path("out")))
-            packing = packing || name.rfind(".quirebind-", 0) == 0;
-        if (!packing) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_TRUE(packing) << "never saw the archive being written";
+    ASSERT_NE(waitForPacking(program.pid(), path("out")), 0)
+        << "never saw the archive being written";
     kill(program.pid(), SIGTERM);
     const ProgramResult r = program.wait();
     EXPECT_EQ(r.signal, SIGTERM) << "exit " << r.exitStatus << ": " << r.err;
     EXPECT_EQ(r.err, "");
+    EXPECT_EQ(readFile(old), "the old book");
+    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_TRUE(leftWorkFolders().empty());
+}
+
+// Killed outright while it packs, the conversion cannot clean up after itself: its unfinished
+// archive must have had no name to leave behind.
+TEST_F(CliFailureTest, KilledWhilePackingLeavesNothingBeside) {
+    std::string noise;
+    unsigned seed = 4242;
+    for (int i = 0; i < (4 << 20); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
+    }
+    std::vector<std::string> pages;
+    for (int k = 0; k < 8; ++k) pages.push_back(file("big" + std::to_string(k) + ".txt", noise));
+    const std::string old = file("out/Book.epub", "the old book");
+
+    StartedProgram program(cliArgs(with(entries(path("out")), with({"-y"}, pages))), cliOptions());
+    const pid_t packer = waitForPacking(program.pid(), path("out"));
+    ASSERT_NE(packer, 0) << "never saw the archive being written";
+    kill(packer, SIGKILL);
+    const ProgramResult r = program.wait();
+    EXPECT_EQ(r.exitStatus, 1) << r.err;
     EXPECT_EQ(readFile(old), "the old book");
     EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
     EXPECT_TRUE(leftWorkFolders().empty());

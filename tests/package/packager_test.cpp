@@ -8,6 +8,7 @@
 #include <iostream>
 #include <optional>
 
+#include "package/archive_file.h"
 #include "temp_folder.h"
 #include "tests/robustness/ordinary_user.h"
 #include "zip_reader.h"
@@ -38,6 +39,13 @@ class PackagerTest : public ::testing::Test {
 
     std::string work() const { return m_tmp / "epubfiles"; }
     std::string target() const { return m_tmp / "out/Book.epub"; }
+    std::vector<std::string> outNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_tmp / "out")) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
 
     TempFolder m_tmp;
 };
@@ -80,7 +88,7 @@ TEST_F(PackagerTest, PacksMimetypeFirstAndStoredThenTheRestInListingOrder) {
 TEST_F(PackagerTest, ATrailingSlashOnTheFolderGivesTheSameNames) {
     ASSERT_TRUE(packageFolder(target(), work()).built);
     const auto plain = readZip(readWholeFile(target())).names();
-    ASSERT_TRUE(packageFolder(target(), work() + "/").built);
+    ASSERT_TRUE(packageFolder(target(), work() + "/", {}, {.replace = true}).built);
     EXPECT_EQ(readZip(readWholeFile(target())).names(), plain);
 }
 
@@ -90,7 +98,7 @@ TEST_F(PackagerTest, NeverPacksTheArchiveItselfNorAnOlderOneAtItsPath) {
     const std::string inside = work() + "/Book.epub";
     writeWholeFile(inside, "an older book");
     for (const std::string& spelling : {inside, work() + "/./Book.epub"}) {
-        const PackResult result = packageFolder(spelling, work());
+        const PackResult result = packageFolder(spelling, work(), {}, {.replace = true});
         ASSERT_TRUE(result.built) << result.cause;
         for (const std::string& name : readZip(readWholeFile(inside)).names()) {
             EXPECT_EQ(name.find("Book.epub"), std::string::npos) << spelling;
@@ -141,6 +149,59 @@ TEST_F(PackagerTest, AnOutputFolderWithoutWritePermissionGetsNoFile) {
     });
     if (!refused) GTEST_SKIP() << "cannot take an ordinary user's rights here";
     EXPECT_TRUE(*refused);
+}
+
+// A run killed while it packs cannot clean up after itself: the unfinished archive must have
+// no name in the output folder to leave behind.
+TEST_F(PackagerTest, TheUnfinishedArchiveHasNoNameInTheOutputFolder) {
+    if (ArchiveFile(m_tmp / "out/probe").kind() != ArchiveFile::Kind::Unnamed) {
+        GTEST_SKIP() << "this file system cannot make unnamed files";
+    }
+    std::vector<std::string> seen;
+    PackCallbacks callbacks;
+    callbacks.processMessages = [&] {
+        for (const std::string& name : outNames()) seen.push_back(name);
+    };
+    const PackResult result = packageFolder(target(), work(), callbacks);
+    ASSERT_TRUE(result.built) << result.cause;
+    EXPECT_TRUE(seen.empty()) << seen.front();
+}
+
+// Nobody agreed to replace a book that appears at the path while this one is packed (a second
+// run of the same title, say): it stays, and the build says why it failed.
+TEST_F(PackagerTest, ABookThatAppearsWhileOneIsPackedIsKeptUnlessReplacingWasAgreed) {
+    for (const bool replace : {false, true}) {
+        bool written = false;
+        PackCallbacks callbacks;
+        callbacks.processMessages = [&] {
+            if (!written) writeWholeFile(target(), "a book that appeared meanwhile");
+            written = true;
+        };
+        const PackResult result = packageFolder(target(), work(), callbacks, {.replace = replace});
+        EXPECT_EQ(outNames(), std::vector<std::string>{"Book.epub"});
+        if (replace) {
+            EXPECT_TRUE(result.built) << result.cause;
+            EXPECT_EQ(readWholeFile(target()).substr(0, 2), "PK");
+        } else {
+            EXPECT_FALSE(result.built);
+            EXPECT_EQ(result.cause, "\"" + target() +
+                                        "\" appeared while the book was packed; it was not "
+                                        "replaced");
+            EXPECT_EQ(readWholeFile(target()), "a book that appeared meanwhile");
+        }
+        fs::remove(target());
+    }
+}
+
+TEST_F(PackagerTest, AReplacedBookKeepsTheOldBooksPermissionBits) {
+    writeWholeFile(target(), "the old book");
+    ASSERT_EQ(::chmod(target().c_str(), 0660), 0);
+    const PackResult result = packageFolder(target(), work(), {}, {.replace = true});
+    ASSERT_TRUE(result.built) << result.cause;
+    struct stat st {};
+    ASSERT_EQ(::stat(target().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    EXPECT_EQ(readZip(readWholeFile(target())).members.size(), 6u);
 }
 
 TEST_F(PackagerTest, RemoveFolderTakesTheWholeTreeAndSaysWhetherItCould) {

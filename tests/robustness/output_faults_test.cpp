@@ -105,6 +105,26 @@ TEST_F(OutputFaultTest, ReadOnlyOutputFolderFailsWithItsCauseAndKeepsTheOldBook)
     EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
 }
 
+// No book stood at the path when the run began, so nobody was asked whether to replace one: a
+// book that appears there while this one is packed (a second run of the same title, say) is
+// kept, and the run fails instead of reporting a book it did not deliver.
+TEST_F(OutputFaultTest, ABookThatAppearsWhileTheRunPacksIsKept) {
+    const std::string source = m_run.text("a.txt", "one line\n");
+    ConversionRun run(m_run.work());
+    test::RecordingUi ui;
+    ui.onProcessEvents = [&] {
+        if (!fs::exists(m_run.archive())) writeWholeFile(m_run.archive(), kOldBook);
+    };
+    EXPECT_EQ(run.run(m_run.project({source}), ui), RunResult::Failed);
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"Failed to build: " + m_run.archive() + "\n\"" +
+                                                  m_run.archive() +
+                                                  "\" appeared while the book was packed; it was "
+                                                  "not replaced."});
+    EXPECT_TRUE(ui.successes.empty());
+    EXPECT_EQ(readWholeFile(m_run.archive()), kOldBook);
+    EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
+}
+
 // Archive names too long for a file name are shortened; output folders that cannot be made are
 // refused before anything is written, with the system's reason for the first folder that fails.
 TEST_F(OutputFaultTest, ArchivePathsTheSystemWouldRefuseAreSettledBeforeTheBookIsWritten) {

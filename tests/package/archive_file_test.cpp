@@ -1,0 +1,138 @@
+// The new archive and the step that publishes it, both as an unnamed file and as the hidden
+// file that stands in where a file system cannot make unnamed ones.
+
+#include "package/archive_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "package/zip_errors.h"
+#include "temp_folder.h"
+#include "zip_reader.h"
+
+namespace qb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readWholeFile;
+using test::TempFolder;
+using test::writeWholeFile;
+
+class ArchiveFileTest : public ::testing::TestWithParam<ArchiveFile::Kind> {
+  protected:
+    std::string target() const { return m_tmp / "Book.epub"; }
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> result;
+        for (const auto& entry : fs::directory_iterator(m_tmp.path())) {
+            result.push_back(entry.path().filename().string());
+        }
+        std::sort(result.begin(), result.end());
+        return result;
+    }
+
+    // A new archive of the kind under test holding text; skips when the file system here
+    // cannot make that kind.
+    std::unique_ptr<ArchiveFile> newArchive(const std::string& text) {
+        auto file = std::make_unique<ArchiveFile>(target(), GetParam());
+        if (file->kind() != GetParam()) return nullptr;
+        EXPECT_EQ(::write(file->fd(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        return file;
+    }
+
+    static mode_t permissions(const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
+
+    TempFolder m_tmp;
+};
+
+TEST_P(ArchiveFileTest, AnArchiveNeverPublishedLeavesNothing) {
+    {
+        auto file = newArchive("unfinished");
+        if (!file) GTEST_SKIP() << "this file system cannot make unnamed files";
+        if (GetParam() == ArchiveFile::Kind::Unnamed) {
+            EXPECT_TRUE(names().empty());
+        } else {
+            ASSERT_EQ(names().size(), 1u);
+            EXPECT_EQ(names()[0].rfind(".quirebind-", 0), 0u) << names()[0];
+        }
+    }
+    EXPECT_TRUE(names().empty());
+}
+
+TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
+    {
+        auto file = newArchive("new book");
+        if (!file) GTEST_SKIP() << "this file system cannot make unnamed files";
+        file->publish(false);
+    }
+    EXPECT_EQ(readWholeFile(target()), "new book");
+    EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(permissions(target()), 0644 & ~mask);
+
+    // Another run, or the user, put a book there while this one was written.
+    fs::remove(target());
+    auto file = newArchive("second book");
+    writeWholeFile(target(), "a book that appeared meanwhile");
+    try {
+        file->publish(false);
+        ADD_FAILURE() << "the book that appeared was replaced";
+    } catch (const EArchiveAppeared& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "\"" + target() + "\" appeared while the book was packed; it was not replaced");
+    }
+    file.reset();
+    EXPECT_EQ(readWholeFile(target()), "a book that appeared meanwhile");
+    EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
+}
+
+TEST_P(ArchiveFileTest, AReplacedBookKeepsItsPermissionBits) {
+    for (const mode_t mode : {mode_t{0600}, mode_t{0664}, mode_t{0444}}) {
+        writeWholeFile(target(), "old book");
+        ASSERT_EQ(::chmod(target().c_str(), mode), 0);
+        {
+            auto file = newArchive("new book");
+            if (!file) GTEST_SKIP() << "this file system cannot make unnamed files";
+            file->publish(true);
+        }
+        EXPECT_EQ(readWholeFile(target()), "new book");
+        EXPECT_EQ(permissions(target()), mode);
+        EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
+        fs::remove(target());
+    }
+}
+
+TEST_P(ArchiveFileTest, ANameTheFileSystemRefusesFailsWithItsCauseAndLeavesNothing) {
+    const std::string tooLong = m_tmp / (std::string(300, 'n') + ".epub");
+    for (const bool replace : {false, true}) {
+        auto file = std::make_unique<ArchiveFile>(tooLong, GetParam());
+        if (file->kind() != GetParam()) GTEST_SKIP() << "no unnamed files here";
+        try {
+            file->publish(replace);
+            ADD_FAILURE() << "a 300-byte name was accepted";
+        } catch (const EFCreateError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "Cannot create file \"" + tooLong + "\". File name too long");
+        }
+        file.reset();
+        EXPECT_TRUE(names().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothKinds, ArchiveFileTest,
+                         ::testing::Values(ArchiveFile::Kind::Unnamed, ArchiveFile::Kind::Hidden),
+                         [](const auto& info) {
+                             return info.param == ArchiveFile::Kind::Unnamed ? "Unnamed" : "Hidden";
+                         });
+
+}  // namespace
+}  // namespace qb
