@@ -1,6 +1,7 @@
 #pragma once
 // What the package document and the table of contents are written from.
 
+#include <ctime>
 #include <string>
 
 #include "book/book_outline.h"
@@ -17,9 +18,11 @@ struct BookMetadata {
     std::string contentFolder;  // fb.opf and fb.ncx are written here
     std::string identifier;     // "urn:uuid:..." (see newBookIdentifier)
     std::string date;           // YYYY-MM-DD (see todayDate)
+    std::string modified;       // EPUB 3: YYYY-MM-DDThh:mm:ssZ (see modifiedTimestamp)
+    int epubVersion = 2;        // 2 or 3
 };
 
-// Writes contentFolder + "/fb.opf".
+// Writes contentFolder + "/fb.opf", in the package format of book.epubVersion.
 void writePackageDocument(const BookMetadata& book);
 // Writes contentFolder + "/fb.ncx".
 void writeNavigationControlFile(const BookMetadata& book);
@@ -28,5 +31,9 @@ void writeNavigationControlFile(const BookMetadata& book);
 std::string newBookIdentifier();
 // Today's local date as YYYY-MM-DD.
 std::string todayDate();
+// The local date of a clock reading as YYYY-MM-DD.
+std::string todayDate(std::time_t now);
+// A clock reading in UTC as YYYY-MM-DDThh:mm:ssZ, the form dcterms:modified takes.
+std::string modifiedTimestamp(std::time_t now);
 
 }  // namespace qb
