@@ -73,7 +73,7 @@ void addMetadata2(TXMLNode metadata, const BookMetadata& book) {
 void addMetadata3(TXMLNode metadata, const BookMetadata& book) {
     TXMLNode identifier = addTextElement(metadata, "dc:identifier", xmlChars(book.identifier));
     identifier.setAttribute("id", "BookId");
-    addTextElement(metadata, "dc:title", xmlChars(book.title));
+    addTextElement(metadata, "dc:title", epub3Title(book.title));
     const std::string author = xmlChars(book.author);
     if (!author.empty()) {
         addTextElement(metadata, "dc:creator", author).setAttribute("id", "creator");
@@ -208,6 +208,12 @@ void writeNavigationControlFile(const BookMetadata& book) {
     addNavPoints(navMap, book.outline.toc, playOrder);
 
     doc.saveToFile(book.contentFolder + "/fb.ncx");
+}
+
+std::string epub3Title(const std::string& title) {
+    std::string text = xmlChars(title);
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return "untitled";
+    return text;
 }
 
 std::string newBookIdentifier() {

@@ -27,6 +27,10 @@ void writePackageDocument(const BookMetadata& book);
 // Writes contentFolder + "/fb.ncx".
 void writeNavigationControlFile(const BookMetadata& book);
 
+// The title as the files of an EPUB 3 book give it: as typed, or "untitled" when nothing of it
+// could be shown (controls, blanks), since EPUB 3 checkers reject an empty title.
+std::string epub3Title(const std::string& title);
+
 // A fresh random version-4 UUID as "urn:uuid:xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx".
 std::string newBookIdentifier();
 // Today's local date as YYYY-MM-DD.

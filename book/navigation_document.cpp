@@ -59,7 +59,7 @@ void writeNavigationDocument(const BookMetadata& book) {
     const std::string head[] = {
         pageRootStartTag(book.languageTag, 3),
         "<head>",
-        "<title> " + escapedText(book.title) + " </title> ",
+        "<title> " + escapedText(epub3Title(book.title)) + " </title> ",
         kStylesheetLink,
         "</head>",
         "<body>",

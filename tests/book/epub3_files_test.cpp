@@ -204,6 +204,17 @@ TEST_F(Epub3FilesTest, PackageDocumentWritesNothingEmpty) {
         EXPECT_EQ(text.find(absent), std::string::npos) << absent;
 }
 
+// A title of nothing a reader can show still names the book: checkers reject an empty one.
+TEST_F(Epub3FilesTest, TitleOfControlsAndBlanks) {
+    for (const std::string title : {"", "\x01\x02", " \t "}) {
+        m_book.title = title;
+        EXPECT_NE(opf().find("<dc:title>untitled</dc:title>"), std::string::npos) << title;
+        EXPECT_NE(nav().find("<title> untitled </title>"), std::string::npos) << title;
+    }
+    m_book.title = " A\x01 ";
+    EXPECT_NE(opf().find("<dc:title> A </dc:title>"), std::string::npos);
+}
+
 // Both dates come from one clock reading: dc:date in local time, dcterms:modified in UTC.
 TEST(Epub3DatesTest, OneReadingTwoZones) {
     {
