@@ -3,8 +3,8 @@
 //
 // It rebuilds the content folder below the work folder, writes the pages of each text file, the
 // cover, the stylesheet, fb.opf, fb.ncx and (for EPUB 3) nav.xhtml, checks the user's entries,
-// settles the target archive and hands the work folder to the packager. Everything it shows or asks goes through
-// RunUi, which the window, the command line and the tests implement.
+// settles the target archive and hands the work folder to the packager. Everything it shows or
+// asks goes through RunUi, which the window, the command line and the tests implement.
 
 #include <cstdint>
 #include <string>
