@@ -6,6 +6,7 @@
 #include <random>
 
 #include "book/book_constants.h"
+#include "book/xhtml_page.h"
 #include "book/xml/xml_document.h"
 #include "book/xml_text.h"
 #include "platform/paths.h"
@@ -26,12 +27,71 @@ TXMLNode addTextElement(TXMLNode parent, const std::string& tag, const std::stri
     return element;
 }
 
-void addItem(TXMLNode manifest, const std::string& id, const std::string& href,
-             const std::string& mediaType) {
+TXMLNode addItem(TXMLNode manifest, const std::string& id, const std::string& href,
+                 const std::string& mediaType) {
     TXMLNode item = manifest.addChild("item");
     item.setAttribute("id", id);
     item.setAttribute("href", href);
     item.setAttribute("media-type", mediaType);
+    return item;
+}
+
+TXMLNode addCoverMeta(TXMLNode metadata) {
+    TXMLNode meta = metadata.addChild("meta");
+    meta.setAttribute("name", "cover");
+    meta.setAttribute("content", "cover-image");
+    return meta;
+}
+
+void addMetadata2(TXMLNode metadata, const BookMetadata& book) {
+    metadata.declareNamespace("opf", kOpfNamespace);
+    addTextElement(metadata, "dc:title", xmlChars(book.title));
+    TXMLNode creator = metadata.addChild("dc:creator");
+    creator.setAttribute("opf:role", "aut");
+    creator.setText(xmlChars(book.author));
+    addTextElement(metadata, "dc:subject", "");
+    addTextElement(metadata, "dc:description", "");
+    addTextElement(metadata, "dc:contributor", "");
+    addTextElement(metadata, "dc:date", xmlChars(book.date));
+    addTextElement(metadata, "dc:type", "[type]");
+    addTextElement(metadata, "dc:format", "");
+    TXMLNode identifier = metadata.addChild("dc:identifier");
+    identifier.setAttribute("id", "BookId");
+    identifier.setAttribute("opf:scheme", "UUID");
+    identifier.setText(xmlChars(book.identifier));
+    addTextElement(metadata, "dc:source", kBookSourceAddress);
+    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
+    addTextElement(metadata, "dc:relation", "");
+    addTextElement(metadata, "dc:coverage", "");
+    addTextElement(metadata, "dc:rights", kBookRightsStatement);
+    // A cover meta that names no manifest item shows as a broken picture in some readers.
+    if (!book.coverPath.empty()) addCoverMeta(metadata).setText("");
+}
+
+// EPUB 3 checkers warn about empty Dublin Core elements and know no opf:role or opf:scheme:
+// only what the book has is written, the author's role as a refinement.
+void addMetadata3(TXMLNode metadata, const BookMetadata& book) {
+    TXMLNode identifier = addTextElement(metadata, "dc:identifier", xmlChars(book.identifier));
+    identifier.setAttribute("id", "BookId");
+    addTextElement(metadata, "dc:title", epub3Title(book.title));
+    const std::string author = xmlChars(book.author);
+    if (!author.empty()) {
+        addTextElement(metadata, "dc:creator", author).setAttribute("id", "creator");
+        TXMLNode role = metadata.addChild("meta");
+        role.setAttribute("refines", "#creator");
+        role.setAttribute("property", "role");
+        role.setAttribute("scheme", "marc:relators");
+        role.setText("aut");
+    }
+    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
+    addTextElement(metadata, "dc:date", xmlChars(book.date));
+    addTextElement(metadata, "dc:source", kBookSourceAddress);
+    addTextElement(metadata, "dc:rights", kBookRightsStatement);
+    TXMLNode modified = metadata.addChild("meta");
+    modified.setAttribute("property", "dcterms:modified");
+    modified.setText(xmlChars(book.modified));
+    // For readers that look for the cover the EPUB 2 way.
+    if (!book.coverPath.empty()) addCoverMeta(metadata);
 }
 
 TXMLNode addNavPoint(TXMLNode parent, const std::string& id, int playOrder,
@@ -65,6 +125,7 @@ int tocDepth(const std::vector<TocEntry>& entries) {
 
 void writePackageDocument(const BookMetadata& book) {
     const bool hasCover = !book.coverPath.empty();
+    const bool epub3 = book.epubVersion == 3;
     TXMLDocument doc;
     prepare(doc);
     doc.setVersion("1.0");
@@ -72,51 +133,37 @@ void writePackageDocument(const BookMetadata& book) {
 
     TXMLNode package = doc.documentNode().addChild("package", kOpfNamespace);
     package.setAttribute("unique-identifier", "BookId");
-    package.setAttribute("version", "2.0");
+    package.setAttribute("version", epub3 ? "3.0" : "2.0");
 
     TXMLNode metadata = package.addChild("metadata", package.namespaceURI());
     metadata.declareNamespace("dc", kDublinCoreNamespace);
-    metadata.declareNamespace("opf", kOpfNamespace);
-
-    addTextElement(metadata, "dc:title", xmlChars(book.title));
-    TXMLNode creator = metadata.addChild("dc:creator");
-    creator.setAttribute("opf:role", "aut");
-    creator.setText(xmlChars(book.author));
-    addTextElement(metadata, "dc:subject", "");
-    addTextElement(metadata, "dc:description", "");
-    addTextElement(metadata, "dc:contributor", "");
-    addTextElement(metadata, "dc:date", xmlChars(book.date));
-    addTextElement(metadata, "dc:type", "[type]");
-    addTextElement(metadata, "dc:format", "");
-    TXMLNode identifier = metadata.addChild("dc:identifier");
-    identifier.setAttribute("id", "BookId");
-    identifier.setAttribute("opf:scheme", "UUID");
-    identifier.setText(xmlChars(book.identifier));
-    addTextElement(metadata, "dc:source", kBookSourceAddress);
-    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
-    addTextElement(metadata, "dc:relation", "");
-    addTextElement(metadata, "dc:coverage", "");
-    addTextElement(metadata, "dc:rights", kBookRightsStatement);
-    // A cover meta that names no manifest item shows as a broken picture in some readers.
-    if (hasCover) {
-        TXMLNode meta = metadata.addChild("meta");
-        meta.setAttribute("name", "cover");
-        meta.setAttribute("content", "cover-image");
-        meta.setText("");
+    if (epub3) {
+        addMetadata3(metadata, book);
+    } else {
+        addMetadata2(metadata, book);
     }
 
     TXMLNode manifest = package.addChild("manifest");
     addItem(manifest, "style", "stylesheet.css", "text/css");
+    // Kept in EPUB 3 too: readers that know only EPUB 2 (and Kobo's for side-loaded books)
+    // show their contents list from it.
     addItem(manifest, "ncx", "fb.ncx", "application/x-dtbncx+xml");
+    if (epub3) {
+        addItem(manifest, "nav", kNavigationDocumentName, "application/xhtml+xml")
+            .setAttribute("properties", "nav");
+    }
     if (hasCover) {
-        addItem(manifest, "cover", "cover.html", "application/xhtml+xml");
-        addItem(manifest, "cover-image", xmlChars(fileNamePart(book.coverPath)),
-                xmlChars(book.coverMediaType));
+        addItem(manifest, "cover", coverPageName(book.epubVersion), "application/xhtml+xml");
+        TXMLNode picture = addItem(manifest, "cover-image", xmlChars(fileNamePart(book.coverPath)),
+                                   xmlChars(book.coverMediaType));
+        if (epub3) picture.setAttribute("properties", "cover-image");
     }
     for (const PageFile& page : book.outline.pages) {
         addItem(manifest, xmlChars(page.id), xmlChars(page.href), "application/xhtml+xml");
     }
 
+    // The navigation document stays out of the spine: readers show it as their contents
+    // list, and in the spine some would also show it as a page of the book.
     TXMLNode spine = package.addChild("spine");
     spine.setAttribute("toc", "ncx");
     if (hasCover) spine.addChild("itemref").setAttribute("idref", "cover");
@@ -156,10 +203,17 @@ void writeNavigationControlFile(const BookMetadata& book) {
 
     TXMLNode navMap = ncx.addChild("navMap");
     int playOrder = 0;
-    if (!book.coverPath.empty()) addNavPoint(navMap, "cover", ++playOrder, "cover", "cover.html");
+    if (!book.coverPath.empty())
+        addNavPoint(navMap, "cover", ++playOrder, "cover", coverPageName(book.epubVersion));
     addNavPoints(navMap, book.outline.toc, playOrder);
 
     doc.saveToFile(book.contentFolder + "/fb.ncx");
+}
+
+std::string epub3Title(const std::string& title) {
+    std::string text = xmlChars(title);
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return "untitled";
+    return text;
 }
 
 std::string newBookIdentifier() {
@@ -182,11 +236,22 @@ std::string newBookIdentifier() {
 }
 
 std::string todayDate() {
-    std::time_t now = std::time(nullptr);
+    return todayDate(std::time(nullptr));
+}
+
+std::string todayDate(std::time_t now) {
     std::tm local{};
     localtime_r(&now, &local);
     char text[16];
     std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+std::string modifiedTimestamp(std::time_t now) {
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }
 

@@ -1,5 +1,6 @@
 #include "book/book_pages.h"
 
+#include "book/xhtml_page.h"
 #include "platform/errors.h"
 #include "platform/language.h"
 #include "platform/locale.h"
@@ -15,6 +16,9 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
     m_options.chapters = m_chapters.get();
     m_options.maxPageBytes = project.maxPageBytes;
     m_options.tocLabels = project.tocLabels;
+    if (project.epubVersion != 2 && project.epubVersion != 3)
+        throw Error("EPUB version " + std::to_string(project.epubVersion) + " is neither 2 nor 3");
+    m_options.epubVersion = project.epubVersion;
 
     if (project.language.empty()) {
         m_languageTag = qb::languageTag();
@@ -34,7 +38,8 @@ std::vector<int> BookPages::add(int k, RunUi& ui) {
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     const auto source = std::make_unique<SourceText>(path, m_project.charset);
     const TextPlan& plan = source->plan();
-    ui.textRead(k, "page" + std::to_string(k) + ".html", path, plan.charset, plan.detected);
+    ui.textRead(k, "page" + std::to_string(k) + pageFileExtension(m_options.epubVersion), path,
+                plan.charset, plan.detected);
     if (plan.nulOffset != std::string_view::npos) {
         ui.showWarning(path,
                        "the text ends at a NUL byte at offset " + std::to_string(plan.nulOffset));

@@ -29,8 +29,9 @@ inline constexpr std::size_t kLanguageSampleBytes = 256 * 1024;
 
 class BookPages {
   public:
-    // Raises Error for a chapter pattern that does not compile or a language that is not a
-    // BCP 47 tag. detect stands in for detectLanguage (tests).
+    // Raises Error for a chapter pattern that does not compile, a language that is not a
+    // BCP 47 tag or an EPUB version other than 2 and 3. detect stands in for detectLanguage
+    // (tests).
     BookPages(const BookProject& project, std::string contentFolder, LanguageDetector detect = {});
     ~BookPages();
     BookPages(const BookPages&) = delete;

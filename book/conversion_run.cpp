@@ -5,14 +5,18 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <unordered_set>
 #include <vector>
 
+#include "book/book_constants.h"
 #include "book/book_metadata.h"
 #include "book/book_pages.h"
 #include "book/cover_writer.h"
+#include "book/navigation_document.h"
 #include "book/stylesheet.h"
+#include "book/xhtml_page.h"
 #include "package/packager.h"
 #include "package/zip_directory.h"
 #include "platform/errors.h"
@@ -129,8 +133,9 @@ std::string coverFileName(const std::string& coverPath, const std::string& media
         return lower.size() >= end.size() &&
                lower.compare(lower.size() - end.size(), end.size(), end) == 0;
     };
-    const bool taken = lower == "cover.html" || lower == "stylesheet.css" || lower == "fb.opf" ||
-                       lower == "fb.ncx" || lower == "nav.xhtml" ||
+    const bool taken = lower == "cover.html" || lower == "cover.xhtml" ||
+                       lower == "stylesheet.css" || lower == "fb.opf" || lower == "fb.ncx" ||
+                       lower == kNavigationDocumentName ||
                        (lower.rfind("page", 0) == 0 && lower.size() > 9 &&
                         (endsWith(".html") || endsWith(".xhtml")));
     const bool fitting = mediaType == "image/png"   ? endsWith(".png")
@@ -304,17 +309,23 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         book.author = project.author;
         book.contentFolder = m_contentFolder;
         book.identifier = newBookIdentifier();
-        book.date = todayDate();
+        // One clock reading for both dates, so that they never tell two different days.
+        const std::time_t now = std::time(nullptr);
+        book.date = todayDate(now);
+        book.modified = modifiedTimestamp(now);
+        book.epubVersion = project.epubVersion;
         if (!project.coverPath.empty()) {
             book.coverMediaType = coverMediaType;
             const std::string name = coverFileName(project.coverPath, book.coverMediaType);
             writeCoverCopy(coverBytes, joinPath(m_contentFolder, name));
             coverBytes = std::string();
             book.coverPath = name;
-            writeCoverPage(joinPath(m_contentFolder, "cover.html"), name, book.languageTag);
+            writeCoverPage(joinPath(m_contentFolder, coverPageName(book.epubVersion)), name,
+                           book.languageTag, book.epubVersion);
         }
         writePackageDocument(book);
         writeNavigationControlFile(book);
+        if (book.epubVersion == 3) writeNavigationDocument(book);
     } catch (const std::exception& e) {
         ui.showError(errorBoxText(e.what()));
         return RunResult::Failed;

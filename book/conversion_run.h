@@ -2,9 +2,9 @@
 // The conversion run: turns a book project into one .epub in the output folder.
 //
 // It rebuilds the content folder below the work folder, writes the pages of each text file, the
-// cover, the stylesheet, fb.opf and fb.ncx, checks the user's entries, settles the target
-// archive and hands the work folder to the packager. Everything it shows or asks goes through
-// RunUi, which the window, the command line and the tests implement.
+// cover, the stylesheet, fb.opf, fb.ncx and (for EPUB 3) nav.xhtml, checks the user's entries,
+// settles the target archive and hands the work folder to the packager. Everything it shows or
+// asks goes through RunUi, which the window, the command line and the tests implement.
 
 #include <cstdint>
 #include <string>

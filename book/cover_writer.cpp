@@ -1,5 +1,7 @@
 #include "book/cover_writer.h"
 
+#include <iterator>
+
 #include "book/xhtml_page.h"
 #include "book/xml_text.h"
 #include "platform/text_file.h"
@@ -7,12 +9,12 @@
 namespace qb {
 
 void writeCoverPage(const std::string& coverPagePath, const std::string& pictureName,
-                    const std::string& languageTag) {
+                    const std::string& languageTag, int epubVersion) {
     // The manifest and the spine name this page whenever there is a cover, so a book without
     // it would be broken: a failure here ends the run like any other.
-    const std::vector<std::string> lines = {
-        kPageDeclaration,
-        pageRootStartTag(languageTag),
+    std::vector<std::string> lines = pagePrologLines(epubVersion);
+    const std::string rest[] = {
+        pageRootStartTag(languageTag, epubVersion),
         "<head>",
         "<title> cover </title> ",
         std::string(kStylesheetLink) + " ",
@@ -24,6 +26,7 @@ void writeCoverPage(const std::string& coverPagePath, const std::string& picture
         "</body>",
         "</html>",
     };
+    lines.insert(lines.end(), std::begin(rest), std::end(rest));
     writeTextLines(coverPagePath, lines);
 }
 

@@ -1,6 +1,7 @@
 #include "book/page_writer.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 #include "book/xhtml_page.h"
@@ -26,14 +27,20 @@ constexpr std::size_t kSpaceWindow = 2048;
 // A line with more bytes than this is never a heading, whatever its blanks.
 constexpr std::size_t kMaxHeadingBytes = 1024;
 
-std::string pageHead(int k, const std::string& languageTag) {
+std::string pageHead(int k, const std::string& languageTag, int epubVersion) {
     std::string title;
     appendEscapedText(title, xmlChars("page" + std::to_string(k)));
+    std::vector<std::string> lines = pagePrologLines(epubVersion);
+    const std::string rest[] = {pageRootStartTag(languageTag, epubVersion),
+                                "<head>",
+                                "<title> " + title + " </title> ",
+                                kStylesheetLink,
+                                "</head>",
+                                "<body>",
+                                "<div>"};
+    lines.insert(lines.end(), std::begin(rest), std::end(rest));
     std::string head;
-    for (const std::string& line :
-         {std::string(kPageDeclaration), pageRootStartTag(languageTag), std::string("<head>"),
-          "<title> " + title + " </title> ", std::string(kStylesheetLink), std::string("</head>"),
-          std::string("<body>"), std::string("<div>")}) {
+    for (const std::string& line : lines) {
         head += line;
         head += "\r\n";
     }
@@ -81,9 +88,13 @@ struct PlacedHeading {
 class PageComposer {
   public:
     PageComposer(int k, std::string folder, const PageOptions& options)
-        : m_k(k), m_folder(std::move(folder)), m_head(pageHead(k, options.languageTag)) {
+        : m_k(k),
+          m_folder(std::move(folder)),
+          m_head(pageHead(k, options.languageTag, options.epubVersion)),
+          m_extension(pageFileExtension(options.epubVersion)) {
         if (options.maxPageBytes > 0) {
-            m_cap = std::max(options.maxPageBytes, smallestPageCap(k, options.languageTag));
+            m_cap = std::max(options.maxPageBytes,
+                             smallestPageCap(k, options.languageTag, options.epubVersion));
             m_room = m_cap - m_head.size() - kPageTail.size();
         }
         m_scratch.reserve(256 * 1024);
@@ -189,8 +200,9 @@ class PageComposer {
         const std::size_t n = m_pages.size() + 1;
         std::string id = "page" + std::to_string(m_k);
         if (n > 1) id += "-" + std::to_string(n);
-        m_pages.push_back({id, id + ".html"});
-        m_file = std::make_unique<OutputFile>(m_folder + "/" + id + ".html");
+        std::string href = id + m_extension;
+        m_file = std::make_unique<OutputFile>(m_folder + "/" + href);
+        m_pages.push_back({std::move(id), std::move(href)});
         write(m_head);
         m_used = 0;
         m_pageHasInk = false;
@@ -208,6 +220,7 @@ class PageComposer {
     int m_k;
     std::string m_folder;
     std::string m_head;
+    const char* m_extension;
     std::size_t m_cap = 0;   // 0: no cap
     std::size_t m_room = 0;  // bytes a page has for its paragraphs and headings
     std::unique_ptr<OutputFile> m_file;
@@ -408,8 +421,9 @@ std::vector<TocEntry> fileEntries(const std::vector<PageFile>& pages,
 
 }  // namespace
 
-std::size_t smallestPageCap(int k, const std::string& languageTag) {
-    return pageHead(k, languageTag).size() + kPageTail.size() + kHeadingExtra + kWidestChar;
+std::size_t smallestPageCap(int k, const std::string& languageTag, int epubVersion) {
+    return pageHead(k, languageTag, epubVersion).size() + kPageTail.size() + kHeadingExtra +
+           kWidestChar;
 }
 
 TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourcePath,

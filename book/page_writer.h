@@ -5,7 +5,7 @@
 // page<k>-2.html, page<k>-3.html, ...: all with the same head (title "page<k>"), each cut
 // between paragraphs. A paragraph longer than a page holds is cut into consecutive paragraphs
 // whose texts joined give it back. A page under the cap is the same whether splitting is on
-// or off.
+// or off. In an EPUB 3 book the pages are XHTML5 and named .xhtml instead.
 
 #include <cstddef>
 #include <functional>
@@ -29,6 +29,7 @@ struct PageOptions {
     // tail and one character is raised to that (see smallestPageCap).
     std::size_t maxPageBytes = kDefaultMaxPageBytes;
     TocLabels tocLabels = TocLabels::Page;
+    int epubVersion = 2;  // 3: XHTML5 heads, whose extra bytes the cap counts
 };
 
 // What writing one text file made.
@@ -70,6 +71,6 @@ TextPages writeTextFile(const std::string& sourcePath, int k, const std::string&
 
 // The smallest cap that pages of text file k can keep: the head, the tail and one heading of
 // one character, the biggest element a page must be able to take whole.
-std::size_t smallestPageCap(int k, const std::string& languageTag);
+std::size_t smallestPageCap(int k, const std::string& languageTag, int epubVersion = 2);
 
 }  // namespace qb

@@ -30,7 +30,7 @@ bool usageError(const std::string& text) {
 bool readBookChoices(BookProject& project, const std::string& paragraphs,
                      const std::string& chapters, const std::string& tocLabels,
                      const std::optional<std::string>& language,
-                     const std::optional<std::string>& maxPageKb) {
+                     const std::optional<std::string>& maxPageKb, const std::string& epubVersion) {
     if (paragraphs == "lines") {
         project.paragraphs = ParagraphMode::Lines;
     } else if (paragraphs == "blocks") {
@@ -81,6 +81,14 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
                               "\" is not a whole number of KiB (0 for no limit)");
         project.maxPageBytes = kib * 1024;
     }
+
+    if (epubVersion == "2") {
+        project.epubVersion = 2;
+    } else if (epubVersion == "3") {
+        project.epubVersion = 3;
+    } else {
+        return usageError("--epub-version: \"" + epubVersion + "\" is neither 2 nor 3");
+    }
     return true;
 }
 
@@ -112,6 +120,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     std::string tocLabels = "page";
     std::optional<std::string> language;
     std::optional<std::string> maxPageKb;
+    std::string epubVersion = "2";
     app.add_option("--paragraphs", paragraphs,
                    "lines: each line one paragraph (default); blocks: blank lines separate "
                    "paragraphs and the lines between them are joined, as hard-wrapped prose needs")
@@ -139,6 +148,10 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "processor)")
         ->type_name("N")
         ->check(CLI::Range(1, 64));
+    app.add_option("--epub-version", epubVersion,
+                   "2: EPUB 2, which every reader opens (default); 3: EPUB 3, which some "
+                   "stores require, with fb.ncx kept for older readers")
+        ->type_name("2|3");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
     app.add_option("FILE", project.sourceFiles, "Text files, in page order")
@@ -182,7 +195,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             return std::nullopt;
         }
     }
-    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb)) {
+    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb,
+                         epubVersion)) {
         exitStatus = kExitUsage;
         return std::nullopt;
     }

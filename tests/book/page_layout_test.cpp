@@ -390,3 +390,57 @@ TEST_F(PageLayoutTest, FirstLineLabels) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+// EPUB 3 pages: XHTML5 heads and .xhtml names, everything else as in EPUB 2; the cap counts
+// the longer head, down to the smallest cap.
+TEST_F(PageLayoutTest, Epub3PagesAreXhtml5UnderTheSameCap) {
+    m_options.epubVersion = 3;
+    m_options.languageTag = "de";
+    const TextPages one = write("Eins & <zwei>\n");
+    ASSERT_EQ(names(one), (std::vector<std::string>{"page1.xhtml"}));
+    EXPECT_EQ(one.toc[0].href, "page1.xhtml");
+    EXPECT_EQ(read(one.pages[0]),
+              "<?xml version='1.0' encoding='utf-8'?>\r\n"
+              "<!DOCTYPE html>\r\n"
+              "<html xmlns=\"http://www.w3.org/1999/xhtml\" "
+              "xmlns:epub=\"http://www.idpf.org/2007/ops\" xml:lang=\"de\" lang=\"de\"> \r\n"
+              "<head>\r\n"
+              "<title> page1 </title> \r\n"
+              "<link href=\"stylesheet.css\" type=\"text/css\" rel=\"stylesheet\"/>\r\n"
+              "</head>\r\n"
+              "<body>\r\n"
+              "<div>\r\n"
+              "<p>Eins &amp; &lt;zwei&gt; </p> \r\n"
+              "</div>\r\n"
+              "</body>\r\n"
+              "</html>\r\n");
+
+    ChapterHeadings chapters("auto");
+    m_options.chapters = &chapters;
+    std::string text = "Book One\n";
+    for (int i = 0; i < 40; ++i) text += "Line " + std::to_string(i) + " of the story & more\n";
+    text += "Chapter 2\nThe end.\n";
+    std::string expected;
+    for (int i = 0; i < 40; ++i) expected += "Line " + std::to_string(i) + " of the story & more";
+    m_options.maxPageBytes = 1024;
+    const TextPages split = write(text, 7);
+    EXPECT_GT(split.pages.size(), 3u);
+    for (const PageFile& page : split.pages) EXPECT_EQ(page.href, page.id + ".xhtml");
+    EXPECT_EQ(joined(split, 1024), "Book One" + expected + "Chapter 2The end.");
+    ASSERT_EQ(split.toc.size(), 1u);
+    EXPECT_EQ(split.toc[0].href, "page7.xhtml");
+    ASSERT_EQ(split.toc[0].children.size(), 1u);
+    EXPECT_EQ(split.toc[0].children[0].href, split.pages.back().href);
+
+    const std::size_t smallest = smallestPageCap(1, "de", 3);
+    EXPECT_GT(smallest, smallestPageCap(1, "de", 2));
+    m_options.chapters = nullptr;
+    m_options.maxPageBytes = 1;
+    EXPECT_EQ(joined(write("abc&def\xE6\x98\xA5\n"), smallest), "abc&def\xE6\x98\xA5");
+}
+
+}  // namespace
+}  // namespace qb

@@ -187,8 +187,8 @@ TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
         write(in);
         FAIL() << "no error";
     } catch (const EWriteError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Stream write error \"" + m_dir.file("page1.html") + "\". No space left on device");
+        EXPECT_EQ(std::string(e.what()), "Stream write error \"" + m_dir.file("page1.html") +
+                                             "\". No space left on device");
     }
 }
 
@@ -251,6 +251,22 @@ TEST_F(PageWriterTest, CoverPage) {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file(path.c_str()));
     EXPECT_EQ(std::string(doc.select_node("//img").node().attribute("src").value()), name);
+}
+
+TEST_F(PageWriterTest, Epub3CoverPage) {
+    const std::string path = m_dir.file("cover.xhtml");
+    writeCoverPage(path, "front & back.jpg", "zh-Hans", 3);
+    const std::string v2 = coverText("front &amp; back.jpg", "zh-Hans");
+    const std::string v2Root =
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"zh-Hans\"> ";
+    std::string v3 = v2;
+    v3.replace(v3.find(v2Root), v2Root.size(),
+               "<!DOCTYPE html>\r\n"
+               "<html xmlns=\"http://www.w3.org/1999/xhtml\" "
+               "xmlns:epub=\"http://www.idpf.org/2007/ops\" xml:lang=\"zh-Hans\" "
+               "lang=\"zh-Hans\"> ");
+    EXPECT_EQ(test::readBytes(path), v3);
+    expectXhtml(path);
 }
 
 TEST_F(PageWriterTest, CoverPageThatCannotBeWrittenRaisesWithThePath) {

@@ -84,11 +84,13 @@ std::vector<std::string> archiveMembers(const std::string& archive) {
     return names;
 }
 
-void expectValidBook(const std::string& epub) {
+void expectValidBook(const std::string& epub, int epubVersion) {
     const ProgramResult r = runProgram(
         {"java", "-Xshare:auto", "-XX:TieredStopAtLevel=1", "-jar", QB_EPUBCHECK_JAR, epub});
     EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("No errors or warnings detected"), std::string::npos) << r.out << r.err;
+    const std::string rules = "Validating using EPUB version " + std::to_string(epubVersion) + ".";
+    EXPECT_NE(r.out.find(rules), std::string::npos) << r.out;
 }
 
 namespace {

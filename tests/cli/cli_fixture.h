@@ -40,8 +40,9 @@ std::string archiveMember(const std::string& archive, const std::string& member)
 // The names of an archive's members, in archive order.
 std::vector<std::string> archiveMembers(const std::string& archive);
 
-// Runs epubcheck on a book and expects neither errors nor warnings.
-void expectValidBook(const std::string& epub);
+// Runs epubcheck on a book and expects neither errors nor warnings, and the book checked by
+// the rules of its EPUB version.
+void expectValidBook(const std::string& epub, int epubVersion = 2);
 
 // A tiny valid JPEG and PNG (8 x 8 grey ramp).
 std::string jpegPicture();

@@ -1,0 +1,14 @@
+#pragma once
+// The EPUB 3 navigation document, nav.xhtml: the book's contents as readers of EPUB 3 show
+// them, written from the same outline as fb.ncx, entry for entry.
+
+#include "book/book_metadata.h"
+
+namespace qb {
+
+// Writes contentFolder + "/nav.xhtml": the contents (the cover entry first when the book has
+// a cover, then the outline's entries, nested as they are) and the landmarks (the cover and
+// the first page). Raises EFCreateError or EWriteError.
+void writeNavigationDocument(const BookMetadata& book);
+
+}  // namespace qb
