@@ -14,9 +14,9 @@ struct PageFile {
 };
 
 struct TocEntry {
-    std::string label;              // UTF-8 text shown in the contents
-    std::string href;               // the page file it opens, e.g. "page3-2.html"
-    std::string id;                 // the manifest id of that page file
+    std::string label;               // UTF-8 text shown in the contents
+    std::string href;                // the page file it opens, e.g. "page3-2.html"
+    std::string id;                  // the manifest id of that page file
     std::vector<TocEntry> children;  // chapters under a volume heading
 };
 

@@ -33,12 +33,12 @@ struct BookProject {
     std::string charset;                   // empty: decide per file; else decode every file in it
 
     ParagraphMode paragraphs = ParagraphMode::Lines;
-    std::string chapters;                  // empty or "off": none; "auto"; else a pattern
+    std::string chapters;  // empty or "off": none; "auto"; else a pattern
     TocLabels tocLabels = TocLabels::Page;
-    std::string language;                  // empty: the locale's tag; "auto": detect; else a tag
+    std::string language;  // empty: the locale's tag; "auto": detect; else a tag
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: pages are never split
-    int epubVersion = 2;                   // 2 or 3
-    int jobs = 0;  // 0: one per core
+    int epubVersion = 2;                              // 2 or 3
+    int jobs = 0;                                     // 0: one per core
 };
 
 }  // namespace qb

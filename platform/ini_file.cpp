@@ -98,8 +98,8 @@ IniFile::Content IniFile::load() const {
     std::size_t start = 0;
     while (start < text.size()) {
         auto nl = text.find('\n', start);
-        std::string line = text.substr(start, nl == std::string::npos ? std::string::npos
-                                                                       : nl - start);
+        std::string line =
+            text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
             c.crlf = true;
@@ -132,9 +132,9 @@ void IniFile::writeString(const std::string& section, const std::string& key,
     if (exists && ::access(m_path.c_str(), W_OK) != 0) throw Error("Unable to write to " + m_path);
 
     Content c = load();
-    const bool needsQuotes = !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
-                                                value.back() == ' ' || value.back() == '\t' ||
-                                                (value.front() == '"' && value.back() == '"'));
+    const bool needsQuotes =
+        !value.empty() && (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' ||
+                           value.back() == '\t' || (value.front() == '"' && value.back() == '"'));
     const std::string line = key + "=" + (needsQuotes ? "\"" + value + "\"" : value);
 
     if (const auto range = findSection(c.lines, section)) {

@@ -11,7 +11,7 @@
 namespace qb {
 
 class IniFile {
-public:
+  public:
     explicit IniFile(std::string path);
 
     const std::string& path() const { return m_path; }
@@ -27,7 +27,7 @@ public:
     // a file its owner made read-only as it is.
     void writeString(const std::string& section, const std::string& key, const std::string& value);
 
-private:
+  private:
     struct Content {
         std::vector<std::string> lines;  // without line ends
         bool crlf = false;               // the file used CR LF; keep it that way

@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git clang-format
   zlib1g-dev libpng-dev libjpeg-dev libpugixml-dev libuchardet-dev libcli11-dev
   libpcre2-dev libcld2-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev

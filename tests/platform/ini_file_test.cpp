@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class IniFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = fs::temp_directory_path() /
                 ("qb-ini-" + std::to_string(::getpid()) + "-" +
