@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "platform/errors.h"
+#include "platform/unique_fd.h"
 
 namespace fs = std::filesystem;
 
@@ -23,17 +24,16 @@ namespace {
 constexpr const char* kNewPrefix = "new-";
 constexpr const char* kWorkPrefix = "work-";
 
-// Takes the folder's lock without waiting: the descriptor, or -1 when another program holds it
-// or the lock file cannot be opened (errno tells which).
-int lockFolder(const fs::path& folder, bool create) {
+// Takes the folder's lock without waiting: the descriptor, or none when another program holds
+// it or the lock file cannot be opened (errno tells which).
+UniqueFd lockFolder(const fs::path& folder, bool create) {
     const fs::path lock = folder / WorkFolderClaim::kLockName;
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0644);
-    if (fd < 0) return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    UniqueFd fd(::open(lock.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0644));
+    if (!fd) return fd;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         const int cause = errno;
-        ::close(fd);
+        fd.reset();
         errno = cause;
-        return -1;
     }
     return fd;
 }
@@ -53,10 +53,9 @@ void removeStaleFolders(const fs::path& root) {
         std::error_code entryError;
         if (!it->is_directory(entryError) || it->is_symlink(entryError)) continue;
         if (startsWith(name, kWorkPrefix)) {
-            const int fd = lockFolder(it->path(), false);
-            if (fd < 0 && errno != ENOENT) continue;  // alive, or not ours to judge
+            const UniqueFd lock = lockFolder(it->path(), false);
+            if (!lock && errno != ENOENT) continue;  // alive, or not ours to judge
             fs::remove_all(it->path(), entryError);
-            if (fd >= 0) ::close(fd);
         } else if (startsWith(name, kNewPrefix)) {
             const auto age = now - fs::last_write_time(it->path(), entryError);
             if (!entryError && age > std::chrono::hours(1)) fs::remove_all(it->path(), entryError);
@@ -94,8 +93,8 @@ void copyTemplate(const fs::path& from, const fs::path& to) {
 WorkFolderClaim::WorkFolderClaim(const std::string& sharedFolder, const std::string& privateRoot) {
     removeStaleFolders(privateRoot);
 
-    m_lockFd = lockFolder(sharedFolder, true);
-    if (m_lockFd >= 0) {
+    m_lock = lockFolder(sharedFolder, true);
+    if (m_lock) {
         m_folder = sharedFolder;
         return;
     }
@@ -108,13 +107,13 @@ WorkFolderClaim::WorkFolderClaim(const std::string& sharedFolder, const std::str
                     (ec ? ec.message() : std::string(std::strerror(errno))));
     }
     const fs::path setup = pattern;
-    m_lockFd = lockFolder(setup, true);
+    m_lock = lockFolder(setup, true);
     const int lockError = errno;
     const fs::path working =
         setup.parent_path() /
         (kWorkPrefix + setup.filename().string().substr(std::strlen(kNewPrefix)));
     try {
-        if (m_lockFd < 0) {
+        if (!m_lock) {
             throw Error("Cannot create file \"" + (setup / kLockName).string() + "\". " +
                         std::strerror(lockError));
         }
@@ -125,7 +124,6 @@ WorkFolderClaim::WorkFolderClaim(const std::string& sharedFolder, const std::str
         }
     } catch (...) {
         fs::remove_all(setup, ec);
-        if (m_lockFd >= 0) ::close(m_lockFd);
         throw;
     }
     m_folder = working.string();
@@ -137,7 +135,6 @@ WorkFolderClaim::~WorkFolderClaim() {
         std::error_code ec;
         fs::remove_all(m_folder, ec);
     }
-    if (m_lockFd >= 0) ::close(m_lockFd);
 }
 
 }  // namespace qb

@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "platform/unique_fd.h"
+
 namespace qb {
 
 class WorkFolderClaim {
@@ -30,7 +32,7 @@ class WorkFolderClaim {
   private:
     std::string m_folder;
     bool m_private = false;
-    int m_lockFd = -1;
+    UniqueFd m_lock;  // held for as long as the folder is in use
 };
 
 }  // namespace qb

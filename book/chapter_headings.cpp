@@ -7,6 +7,7 @@
 #include <array>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/utf8.h"
 
@@ -41,22 +42,9 @@ Chars decode(std::string_view text) {
     return out;
 }
 
-bool isAsciiLetter(char32_t c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool isAsciiUpper(char32_t c) {
-    return c >= 'A' && c <= 'Z';
-}
-bool isAsciiDigit(char32_t c) {
-    return c >= '0' && c <= '9';
-}
-char32_t lower(char32_t c) {
-    return isAsciiUpper(c) ? c - 'A' + 'a' : c;
-}
-
 std::string lowerAscii(const Chars& s, std::size_t from, std::size_t to) {
     std::string out;
-    for (std::size_t i = from; i < to; ++i) out += static_cast<char>(lower(s[i]));
+    for (std::size_t i = from; i < to; ++i) out += static_cast<char>(toAsciiLower(s[i]));
     return out;
 }
 
@@ -156,7 +144,7 @@ bool endsLikeASentence(const Chars& t) {
 }
 
 bool hasLowerCase(const Chars& t) {
-    return std::any_of(t.begin(), t.end(), [](char32_t c) { return c >= 'a' && c <= 'z'; });
+    return std::any_of(t.begin(), t.end(), [](char32_t c) { return isAsciiLower(c); });
 }
 
 bool startsLikeATitle(char32_t c) {

@@ -19,6 +19,7 @@
 #include "book/xhtml_page.h"
 #include "package/packager.h"
 #include "package/zip_directory.h"
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
@@ -119,16 +120,12 @@ std::string coverFileName(const std::string& coverPath, const std::string& media
     const std::string name = fileNamePart(coverPath);
     bool safe = !name.empty() && name[0] != '.';
     for (const char c : name) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        const bool plain = isAsciiAlnum(c) || c == '.' || c == '_' || c == '-';
         if (!plain) safe = false;
     }
     // The packer keeps one of two names that differ only in case, so "FB.OPF" would cost the
     // book its package document as surely as "fb.opf".
-    std::string lower = name;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string lower = lowerAscii(name);
     const auto endsWith = [&lower](std::string_view end) {
         return lower.size() >= end.size() &&
                lower.compare(lower.size() - end.size(), end.size(), end) == 0;

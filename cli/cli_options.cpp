@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "book/chapter_headings.h"
+#include "platform/ascii.h"
 #include "platform/build_info.h"
 #include "platform/iconv_converter.h"
 #include "platform/language.h"
@@ -13,13 +14,6 @@
 
 namespace qb {
 namespace {
-
-std::string lowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 bool usageError(const std::string& text) {
     std::cerr << "quirebind-cli: " << text << "\n";

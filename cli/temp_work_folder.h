@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "package/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace qb {
 

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/interruption.h"
+#include "platform/ascii.h"
 
 namespace qb {
 
@@ -20,9 +21,7 @@ std::string trimmedLower(std::string text) {
     auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
     text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), blank));
     text.erase(std::find_if_not(text.rbegin(), text.rend(), blank).base(), text.end());
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+    return lowerAscii(text);
 }
 
 }  // namespace

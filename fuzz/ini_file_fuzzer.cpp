@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "platform/ascii.h"
 #include "platform/ini_file.h"
 
 namespace {
@@ -61,13 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool same = qb::IniFile(path).readString(section, key) == value;
     check(same, "a fresh reader sees another value");
 
-    auto lower = [](std::string s) {
-        for (char& c : s) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        return s;
-    };
-    if (lower(otherSection) != lower(section) || lower(otherKey) != lower(key)) {
+    if (!qb::equalsIgnoringAsciiCase(otherSection, section) ||
+        !qb::equalsIgnoringAsciiCase(otherKey, key)) {
         check(ini.readString(otherSection, otherKey, "\x01none") == otherBefore,
               "writing one setting changed another");
     }

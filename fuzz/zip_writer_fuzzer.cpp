@@ -26,6 +26,7 @@
 #include "package/sorted_zip.h"
 #include "package/zip_errors.h"
 #include "package/zip_writer.h"
+#include "platform/ascii.h"
 #include "tests/package/zip_reader.h"
 
 namespace fs = std::filesystem;
@@ -35,13 +36,6 @@ namespace {
 using qb::fuzz::check;
 
 const qb::fuzz::ScratchFolder* scratch = nullptr;
-
-std::string upperAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return s;
-}
 
 bool isAscii(const std::string& s) {
     for (const char c : s) {
@@ -129,7 +123,7 @@ void checkArchive(const std::string& archive, const Tree& tree) {
     }
     // Names that differ in ASCII case only stand for one member: the walk's first file wins.
     std::map<std::string, std::set<std::string>> byFoldedName;
-    for (const auto& [name, content] : tree.files) byFoldedName[upperAscii(name)].insert(name);
+    for (const auto& [name, content] : tree.files) byFoldedName[qb::upperAscii(name)].insert(name);
     check(zip.members.size() == byFoldedName.size(),
           "the archive holds " + std::to_string(zip.members.size()) + " members for " +
               std::to_string(byFoldedName.size()) + " distinct names");
@@ -139,7 +133,7 @@ void checkArchive(const std::string& archive, const Tree& tree) {
         const auto file = tree.files.find(member.name);
         check(file != tree.files.end(), "the archive holds a member no file has: " + member.name);
         check(member.data == file->second, "member " + member.name + " differs from its file");
-        check(seen.insert(upperAscii(member.name)).second, "a name is stored twice");
+        check(seen.insert(qb::upperAscii(member.name)).second, "a name is stored twice");
         const bool utf8Flag = (member.flags & qb::kFlagUtf8Name) != 0;
         check(utf8Flag == (!isAscii(member.name) && qb::fuzz::isWellFormedUtf8(member.name)),
               "the UTF-8 name flag is wrong for " + member.name);

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "package/unique_fd.h"
+#include "platform/unique_fd.h"
 
 struct z_stream_s;
 

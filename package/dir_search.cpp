@@ -1,16 +1,10 @@
 #include "package/dir_search.h"
 
+#include "platform/ascii.h"
+
 #include <utility>
 
 namespace qb {
-
-namespace {
-
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-}  // namespace
 
 bool matchesPattern(std::string_view pattern, std::string_view name) {
     // Iterative match with backtracking to the last "*": linear in practice, no recursion.
@@ -23,7 +17,7 @@ bool matchesPattern(std::string_view pattern, std::string_view name) {
             starP = p++;
             starN = n;
         } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || upperAscii(pattern[p]) == upperAscii(name[n]))) {
+                   (pattern[p] == '?' || toAsciiUpper(pattern[p]) == toAsciiUpper(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

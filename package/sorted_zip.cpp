@@ -2,13 +2,15 @@
 
 #include <algorithm>
 
+#include "platform/ascii.h"
+
 namespace qb {
 
 namespace {
 
+// Unsigned, so that names with UTF-8 bytes sort after plain ASCII ones.
 unsigned foldAscii(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') ? u - 'a' + 'A' : u;
+    return toAsciiUpper(static_cast<unsigned char>(c));
 }
 
 // A stored name is folder part + file name; comparing the two parts in place spares

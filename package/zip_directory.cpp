@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "package/unique_fd.h"
 #include "platform/errors.h"
+#include "platform/unique_fd.h"
 
 namespace qb {
 

@@ -17,9 +17,10 @@
 #include "package/dir_search.h"
 #include "package/search_data.h"
 #include "package/sorted_zip.h"
-#include "package/unique_fd.h"
 #include "package/zip_errors.h"
 #include "package/zip_records.h"
+#include "platform/unique_fd.h"
+#include "platform/utf8.h"
 
 namespace qb {
 
@@ -54,43 +55,6 @@ bool startsWithIgnoringAsciiCase(const std::string& text, const std::string& pre
 bool isAscii(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Well-formed UTF-8 (no overlongs, no surrogates, nothing past U+10FFFF).
-bool isValidUtf8(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t code = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            code = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            code = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = code << 6 | (next & 0x3F);
-        }
-        if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-            (length == 4 && (code < 0x10000 || code > 0x10FFFF))) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 }  // namespace

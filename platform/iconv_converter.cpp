@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
 
@@ -13,13 +14,6 @@ namespace {
 const iconv_t kNoHandle = reinterpret_cast<iconv_t>(static_cast<std::intptr_t>(-1));
 constexpr std::size_t kChunkSize = 64 * 1024;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-std::string upperAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return s;
-}
 
 // How many bytes the charset spends on one more "A": the size of its code unit. Asked as a
 // difference so that a byte-order mark the charset writes first does not count.

@@ -10,7 +10,9 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
+#include "platform/unique_fd.h"
 
 namespace qb {
 
@@ -22,18 +24,6 @@ std::string trim(const std::string& s) {
     if (first == std::string::npos) return {};
     const auto last = s.find_last_not_of(blanks);
     return s.substr(first, last - first + 1);
-}
-
-bool equalsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // "[name]" -> name; anything else -> nothing.
@@ -72,7 +62,7 @@ std::optional<SectionRange> findSection(const std::vector<std::string>& lines,
                                         const std::string& section) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto name = sectionName(lines[i]);
-        if (!name || !equalsNoCase(*name, section)) continue;
+        if (!name || !equalsIgnoringAsciiCase(*name, section)) continue;
         std::size_t end = i + 1;
         while (end < lines.size() && !sectionName(lines[end])) ++end;
         return SectionRange{i, end};
@@ -118,7 +108,7 @@ std::string IniFile::readString(const std::string& section, const std::string& k
     if (!range) return fallback;
     for (std::size_t i = range->header + 1; i < range->end; ++i) {
         const auto k = keyOf(c.lines[i]);
-        if (k && equalsNoCase(*k, key)) return valueOf(c.lines[i]);
+        if (k && equalsIgnoringAsciiCase(*k, key)) return valueOf(c.lines[i]);
     }
     return fallback;
 }
@@ -143,7 +133,7 @@ void IniFile::writeString(const std::string& section, const std::string& key,
         for (std::size_t i = range->header + 1; i < range->end; ++i) {
             const auto k = keyOf(c.lines[i]);
             if (!k) continue;
-            if (equalsNoCase(*k, key)) {
+            if (equalsIgnoringAsciiCase(*k, key)) {
                 c.lines[i] = line;
                 replaced = true;
                 break;
@@ -167,24 +157,20 @@ void IniFile::writeString(const std::string& section, const std::string& key,
     // write never leaves a half-written settings file behind.
     const std::string temp = m_path + ".tmp";
     const auto writeAll = [&](const std::string& target) {
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) return false;
+        UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!fd) return false;
         // The new file takes the old one's permissions: settings may name private folders.
-        if (exists && target == temp && ::fchmod(fd, old.st_mode & 07777) != 0) {
-            ::close(fd);
+        if (exists && target == temp && ::fchmod(fd.get(), old.st_mode & 07777) != 0) {
             return false;
         }
         std::size_t done = 0;
         while (done < text.size()) {
-            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            const ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ::close(fd);
-                return false;
-            }
+            if (n <= 0) return false;
             done += static_cast<std::size_t>(n);
         }
-        return ::close(fd) == 0;
+        return fd.close() == 0;
     };
     if (writeAll(temp) && std::rename(temp.c_str(), m_path.c_str()) == 0) return;
     ::unlink(temp.c_str());

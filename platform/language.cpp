@@ -11,28 +11,15 @@
 #include <climits>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/utf8.h"
 
 namespace qb {
 namespace {
 
-bool isAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isAlnum(char c) {
-    return isAlpha(c) || isDigit(c);
-}
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-std::string lowerAscii(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), lower);
-    return out;
-}
+constexpr auto isAlpha = isAsciiLetter<char>;
+constexpr auto isDigit = isAsciiDigit<char>;
+constexpr auto isAlnum = isAsciiAlnum<char>;
 bool allOf(std::string_view s, bool (*pred)(char)) {
     return std::all_of(s.begin(), s.end(), pred);
 }

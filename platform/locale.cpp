@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/ascii.h"
 #include "platform/iconv_converter.h"
 
 namespace qb {
@@ -19,7 +20,7 @@ std::string envValue(const char* name) {
 
 bool isAsciiLetters(std::string_view s) {
     for (char c : s) {
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+        if (!isAsciiLetter(c)) return false;
     }
     return !s.empty();
 }

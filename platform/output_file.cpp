@@ -14,17 +14,13 @@ constexpr std::size_t kBufferSize = 1 << 20;
 }
 
 OutputFile::OutputFile(const std::string& path) : m_path(path) {
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_fd < 0) throw EFCreateError(path, std::strerror(errno));
+    m_fd = UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!m_fd) throw EFCreateError(path, std::strerror(errno));
     m_buffer.resize(kBufferSize);
 }
 
-OutputFile::~OutputFile() {
-    if (m_fd >= 0) ::close(m_fd);
-}
-
 void OutputFile::write(std::string_view bytes) {
-    if (m_fd < 0) throw EWriteError(m_path, std::strerror(EBADF));
+    if (!m_fd) throw EWriteError(m_path, std::strerror(EBADF));
     if (bytes.size() > m_buffer.size() - m_used) {
         flush();
         // A piece bigger than the buffer goes straight to the file.
@@ -45,7 +41,7 @@ void OutputFile::flush() {
 
 void OutputFile::writeAll(const char* data, std::size_t size) {
     while (size > 0) {
-        ssize_t n = ::write(m_fd, data, size);
+        ssize_t n = ::write(m_fd.get(), data, size);
         if (n < 0 && errno == EINTR) continue;
         // A write that takes nothing without saying why has run out of room.
         if (n <= 0) throw EWriteError(m_path, std::strerror(n < 0 ? errno : ENOSPC));
@@ -55,12 +51,10 @@ void OutputFile::writeAll(const char* data, std::size_t size) {
 }
 
 void OutputFile::close() {
-    if (m_fd < 0) return;
+    if (!m_fd) return;
     flush();
-    int fd = m_fd;
-    m_fd = -1;
     // A file system that writes back late (NFS, a quota) reports a lost write only here.
-    if (::close(fd) != 0 && errno != EINTR) throw EWriteError(m_path, std::strerror(errno));
+    if (m_fd.close() != 0 && errno != EINTR) throw EWriteError(m_path, std::strerror(errno));
 }
 
 }  // namespace qb

@@ -5,14 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace qb {
 
 class OutputFile {
   public:
     // Creates the file anew (an existing one is truncated). Raises EFCreateError.
     explicit OutputFile(const std::string& path);
-    // Closes the file if close() was not called; errors are then lost.
-    ~OutputFile();
+    // The file is closed if close() was not called; errors are then lost.
+    ~OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -28,7 +30,7 @@ class OutputFile {
     void writeAll(const char* data, std::size_t size);
 
     std::string m_path;
-    int m_fd = -1;
+    UniqueFd m_fd;
     std::string m_buffer;
     std::size_t m_used = 0;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
 #include "platform/utf8.h"
@@ -168,13 +169,6 @@ bool isMostlyUtf8(std::string_view s) {
         }
     }
     return valid > 0 && invalid * 20 <= valid;
-}
-
-std::string upperAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return s;
 }
 
 bool isUtf16Name(const std::string& upper, bool& bigEndian) {

@@ -14,23 +14,10 @@
 #include "platform/line_splitter.h"
 #include "platform/output_file.h"
 #include "platform/text_decoding.h"
+#include "platform/unique_fd.h"
 
 namespace qb {
 namespace {
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
 
 class LineCollector : public LineHandler {
   public:
@@ -48,8 +35,8 @@ class LineCollector : public LineHandler {
 }  // namespace
 
 std::string readFileBytes(const std::string& path, std::uint64_t limit) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) throw EFOpenError(path, std::strerror(errno));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) throw EFOpenError(path, std::strerror(errno));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw EFOpenError(path, std::strerror(errno));
     if (S_ISDIR(st.st_mode)) throw EFOpenError(path, std::strerror(EISDIR));

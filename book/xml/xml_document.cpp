@@ -1,6 +1,7 @@
 #include "book/xml/xml_document.h"
 
 #include "book/xml_text.h"
+#include "platform/ascii.h"
 #include "platform/output_file.h"
 
 namespace qb {
@@ -18,18 +19,6 @@ std::string prefixOf(const std::string& name) {
 std::string localNameOf(const std::string& name) {
     std::size_t colon = name.find(':');
     return colon == std::string::npos ? name : name.substr(colon + 1);
-}
-
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 bool isNamespaceDeclaration(const pugi::xml_attribute& attr) {
@@ -111,7 +100,7 @@ TXMLNode TXMLNode::child(int index) const {
 pugi::xml_attribute TXMLNode::findNamespaceDeclaration(const std::string& uri) const {
     for (pugi::xml_node n = m_node; n; n = n.parent()) {
         for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-            if (equalsIgnoringCase(a.value(), uri) && isNamespaceDeclaration(a)) return a;
+            if (equalsIgnoringAsciiCase(a.value(), uri) && isNamespaceDeclaration(a)) return a;
         }
     }
     return {};
