@@ -395,7 +395,6 @@ void TForm1::createWorkingArea() {
     m_labeledEdit4->EditLabel()->setObjectName(QStringLiteral("LabeledEdit4Label"));
     m_labeledEdit4->setGeometry(88, 100, 337, 21);
     m_labeledEdit4->setLabelText(QStringLiteral("Save  Epub  To:  "));
-    m_labeledEdit4->setText(QStringLiteral("D:\\Output"));
     m_pngButtons[9] =
         pngButton(client, "PNGButton9", {445, 80, 57, 57}, QString(), "icon_folder_dark.png");
     m_pngButtons[9]->setToolTip(QStringLiteral("Choose the folder the book is saved to"));
