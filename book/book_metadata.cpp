@@ -8,7 +8,7 @@
 #include "book/book_constants.h"
 #include "book/xhtml_page.h"
 #include "book/xml/xml_document.h"
-#include "book/xml_text.h"
+#include "book/xml/xml_text.h"
 #include "platform/paths.h"
 
 namespace qb {

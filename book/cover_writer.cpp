@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "book/xhtml_page.h"
-#include "book/xml_text.h"
+#include "book/xml/xml_text.h"
 #include "platform/text_file.h"
 
 namespace qb {

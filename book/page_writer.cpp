@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "book/xhtml_page.h"
-#include "book/xml_text.h"
+#include "book/xml/xml_text.h"
 #include "platform/line_splitter.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"

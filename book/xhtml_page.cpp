@@ -1,6 +1,6 @@
 #include "book/xhtml_page.h"
 
-#include "book/xml_text.h"
+#include "book/xml/xml_text.h"
 
 namespace qb {
 

@@ -1,6 +1,6 @@
 #include "book/xml/xml_document.h"
 
-#include "book/xml_text.h"
+#include "book/xml/xml_text.h"
 #include "platform/ascii.h"
 #include "platform/output_file.h"
 
@@ -233,8 +233,7 @@ void TXMLNode::setText(const std::string& text) {
 // ---- TXMLDocument ----
 
 TXMLDocument::TXMLDocument()
-    : m_options{TXMLDocOption::doNodeAutoCreate, TXMLDocOption::doAttrNull,
-                TXMLDocOption::doAutoPrefix, TXMLDocOption::doNamespaceDecl} {}
+    : m_options{TXMLDocOption::doAutoPrefix, TXMLDocOption::doNamespaceDecl} {}
 
 void TXMLDocument::setActive(bool active) {
     if (active == this->active()) return;

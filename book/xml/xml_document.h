@@ -30,13 +30,12 @@ class EXMLDocError : public Error {
     using Error::Error;
 };
 
+// The switches that shape what the writers get; a new document has doAutoPrefix and
+// doNamespaceDecl.
 enum class TXMLDocOption {
-    doNodeAutoCreate,
     doNodeAutoIndent,
-    doAttrNull,
     doAutoPrefix,
     doNamespaceDecl,
-    doAutoSave,
 };
 
 class TXMLDocument;
@@ -104,8 +103,7 @@ class TXMLNode {
 
 class TXMLDocument {
   public:
-    // A new, inactive document with doNodeAutoCreate, doAttrNull, doAutoPrefix and
-    // doNamespaceDecl set.
+    // A new, inactive document with doAutoPrefix and doNamespaceDecl set.
     TXMLDocument();
     TXMLDocument(const TXMLDocument&) = delete;
     TXMLDocument& operator=(const TXMLDocument&) = delete;

@@ -25,8 +25,6 @@ class XmlDocumentTest : public ::testing::Test {
 TEST_F(XmlDocumentTest, NewDocumentOptions) {
     TXMLDocument doc;
     EXPECT_FALSE(doc.active());
-    EXPECT_TRUE(doc.hasOption(TXMLDocOption::doNodeAutoCreate));
-    EXPECT_TRUE(doc.hasOption(TXMLDocOption::doAttrNull));
     EXPECT_TRUE(doc.hasOption(TXMLDocOption::doAutoPrefix));
     EXPECT_TRUE(doc.hasOption(TXMLDocOption::doNamespaceDecl));
     EXPECT_FALSE(doc.hasOption(TXMLDocOption::doNodeAutoIndent));
