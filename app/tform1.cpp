@@ -557,19 +557,11 @@ void TForm1::headerMouseMove(Qt::MouseButtons buttons, QPoint globalPos) {
 }
 
 void TForm1::ImgBtnMinClick() {
-    try {
-        showMinimized();
-    } catch (...) {
-        // Minimising is a courtesy; nothing the user could act on.
-    }
+    showMinimized();
 }
 
 void TForm1::ImgBtnCloseClick() {
-    try {
-        close();
-    } catch (...) {
-        // The program ends through the window's destruction either way.
-    }
+    close();
 }
 
 void TForm1::PNGButton5Click() {
