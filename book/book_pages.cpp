@@ -4,6 +4,7 @@
 #include "platform/errors.h"
 #include "platform/language.h"
 #include "platform/locale.h"
+#include "platform/utf8.h"
 
 namespace qb {
 
@@ -77,9 +78,7 @@ bool BookPages::sample(const SourceText& source) {
         if (m_sample.size() - before <= need) m_sample.append(piece);
     });
     if (m_sample.size() - before > need) {
-        std::size_t end = before + need;
-        while (end > before && (static_cast<unsigned char>(m_sample[end]) & 0xC0) == 0x80) --end;
-        m_sample.resize(end);
+        m_sample.resize(before + utf8CutBefore(std::string_view(m_sample).substr(before), need));
         whole = false;
     }
     return whole;

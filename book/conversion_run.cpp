@@ -400,11 +400,7 @@ std::string archiveFileName(const std::string& title) {
     // A file name may hold 255 bytes; a longer title is cut before the character that would
     // pass that, never inside one, so the name stays valid UTF-8.
     constexpr std::size_t kMaxNameBytes = 255 - 5;
-    if (name.size() > kMaxNameBytes) {
-        std::size_t cut = kMaxNameBytes;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-        name.resize(cut);
-    }
+    if (name.size() > kMaxNameBytes) name.resize(utf8CutBefore(name, kMaxNameBytes));
     return name + ".epub";
 }
 

@@ -10,6 +10,7 @@
 #include "platform/output_file.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
+#include "platform/utf8.h"
 
 namespace qb {
 namespace {
@@ -47,15 +48,10 @@ std::string pageHead(int k, const std::string& languageTag, int epubVersion) {
     return head;
 }
 
-bool isContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 // Where to cut escaped text so that the first piece has at most limit bytes: after the last
 // space near the limit, else at the last character boundary, never inside "&amp;" and its kin.
 std::size_t cutPoint(std::string_view text, std::size_t limit) {
-    std::size_t cut = std::min(limit, text.size());
-    while (cut > 0 && cut < text.size() && isContinuationByte(text[cut])) --cut;
+    std::size_t cut = utf8CutBefore(text, limit);
     const std::size_t from = cut >= kWidestChar ? cut - kWidestChar : 0;
     const std::size_t amp = text.substr(from, cut - from).rfind('&');
     if (amp != std::string_view::npos &&
@@ -68,7 +64,7 @@ std::size_t cutPoint(std::string_view text, std::size_t limit) {
     if (cut == 0) {
         // Cannot happen with a cap of at least smallestPageCap; cut after one character anyway.
         cut = text[0] == '&' ? text.find(';') + 1 : 1;
-        while (cut < text.size() && isContinuationByte(text[cut])) ++cut;
+        while (cut < text.size() && isUtf8Continuation(text[cut])) ++cut;
     }
     return cut;
 }
@@ -313,9 +309,7 @@ class FirstLine {
 
     void lineText(std::string_view text) {
         if (m_text.size() >= kMaxHeadingBytes) return;
-        std::size_t take = std::min(text.size(), kMaxHeadingBytes - m_text.size());
-        while (take > 0 && take < text.size() && isContinuationByte(text[take])) --take;
-        m_text.append(text.substr(0, take));
+        m_text.append(text.substr(0, utf8CutBefore(text, kMaxHeadingBytes - m_text.size())));
     }
 
     void lineEnd() {
@@ -328,7 +322,7 @@ class FirstLine {
         std::size_t end = 0;
         while (end < trimmed.size() && chars < kMaxHeadingChars) {
             ++end;
-            while (end < trimmed.size() && isContinuationByte(trimmed[end])) ++end;
+            while (end < trimmed.size() && isUtf8Continuation(trimmed[end])) ++end;
             ++chars;
         }
         m_text = std::string(trimHeadingBlanks(trimmed.substr(0, end)));

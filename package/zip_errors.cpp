@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include <algorithm>
+#include "platform/utf8.h"
 
 namespace qb {
 
@@ -41,11 +41,7 @@ EZipLimit memberGrewTooLarge(const std::string& archive, const std::string& stor
 EZipLimit memberNameTooLong(const std::string& archive, const std::string& storedName) {
     // The name itself is too long to show; its start, cut between characters, says which one
     // it is.
-    std::size_t cut = std::min<std::size_t>(storedName.size(), 60);
-    while (cut > 0 && cut < storedName.size() &&
-           (static_cast<unsigned char>(storedName[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
+    const std::size_t cut = utf8CutBefore(storedName, 60);
     return EZipLimit(archiveIntro(archive) + "the name of the file \"" + storedName.substr(0, cut) +
                      "...\" is longer than 65,535 bytes");
 }

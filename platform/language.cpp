@@ -108,14 +108,7 @@ std::uint32_t codePointAt(std::string_view s, std::size_t pos, std::size_t len) 
 // anywhere), what is not UTF-8 as U+FFFD, and the characters CLD2 refuses as blanks, which
 // carry no language anyway. CLD2 gives up on the whole text at the first byte it refuses.
 std::string cleanSample(std::string_view s) {
-    std::size_t end = s.size();
-    for (std::size_t back = 1; back <= 3 && back <= s.size(); ++back) {
-        const auto b = static_cast<unsigned char>(s[s.size() - back]);
-        if ((b & 0xC0) == 0x80) continue;
-        if (b >= 0xC0 && utf8SequenceLength(s, s.size() - back) == 0) end = s.size() - back;
-        break;
-    }
-    s = s.substr(0, end);
+    s = withoutCutUtf8Tail(s);
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {

@@ -23,6 +23,17 @@ bool isValidUtf8(std::string_view s) {
     return true;
 }
 
+std::string_view withoutCutUtf8Tail(std::string_view s) {
+    for (std::size_t back = 1; back <= 3 && back <= s.size(); ++back) {
+        const std::size_t at = s.size() - back;
+        if (isUtf8Continuation(s[at])) continue;
+        if (static_cast<unsigned char>(s[at]) >= 0xC0 && utf8SequenceLength(s, at) == 0)
+            return s.substr(0, at);
+        break;
+    }
+    return s;
+}
+
 void appendRepairedUtf8(std::string& out, std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         std::size_t len = utf8SequenceLength(s, i);

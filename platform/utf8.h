@@ -33,6 +33,23 @@ inline std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
     return 0;
 }
 
+// True for the bytes that continue a UTF-8 sequence (10xxxxxx).
+inline bool isUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// The nearest place at or before pos where the text may be cut without splitting a
+// character; s.size() when pos is past the end.
+inline std::size_t utf8CutBefore(std::string_view s, std::size_t pos) {
+    if (pos >= s.size()) return s.size();
+    while (pos > 0 && isUtf8Continuation(s[pos])) --pos;
+    return pos;
+}
+
+// The text without a sequence that its end cuts short or leaves ill-formed: what a sample cut
+// at any byte holds of whole characters.
+std::string_view withoutCutUtf8Tail(std::string_view s);
+
 // True when the whole text is well-formed UTF-8.
 bool isValidUtf8(std::string_view s);
 

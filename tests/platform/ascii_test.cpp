@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/unique_fd.h"
+#include "platform/utf8.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,6 +24,21 @@ TEST(AsciiFolding, OnlyLettersOfTheAsciiRangeChange) {
     EXPECT_FALSE(equalsIgnoringAsciiCase("\xC3\xA4", "\xC3\x84"));
     EXPECT_FALSE(equalsIgnoringAsciiCase("ab", "abc"));
     EXPECT_FALSE(equalsIgnoringAsciiCase("[", "{"));  // '[' + 32 is '{', not a letter pair
+}
+
+// "Ä€𝄞" is 2 + 3 + 4 bytes; a cut is always at one of 0, 2, 5, 9.
+TEST(Utf8Cuts, NeverSplitACharacter) {
+    const std::string_view text = "\xC3\x84\xE2\x82\xAC\xF0\x9D\x84\x9E";
+    const std::size_t expected[] = {0, 0, 2, 2, 2, 5, 5, 5, 5, 9, 9};
+    for (std::size_t pos = 0; pos <= 10; ++pos) EXPECT_EQ(utf8CutBefore(text, pos), expected[pos]);
+    EXPECT_EQ(utf8CutBefore("\x80\x80", 1), 0u);  // stray continuation bytes: cut at the start
+
+    // A sample's end may cut its last character; only that goes, whole characters stay.
+    for (std::size_t end = 0; end <= text.size(); ++end)
+        EXPECT_EQ(withoutCutUtf8Tail(text.substr(0, end)), text.substr(0, utf8CutBefore(text, end)))
+            << end;
+    EXPECT_EQ(withoutCutUtf8Tail("ab\xE0\x80\x80"), "ab");  // an overlong form is no character
+    EXPECT_EQ(withoutCutUtf8Tail("ab\x80"), "ab\x80");      // not a cut: left for the check
 }
 
 TEST(UniqueFdOwner, ClosesOnceWhetherMovedClosedOrDropped) {
