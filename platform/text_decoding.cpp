@@ -58,19 +58,44 @@ void decodeUtf8(std::string_view s, const TextSink& sink) {
 // Well-formed UTF-8 is handed on as it stands, in pieces cut between characters.
 void passOnUtf8(std::string_view s, const TextSink& sink) {
     while (s.size() > kPieceSize) {
-        std::size_t cut = kPieceSize;
-        while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+        const std::size_t cut = utf8CutBefore(s, kPieceSize);
         sink(s.substr(0, cut));
         s.remove_prefix(cut);
     }
     if (!s.empty()) sink(s);
 }
 
+// Decoded characters, handed on as UTF-8 in pieces of about kPieceSize bytes.
+class PieceWriter {
+  public:
+    explicit PieceWriter(const TextSink& sink) : m_sink(sink) { m_out.reserve(kPieceSize + 8); }
+
+    void put(std::uint32_t c) {
+        if (c < 0x80) {
+            m_out += static_cast<char>(c);
+        } else {
+            appendUtf8(m_out, c);
+        }
+        if (m_out.size() >= kPieceSize) {
+            m_sink(m_out);
+            m_out.clear();
+        }
+    }
+    // The end of the text; a last unit cut short shows as U+FFFD.
+    void finish(bool cutShort) {
+        if (cutShort) m_out.append(kUtf8Replacement);
+        if (!m_out.empty()) m_sink(m_out);
+    }
+
+  private:
+    const TextSink& m_sink;
+    std::string m_out;
+};
+
 // UTF-16 decoded here rather than through iconv so that an unpaired surrogate, which no XML
 // file may hold, is simply left out, and an odd last byte becomes U+FFFD.
 void decodeUtf16(std::string_view s, bool bigEndian, const TextSink& sink) {
-    std::string out;
-    out.reserve(kPieceSize + 8);
+    PieceWriter out(sink);
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const std::size_t units = s.size() / 2;
     auto unit = [&](std::size_t k) -> std::uint32_t {
@@ -83,31 +108,21 @@ void decodeUtf16(std::string_view s, bool bigEndian, const TextSink& sink) {
             if (k + 1 < units) {
                 std::uint32_t low = unit(k + 1);
                 if (low >= 0xDC00 && low <= 0xDFFF) {
-                    appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                    out.put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
                     ++k;
                 }
             }
         } else if (u < 0xDC00 || u > 0xDFFF) {
-            if (u < 0x80) {
-                out += static_cast<char>(u);
-            } else {
-                appendUtf8(out, u);
-            }
-        }
-        if (out.size() >= kPieceSize) {
-            sink(out);
-            out.clear();
+            out.put(u);
         }
     }
-    if (s.size() % 2 != 0) out.append(kUtf8Replacement);
-    if (!out.empty()) sink(out);
+    out.finish(s.size() % 2 != 0);
 }
 
 // UTF-32 decoded here too: a value that is no character (a surrogate, past U+10FFFF) and a
 // cut-off last unit become U+FFFD rather than whatever iconv makes of them.
 void decodeUtf32(std::string_view s, bool bigEndian, const TextSink& sink) {
-    std::string out;
-    out.reserve(kPieceSize + 8);
+    PieceWriter out(sink);
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const std::size_t units = s.size() / 4;
     for (std::size_t k = 0; k < units; ++k) {
@@ -117,20 +132,9 @@ void decodeUtf32(std::string_view s, bool bigEndian, const TextSink& sink) {
                                           (std::uint32_t(u[2]) << 8) | u[3]
                                     : (std::uint32_t(u[3]) << 24) | (std::uint32_t(u[2]) << 16) |
                                           (std::uint32_t(u[1]) << 8) | u[0];
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out.append(kUtf8Replacement);
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            appendUtf8(out, c);
-        }
-        if (out.size() >= kPieceSize) {
-            sink(out);
-            out.clear();
-        }
+        out.put(c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c);
     }
-    if (s.size() % 4 != 0) out.append(kUtf8Replacement);
-    if (!out.empty()) sink(out);
+    out.finish(s.size() % 4 != 0);
 }
 
 // Hands iconv's output on with anything that is not well-formed UTF-8 as U+FFFD: glibc writes
@@ -364,17 +368,6 @@ Utf16Reading readAsUtf16(std::string_view sample, bool bigEndian) {
     return r;
 }
 
-// The sample without a character that its end may cut: for asking whether it is UTF-8.
-std::string_view withoutCutCharacter(std::string_view s) {
-    for (std::size_t back = 1; back <= 3 && back <= s.size(); ++back) {
-        const auto b = static_cast<unsigned char>(s[s.size() - back]);
-        if ((b & 0xC0) == 0x80) continue;
-        if (b >= 0xC0) return s.substr(0, s.size() - back);
-        break;
-    }
-    return s;
-}
-
 // UTF-16 leaves a NUL in the high byte of every character up to U+00FF: line breaks, spaces
 // and digits at least, in any script. A byte order fits when the units read as text and hold
 // at least two such characters. It is taken only when the bytes do not read as well as 8-bit
@@ -404,7 +397,7 @@ const char* guessUtf16(std::string_view sample, const SampleStats& st) {
     const std::size_t nuls = bigEndian ? st.nulsAtEven : st.nulsAtOdd;
     const bool wide =
         r.latin * 2 >= r.units || st.controls * 100 >= st.size ||
-        (nuls >= 4 && !isValidUtf8(withoutCutCharacter(sample)) && !isMostlyUtf8(sample));
+        (nuls >= 4 && !isValidUtf8(withoutCutUtf8Tail(sample)) && !isMostlyUtf8(sample));
     if (!wide) return nullptr;
     return bigEndian ? "UTF-16BE" : "UTF-16LE";
 }
