@@ -20,18 +20,31 @@ bool usageError(const std::string& text) {
     return false;
 }
 
+// A choice among fixed words, or a usage error that lists them.
+template <typename T>
+bool readChoice(const char* option, const std::string& typed,
+                std::initializer_list<std::pair<const char*, T>> choices, T& target) {
+    std::string names;
+    for (const auto& [name, value] : choices) {
+        if (typed == name) {
+            target = value;
+            return true;
+        }
+        names += (names.empty() ? "" : choices.size() == 2 ? " nor " : ", ") + std::string(name);
+    }
+    return usageError(std::string(option) + ": \"" + typed + "\" is " +
+                      (choices.size() == 2 ? "neither " : "not one of ") + names);
+}
+
 // The reading choices, each checked here so that a wrong one is a usage error before any work.
 bool readBookChoices(BookProject& project, const std::string& paragraphs,
                      const std::string& chapters, const std::string& tocLabels,
                      const std::optional<std::string>& language,
                      const std::optional<std::string>& maxPageKb, const std::string& epubVersion) {
-    if (paragraphs == "lines") {
-        project.paragraphs = ParagraphMode::Lines;
-    } else if (paragraphs == "blocks") {
-        project.paragraphs = ParagraphMode::Blocks;
-    } else {
-        return usageError("--paragraphs: \"" + paragraphs + "\" is neither lines nor blocks");
-    }
+    if (!readChoice("--paragraphs", paragraphs,
+                    {{"lines", ParagraphMode::Lines}, {"blocks", ParagraphMode::Blocks}},
+                    project.paragraphs))
+        return false;
 
     if (chapters == "off") {
         project.chapters.clear();
@@ -44,16 +57,12 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
         project.chapters = chapters;
     }
 
-    if (tocLabels == "page") {
-        project.tocLabels = TocLabels::Page;
-    } else if (tocLabels == "file") {
-        project.tocLabels = TocLabels::File;
-    } else if (tocLabels == "first-line") {
-        project.tocLabels = TocLabels::FirstLine;
-    } else {
-        return usageError("--toc-labels: \"" + tocLabels +
-                          "\" is not one of page, file, first-line");
-    }
+    if (!readChoice("--toc-labels", tocLabels,
+                    {{"page", TocLabels::Page},
+                     {"file", TocLabels::File},
+                     {"first-line", TocLabels::FirstLine}},
+                    project.tocLabels))
+        return false;
 
     // Tags ignore case, and "AUTO" would pass as one: it means auto all the same.
     if (language && lowerAscii(*language) == "auto") {
@@ -76,14 +85,7 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
         project.maxPageBytes = kib * 1024;
     }
 
-    if (epubVersion == "2") {
-        project.epubVersion = 2;
-    } else if (epubVersion == "3") {
-        project.epubVersion = 3;
-    } else {
-        return usageError("--epub-version: \"" + epubVersion + "\" is neither 2 nor 3");
-    }
-    return true;
+    return readChoice("--epub-version", epubVersion, {{"2", 2}, {"3", 3}}, project.epubVersion);
 }
 
 }  // namespace
