@@ -175,28 +175,23 @@ bool isMostlyUtf8(std::string_view s) {
     return valid > 0 && invalid * 20 <= valid;
 }
 
-bool isUtf16Name(const std::string& upper, bool& bigEndian) {
-    if (upper == "UTF-16LE" || upper == "UTF16LE") {
-        bigEndian = false;
-        return true;
-    }
-    if (upper == "UTF-16BE" || upper == "UTF16BE") {
-        bigEndian = true;
-        return true;
-    }
-    return false;
-}
+// A UTF-16 or UTF-32 charset named with its byte order ("UTF-16LE", "UTF32BE"): the width of
+// its units in bits and the order; bits is 0 for every other name.
+struct WideCharset {
+    int bits = 0;
+    bool bigEndian = false;
 
-bool isUtf32Name(const std::string& upper, bool& bigEndian) {
-    if (upper == "UTF-32LE" || upper == "UTF32LE") {
-        bigEndian = false;
-        return true;
+    std::string name() const { return "UTF-" + std::to_string(bits) + (bigEndian ? "BE" : "LE"); }
+};
+
+WideCharset wideCharset(const std::string& upper) {
+    for (const int bits : {16, 32}) {
+        for (const bool bigEndian : {false, true}) {
+            const WideCharset wide{bits, bigEndian};
+            if (upper == wide.name() || upper == "UTF" + wide.name().substr(4)) return wide;
+        }
     }
-    if (upper == "UTF-32BE" || upper == "UTF32BE") {
-        bigEndian = true;
-        return true;
-    }
-    return false;
+    return {};
 }
 
 // Signatures of files that are plainly no text, whatever bytes follow.
@@ -465,10 +460,8 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
         if (isByteOrientedCharset(charset) && hasBinarySignature(bytes.substr(0, kSampleSize)))
             throw ENotTextError(path);
         if (isUtf8CharsetName(charset)) return eightBitPlan(bytes, 0, "UTF-8");
-        std::string upper = upperAscii(charset);
-        bool bigEndian = false;
-        if (isUtf16Name(upper, bigEndian)) return {bytes, bigEndian ? "UTF-16BE" : "UTF-16LE"};
-        if (isUtf32Name(upper, bigEndian)) return {bytes, bigEndian ? "UTF-32BE" : "UTF-32LE"};
+        if (const WideCharset wide = wideCharset(upperAscii(charset)); wide.bits != 0)
+            return {bytes, wide.name()};
         if (isByteOrientedCharset(charset)) return eightBitPlan(bytes, 0, charset);
         return {bytes, charset};
     }
@@ -521,16 +514,9 @@ void decodeText(const TextPlan& plan, const TextSink& sink) {
         decodeUtf8(plan.text, sink);
         return;
     }
-    const std::string upper = upperAscii(plan.charset);
-    bool bigEndian = false;
-    if (isUtf16Name(upper, bigEndian)) {
-        decodeUtf16(plan.text, bigEndian, sink);
-        return;
-    }
-    if (isUtf32Name(upper, bigEndian)) {
-        decodeUtf32(plan.text, bigEndian, sink);
-        return;
-    }
+    const WideCharset wide = wideCharset(upperAscii(plan.charset));
+    if (wide.bits == 16) return decodeUtf16(plan.text, wide.bigEndian, sink);
+    if (wide.bits == 32) return decodeUtf32(plan.text, wide.bigEndian, sink);
     IconvConverter converter(plan.charset);
     converter.convert(plan.text, checkedUtf8(sink));
 }
