@@ -8,10 +8,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <algorithm>
+#include <iterator>
 
 #include <sys/stat.h>
 #include <utime.h>
@@ -20,6 +25,7 @@
 #include "app/book_options_dialog.h"
 #include "app/focus_ring.h"
 #include "app/skin.h"
+#include "app/skin_image.h"
 #include "app/work_folder_claim.h"
 #include "app_fixture.h"
 
@@ -28,62 +34,141 @@ using namespace qbtest;
 class WindowTest : public QObject {
     Q_OBJECT
 
-    static QRect placement(const qb::TForm1& form, const char* name) {
+    static QWidget* control(const qb::TForm1& form, const char* name) {
         auto* widget = form.findChild<QWidget*>(QLatin1String(name));
         if (!widget) qFatal("no control %s", name);
-        return widget->geometry();
+        return widget;
+    }
+    // Where a control lies, in the window's coordinates.
+    static QRect onForm(const QWidget* widget) {
+        return {widget->mapTo(widget->window(), QPoint(0, 0)), widget->size()};
+    }
+    // Every place of the sheet whose pixels are exactly those of `cut`.
+    static QList<QPoint> placesOnSheet(const qb::Bitmap& sheet, const qb::Bitmap& cut) {
+        QList<QPoint> places;
+        for (int y = 0; y + cut.height() <= sheet.height(); ++y)
+            for (int x = 0; x + cut.width() <= sheet.width(); ++x)
+                if (sheet.image().copy(QRect(QPoint(x, y), cut.image().size())) == cut.image())
+                    places << QPoint(x, y);
+        return places;
     }
 
   private slots:
+    // What must hold wherever the controls are put.
     void shapeAndPlacements() {
         WindowPlace place;
         auto form = place.makeForm();
-        QCOMPARE(form->size(), QSize(697, 482));
+        QCOMPARE(form->size(), form->minimumSize());
         QCOMPARE(form->minimumSize(), form->maximumSize());
-        QCOMPARE(form->pos(), QPoint(310, 112));
         QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(form->windowTitle(), QStringLiteral("Quirebind 3.3"));
         // Rounded corners: the very corner pixels are cut, the edges between them are not.
+        const QRect r = form->rect();
+        const QPoint c = r.center();
         const QRegion shape = form->mask();
-        QVERIFY(!shape.contains(QPoint(0, 0)) && !shape.contains(QPoint(696, 481)));
-        QVERIFY(shape.contains(QPoint(348, 0)) && shape.contains(QPoint(0, 240)));
-        QVERIFY(shape.contains(QPoint(696, 240)) && shape.contains(QPoint(348, 481)));
+        for (const QPoint corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()})
+            QVERIFY(!shape.contains(corner));
+        for (const QPoint edge : {QPoint(c.x(), 0), QPoint(0, c.y()), QPoint(r.right(), c.y()),
+                                  QPoint(c.x(), r.bottom())})
+            QVERIFY(shape.contains(edge));
+        // The header, by which the window is moved, starts on the screen.
+        QVERIFY(form->screen()->geometry().contains(form->pos()));
+        const QRect header = onForm(control(*form, "PanelTop"));
+        const QRect footer = onForm(control(*form, "PanelBtm"));
+        QVERIFY(header.top() == 0 && header.width() == r.width());
+        QVERIFY(footer.bottom() == r.bottom() && footer.width() == r.width());
+        const QWidget* sheetHolder = control(*form, "PanelImage");
+        QVERIFY(sheetHolder->isHidden());
 
-        const auto* list = form->ListView1();
-        QCOMPARE(list->mapTo(form.get(), QPoint(0, 0)), QPoint(171, 135));
-        QCOMPARE(list->size(), QSize(511, 154));
-        QCOMPARE(list->headerItem()->text(0), QStringLiteral("Page"));
-        QCOMPARE(list->headerItem()->text(1), QStringLiteral("Path"));
-        QCOMPARE(list->columnWidth(0), 80);
-        QCOMPARE(list->columnWidth(1), 410);
+        // Every control lies wholly inside its panel, also the footer's progress and Cancel
+        // that wait hidden for a run; the skin's pictures may run under a panel's edge, never
+        // out of the window.
+        for (const QWidget* widget : form->findChildren<QWidget*>()) {
+            const QString name = widget->objectName();
+            if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) ||
+                sheetHolder->isAncestorOf(widget) || widget == form->focusRing())
+                continue;
+            QVERIFY2(!widget->size().isEmpty() && r.contains(onForm(widget)), qPrintable(name));
+            QVERIFY2(qobject_cast<const qb::SkinImage*>(widget) ||
+                         widget->parentWidget()->rect().contains(widget->geometry()),
+                     qPrintable(name));
+        }
 
-        QCOMPARE(placement(*form, "PNGButton2"), QRect(8, 40, 58, 58));
-        QCOMPARE(placement(*form, "PNGButton1"), QRect(64, 40, 58, 58));
-        QCOMPARE(placement(*form, "PNGButton3"), QRect(120, 40, 73, 58));
-        QCOMPARE(placement(*form, "PNGButton4"), QRect(192, 40, 58, 58));
-        QCOMPARE(placement(*form, "PNGButton5"), QRect(264, 40, 58, 58));
-        QCOMPARE(placement(*form, "PNGButton8"), QRect(445, 16, 57, 57));
-        QCOMPARE(placement(*form, "PNGButton9"), QRect(445, 80, 57, 57));
+        // The toolbar reads Add, Remove, Remove All, Convert, Home left to right on one row.
+        // Neighbours may overlap by a few pixels, but no control of the header covers a
+        // button's picture or caption.
+        QList<const qb::TPNGButton*> toolbar;
+        for (int number : {1, 2, 3, 4, 5}) toolbar << form->PNGButton(number);
+        std::sort(toolbar.begin(), toolbar.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
+        QStringList captions;
+        for (const qb::TPNGButton* button : toolbar) {
+            captions << button->Caption();
+            QVERIFY(button->parentWidget() == control(*form, "PanelTop") &&
+                    button->y() == toolbar[0]->y() && button->height() == toolbar[0]->height());
+            const QFontMetrics metrics(button->font());
+            const QRect face =
+                QRect(button->picturePosition(),
+                      QSize(button->ImageNormal().width(), button->ImageNormal().height())) |
+                QRect(button->captionPosition(),
+                      QSize(metrics.horizontalAdvance(button->Caption()), metrics.height()));
+            QVERIFY2(button->rect().contains(face), qPrintable(button->Caption()));
+            for (const QWidget* other :
+                 button->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(other == button || qobject_cast<const qb::SkinImage*>(other) ||
+                             !other->geometry().intersects(face.translated(button->pos())),
+                         qPrintable(button->Caption() + " under " + other->objectName()));
+        }
+        QCOMPARE(captions, QStringList({"Add", "Remove", "Remove All", "Convert", "Home"}));
         QCOMPARE(form->PNGButton(4)->Caption(), QStringLiteral("Convert"));
         QCOMPARE(form->PNGButton(4)->fontColor(), QColor(Qt::yellow));
         QVERIFY(form->PNGButton(4)->font().bold());
-        QCOMPARE(placement(*form, "Edit1"), QRect(8, 38, 121, 21));
-        QCOMPARE(placement(*form, "Edit2"), QRect(8, 92, 121, 21));
-        QCOMPARE(placement(*form, "LabeledEdit3"), QRect(85, 36, 340, 21));
-        QCOMPARE(placement(*form, "LabeledEdit4"), QRect(88, 100, 337, 21));
-        QCOMPARE(placement(*form, "Image12"), QRect(1, 64, 140, 24));
-        QCOMPARE(placement(*form, "Image14"), QRect(1, 88, 140, 213));
 
-        // The labels of the two fields end three pixels before them, with their spaces.
-        for (const auto* edit : {form->LabeledEdit3(), form->LabeledEdit4()})
+        // The option column reads top down: each heading above its field, the options link,
+        // then the three steps line by line.
+        const char* column[] = {"Image13", "Edit1",  "Image12", "Edit2",  "OptionsButton",
+                                "Label1",  "Label3", "Label4",  "Label8", "Label9",
+                                "Label10", "Label5", "Label6",  "Label7"};
+        for (std::size_t i = 1; i < std::size(column); ++i)
+            QVERIFY2(onForm(control(*form, column[i - 1])).bottom() <
+                         onForm(control(*form, column[i])).top(),
+                     column[i]);
+        // Right of the column and below the header the list; under it the hint and the cover
+        // and folder fields, each with its chooser button to its right and level with it.
+        auto* list = form->ListView1();
+        const QRect listArea = onForm(list);
+        QVERIFY(header.bottom() < listArea.top());
+        QVERIFY(onForm(control(*form, "PanelLeft")).right() < listArea.left());
+        for (const char* name : {"Label2", "LabeledEdit3Label", "LabeledEdit3", "PNGButton8",
+                                 "LabeledEdit4Label", "LabeledEdit4", "PNGButton9"}) {
+            const QRect area = onForm(control(*form, name));
+            QVERIFY2(listArea.bottom() < area.top() && area.bottom() < footer.top(), name);
+        }
+        for (const int k : {3, 4}) {
+            const qb::LabeledEdit* edit = k == 3 ? form->LabeledEdit3() : form->LabeledEdit4();
+            const QRect field = onForm(edit);
+            const QRect chooser = onForm(form->PNGButton(k + 5));
+            QVERIFY(field.right() < chooser.left());
+            QVERIFY(chooser.top() <= field.center().y() && field.center().y() <= chooser.bottom());
+            // The labels of the two fields end three pixels before them, with their spaces.
             QCOMPARE(edit->EditLabel()->geometry().right() + 1 + 3, edit->x());
+        }
+        QVERIFY(onForm(form->PNGButton(8)).bottom() < onForm(form->PNGButton(9)).top());
         QCOMPARE(form->LabeledEdit3()->EditLabel()->text(), QStringLiteral("Cover Image:  "));
         QCOMPARE(form->LabeledEdit4()->EditLabel()->text(), QStringLiteral("Save  Epub  To:  "));
         QCOMPARE(form->findChild<QLabel*>("Label2")->text(),
                  QStringLiteral("Drag items to  adjust the order of txt list."));
-        QCOMPARE(form->findChild<QLabel*>("Label7")->pos(), QPoint(6, 272));
 
-        QVERIFY(form->findChild<QWidget*>("PanelImage")->isHidden());
+        // Both columns of the list show whole, each wider than its heading, also when a scroll
+        // bar takes its share.
+        QCOMPARE(list->headerItem()->text(0), QStringLiteral("Page"));
+        QCOMPARE(list->headerItem()->text(1), QStringLiteral("Path"));
+        for (int i = 0; i < 40; ++i) form->addSourceFiles({QStringLiteral("/t/%1.txt").arg(i)});
+        form->show();
+        QVERIFY(list->verticalScrollBar()->isVisible());
+        const QFontMetrics headings = list->header()->fontMetrics();
+        for (int c = 0; c < 2; ++c)
+            QVERIFY(list->columnWidth(c) > headings.horizontalAdvance(list->headerItem()->text(c)));
+        QVERIFY(list->columnWidth(0) + list->columnWidth(1) <= list->viewport()->width());
     }
 
     void tabWalksTheWindowInScreenOrder() {
@@ -108,8 +193,7 @@ class WindowTest : public QObject {
         // The picture buttons draw no focus of their own: the ring shows it.
         form->PNGButton(4)->setFocus(Qt::TabFocusReason);
         QCOMPARE(form->focusRing()->target(), form->PNGButton(4));
-        QVERIFY(form->focusRing()->geometry().contains(
-            QRect(form->PNGButton(4)->mapTo(form.get(), QPoint(0, 0)), QSize(58, 58))));
+        QVERIFY(form->focusRing()->geometry().contains(onForm(form->PNGButton(4))));
         form->Edit1()->setFocus(Qt::TabFocusReason);
         QCOMPARE(form->focusRing()->target(), nullptr);
         QVERIFY(form->focusRing()->isHidden());
@@ -179,8 +263,7 @@ class WindowTest : public QObject {
         QCOMPARE(shot.size(), light.size());
         QCOMPARE(shot, light);
         // And the light look is the skin's: a white field, dark label text.
-        const QRect edit(form->LabeledEdit3()->mapTo(form.get(), QPoint(0, 0)), QSize(340, 21));
-        QCOMPARE(QColor(shot.pixel(edit.center())), QColor(Qt::white));
+        QCOMPARE(QColor(shot.pixel(onForm(form->LabeledEdit3()).center())), QColor(Qt::white));
         const QLabel* label = form->LabeledEdit3()->EditLabel();
         int darkest = 255;
         for (int y = 0; y < label->height(); ++y)
@@ -193,33 +276,69 @@ class WindowTest : public QObject {
     void windowButtonsAreCutFromTheSpriteSheet() {
         WindowPlace place;
         auto form = place.makeForm();
-        const qb::TImgBtn* buttons[] = {form->ImgBtnMin(), form->ImgBtnClose()};
-        QCOMPARE(buttons[0]->pos(), QPoint(627, 8));
-        QCOMPARE(buttons[1]->pos(), QPoint(651, 8));
+        qb::TImgBtn* buttons[] = {form->ImgBtnMin(), form->ImgBtnClose()};
+        const QRect min = onForm(buttons[0]);
+        const QRect close = onForm(buttons[1]);
+        // In the header's top-right quarter, close right of minimise, neither over the other's
+        // middle.
+        const QPoint middle = onForm(control(*form, "PanelTop")).center();
+        QVERIFY(middle.x() < min.left() && min.center().x() < close.center().x());
+        QVERIFY(std::max(min.bottom(), close.bottom()) < middle.y());
+        QVERIFY(!min.contains(close.center()) && !close.contains(min.center()));
+
+        // Pic is the one place of the sheet's top row that holds its pixels, PicUp and PicDown
+        // the same place one and two rows lower. What the button shows of a row holds ink with
+        // no glyph cut at its edges, minimise's left of close's.
         const qb::Bitmap sheet = qb::skinSpriteSheet();
-        const int lefts[] = {0, 68};
-        const int widths[] = {40, 24};
-        for (int b = 0; b < 2; ++b) {
-            QCOMPARE(buttons[b]->size(), QSize(25, 31));
-            QCOMPARE(buttons[b]->Pic().width(), widths[b]);
-            QCOMPARE(buttons[b]->Pic().height(), 20);
-            const qb::Bitmap* rowsOf[] = {&buttons[b]->Pic(), &buttons[b]->PicUp(),
-                                          &buttons[b]->PicDown()};
-            for (int row = 0; row < 3; ++row) {
-                QVERIFY(rowsOf[row]->transparent());
-                QCOMPARE(rowsOf[row]->pixel(5, 10), sheet.pixel(lefts[b] + 5, row * 20 + 10));
+        const int band = sheet.height() / 3;
+        const auto ink = [&](int x, int top) {
+            for (int y = top; x >= 0 && x < sheet.width() && y < top + band; ++y)
+                if (sheet.pixel(x, y) != sheet.transparentColor()) return true;
+            return false;
+        };
+        int leftEnd = -1;
+        for (const auto* button : buttons) {
+            const qb::Bitmap* rowsOf[] = {&button->Pic(), &button->PicUp(), &button->PicDown()};
+            const QList<QPoint> cut = placesOnSheet(sheet, *rowsOf[0]);
+            QVERIFY(cut.size() == 1 && cut[0].y() == 0 && band <= button->height());
+            const int from = cut[0].x();
+            const int to = from + std::min(rowsOf[0]->width(), button->width()) - 1;
+            QVERIFY(leftEnd < from);
+            leftEnd = to;
+            for (int top = 0; top < sheet.height(); top += band) {
+                const qb::Bitmap& picture = *rowsOf[top / band];
+                QVERIFY(picture.transparent() && picture.height() == band);
+                QVERIFY(placesOnSheet(sheet, picture).contains(QPoint(from, top)));
+                QVERIFY(!ink(from - 1, top) && !ink(to + 1, top));
+                int inked = 0;
+                for (int x = from; x <= to; ++x) inked += ink(x, top);
+                QVERIFY2(inked > 0, qPrintable(button->objectName()));
             }
         }
+
         // The sheet's background is the key colour, so the header shows through around the
-        // glyphs: the window's pixel just inside the minimise button is the header's own.
+        // glyphs: on screen each button is its glyph's pixels over the bare header.
         form->show();
         const QImage shot = form->grab().toImage();
-        const QImage header = qb::skinJpeg("header_right.jpg");
-        const QPoint inButton(627 + 24, 8 + 19);
-        QCOMPARE(QColor(shot.pixel(inButton)),
-                 QColor(header.pixel(inButton - QPoint(697 - 180, 0))));
+        for (auto* button : buttons) button->hide();
+        const QImage bare = form->grab().toImage();
+        for (auto* button : buttons) button->show();
+        for (int b = 0; b < 2; ++b) {
+            const qb::Bitmap& pic = buttons[b]->Pic();
+            const QRect area = onForm(buttons[b]);
+            for (int y = 0; y < area.height(); ++y)
+                for (int x = 0; x < area.width(); ++x) {
+                    const QPoint at = area.topLeft() + QPoint(x, y);
+                    const bool drawn = pic.image().rect().contains(x, y) &&
+                                       pic.pixel(x, y) != pic.transparentColor();
+                    const QColor expected(drawn ? pic.pixel(x, y) : bare.pixel(at));
+                    QVERIFY2(onForm(buttons[1 - b]).contains(at) ||  // where the two meet
+                                 QColor(shot.pixel(at)) == expected,
+                             qPrintable(QStringLiteral("%1,%2").arg(at.x()).arg(at.y())));
+                }
+        }
         // The close button closes without a question.
-        QTest::mouseClick(form->ImgBtnClose(), Qt::LeftButton, {}, QPoint(12, 10));
+        QTest::mouseClick(form->ImgBtnClose(), Qt::LeftButton);
         QVERIFY(!form->isVisible());
         QCOMPARE(place.ui->boxCount(), 0);
     }
