@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "tests/cli/cli_fixture.h"
-#include "tests/robustness/ordinary_user.h"
+#include "tests/support/ordinary_user.h"
 
 namespace fs = std::filesystem;
 
@@ -31,15 +31,9 @@ pid_t processWritingInto(pid_t program, const std::string& folder) {
         const std::string name = entry.path().filename();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
         const pid_t pid = std::stoi(name);
-        if (pid != program) {
-            // The parent is the fourth field of stat, after the name in parentheses.
-            const std::string stat = readFile(entry.path() / "stat");
-            const std::size_t close = stat.rfind(')');
-            if (close == std::string::npos) continue;
-            int parent = 0;
-            if (std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) != 1) continue;
-            if (parent != program) continue;
-        }
+        char state = 0;
+        pid_t parent = 0;
+        if (pid != program && (!processState(pid, state, parent) || parent != program)) continue;
         for (const auto& fd : fs::directory_iterator(entry.path() / "fd", ignored)) {
             const std::string target = fs::read_symlink(fd.path(), ignored).string();
             if (target.rfind(folder + "/", 0) == 0) return pid;
@@ -188,7 +182,7 @@ TEST_F(CliFailureTest, ExistingArchiveIsKeptUnlessReplacingIsAllowed) {
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.out, archive + "\n");
     EXPECT_NE(archiveMember(archive, "OEBPS/page1.html").find("second"), std::string::npos);
-    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
 }
 
 TEST_F(CliFailureTest, OutputThatCannotBeWrittenFailsAndKeepsTheOldArchive) {
@@ -222,7 +216,7 @@ TEST_F(CliFailureTest, OutputThatCannotBeWrittenFailsAndKeepsTheOldArchive) {
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err.rfind("quirebind-cli: Failed to build: " + old + "\n", 0), 0u) << r.err;
     EXPECT_EQ(readFile(old), "the old book");
-    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
 }
 
 // A folder without write permission must not lose its archive either. Permissions bind only
@@ -235,7 +229,7 @@ TEST_F(CliFailureTest, AFolderWithoutWritePermissionKeepsItsArchive) {
         const ProgramResult r =
             runProgram(cliArgs(with(entries(path("out")), {"-y", text})), cliOptions());
         const bool keptIt = r.exitStatus == 1 && r.out.empty() && readFile(old) == "the old book" &&
-                            listFolder(path("out")) == std::vector<std::string>{"Book.epub"};
+                            folderNames(path("out")) == std::vector<std::string>{"Book.epub"};
         if (!keptIt) std::cerr << "exit status " << r.exitStatus << "\n" << r.err;
         return keptIt;
     });
@@ -289,7 +283,7 @@ TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
     EXPECT_EQ(r.signal, SIGTERM) << "exit " << r.exitStatus << ": " << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(readFile(old), "the old book");
-    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
     EXPECT_TRUE(leftWorkFolders().empty());
 }
 
@@ -313,7 +307,7 @@ TEST_F(CliFailureTest, KilledWhilePackingLeavesNothingBeside) {
     const ProgramResult r = program.wait();
     EXPECT_EQ(r.exitStatus, 1) << r.err;
     EXPECT_EQ(readFile(old), "the old book");
-    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
     EXPECT_TRUE(leftWorkFolders().empty());
 }
 

@@ -12,16 +12,16 @@
 #include <memory>
 
 #include "package/zip_errors.h"
-#include "temp_folder.h"
-#include "zip_reader.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readWholeFile;
+using test::readFile;
 using test::TempFolder;
-using test::writeWholeFile;
+using test::writeFile;
 
 class ArchiveFileTest : public ::testing::TestWithParam<ArchiveFile::Kind> {
   protected:
@@ -73,7 +73,7 @@ TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
         if (!file) GTEST_SKIP() << "this file system cannot make unnamed files";
         file->publish(false);
     }
-    EXPECT_EQ(readWholeFile(target()), "new book");
+    EXPECT_EQ(readFile(target()), "new book");
     EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
     const mode_t mask = ::umask(022);
     ::umask(mask);
@@ -82,7 +82,7 @@ TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
     // Another run, or the user, put a book there while this one was written.
     fs::remove(target());
     auto file = newArchive("second book");
-    writeWholeFile(target(), "a book that appeared meanwhile");
+    writeFile(target(), "a book that appeared meanwhile");
     try {
         file->publish(false);
         ADD_FAILURE() << "the book that appeared was replaced";
@@ -91,20 +91,20 @@ TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
                   "\"" + target() + "\" appeared while the book was packed; it was not replaced");
     }
     file.reset();
-    EXPECT_EQ(readWholeFile(target()), "a book that appeared meanwhile");
+    EXPECT_EQ(readFile(target()), "a book that appeared meanwhile");
     EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
 }
 
 TEST_P(ArchiveFileTest, AReplacedBookKeepsItsPermissionBits) {
     for (const mode_t mode : {mode_t{0600}, mode_t{0664}, mode_t{0444}}) {
-        writeWholeFile(target(), "old book");
+        writeFile(target(), "old book");
         ASSERT_EQ(::chmod(target().c_str(), mode), 0);
         {
             auto file = newArchive("new book");
             if (!file) GTEST_SKIP() << "this file system cannot make unnamed files";
             file->publish(true);
         }
-        EXPECT_EQ(readWholeFile(target()), "new book");
+        EXPECT_EQ(readFile(target()), "new book");
         EXPECT_EQ(permissions(target()), mode);
         EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
         fs::remove(target());
