@@ -22,6 +22,7 @@
 #include "package/deflate_pool.h"
 #include "package/zip_errors.h"
 #include "package/zip_writer.h"
+#include "tests/package/tree_writer.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_reader.h"
@@ -139,11 +140,7 @@ class ParallelPackTest : public ::testing::Test {
     }
 
     TVCLZip writer(int jobs) const {
-        TVCLZip zip;
-        zip.setRootDir(root());
-        zip.setRelativePaths(true);
-        zip.setZipName(zipPath());
-        zip.filesList().push_back(root() + "/*.*");
+        TVCLZip zip = test::treeWriter(root(), zipPath());
         zip.setStoreFirst("mimetype");
         zip.setJobs(jobs);
         return zip;

@@ -14,6 +14,7 @@
 
 #include "package/zip_errors.h"
 #include "package/zip_records.h"
+#include "tests/package/tree_writer.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_reader.h"
@@ -40,14 +41,7 @@ class ZipWriterTest : public ::testing::Test {
     std::string zipPath() const { return m_tmp / "out/book.epub"; }
 
     // Configured the way the packager configures it.
-    TVCLZip writer() const {
-        TVCLZip zip;
-        zip.setRootDir(root());
-        zip.setRelativePaths(true);
-        zip.setZipName(zipPath());
-        zip.filesList().push_back(root() + "/*.*");
-        return zip;
-    }
+    TVCLZip writer() const { return test::treeWriter(root(), zipPath()); }
 
     // Nothing but the finished archive may remain in the output folder.
     std::vector<std::string> outFolder() const { return test::folderNames(m_tmp / "out"); }

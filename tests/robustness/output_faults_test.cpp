@@ -9,6 +9,7 @@
 
 #include "package/zip_errors.h"
 #include "package/zip_writer.h"
+#include "tests/package/tree_writer.h"
 #include "tests/robustness/fault_fixture.h"
 #include "tests/support/files.h"
 #include "tests/support/ordinary_user.h"
@@ -196,11 +197,7 @@ TEST_F(OutputFaultTest, OutputTurningReadOnlyAtAnyStageLeavesNoTemporaryFile) {
     const std::string zipPath = m_run.output() + "/tree.epub";
 
     auto build = [&](TLFNFileStream::WriteFunction write) {
-        TVCLZip zip;
-        zip.setRootDir(root);
-        zip.setRelativePaths(true);
-        zip.setZipName(zipPath);
-        zip.filesList().push_back(root + "/*.*");
+        TVCLZip zip = test::treeWriter(root, zipPath);
         zip.setStoreFirst("mimetype");
         zip.setWriteFunction(std::move(write));
         return zip.zip();

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "package/zip_writer.h"
+#include "tests/package/tree_writer.h"
 #include "tests/robustness/fault_fixture.h"
 #include "tests/support/files.h"
 #include "tests/support/ordinary_user.h"
@@ -117,11 +118,7 @@ class ChangingFileTest : public SourceFaultTest {
     // written out, while the file is still open.
     test::ZipContents packChangingOnce(const std::function<void()>& change,
                                        std::vector<std::uint64_t>& shortRead) {
-        TVCLZip zip;
-        zip.setRootDir(root());
-        zip.setRelativePaths(true);
-        zip.setZipName(zipPath());
-        zip.filesList().push_back(root() + "/*.*");
+        TVCLZip zip = test::treeWriter(root(), zipPath());
         zip.setStoreFirst("mimetype");
         zip.setPackLevel(0);  // stored: each piece read is written out at once
         bool changed = false;
