@@ -61,6 +61,18 @@ class CliFailureTest : public CliTest {
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }
+    // Eight texts of 4 MiB of random letters: packing them takes long enough to be caught.
+    std::vector<std::string> bigTexts(unsigned seed) {
+        std::string noise;
+        for (int i = 0; i < (4 << 20); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
+        }
+        std::vector<std::string> texts;
+        for (int k = 0; k < 8; ++k)
+            texts.push_back(file("big" + std::to_string(k) + ".txt", noise));
+        return texts;
+    }
 };
 
 TEST_F(CliFailureTest, WrongUsageExitsWithTwoAndMakesNothing) {
@@ -265,14 +277,7 @@ TEST_F(CliFailureTest, InterruptedRunRemovesItsWorkFolder) {
 
 // Stopped while packing, the program removes its unfinished archive and keeps the old one.
 TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
-    std::string noise;
-    unsigned seed = 777;
-    for (int i = 0; i < (4 << 20); ++i) {
-        seed = seed * 1103515245u + 12345u;
-        noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
-    }
-    std::vector<std::string> pages;
-    for (int k = 0; k < 8; ++k) pages.push_back(file("big" + std::to_string(k) + ".txt", noise));
+    const std::vector<std::string> pages = bigTexts(777u);
     const std::string old = file("out/Book.epub", "the old book");
 
     StartedProgram program(cliArgs(with(entries(path("out")), with({"-y"}, pages))), cliOptions());
@@ -290,14 +295,7 @@ TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
 // Killed outright while it packs, the conversion cannot clean up after itself: its unfinished
 // archive must have had no name to leave behind.
 TEST_F(CliFailureTest, KilledWhilePackingLeavesNothingBeside) {
-    std::string noise;
-    unsigned seed = 4242;
-    for (int i = 0; i < (4 << 20); ++i) {
-        seed = seed * 1103515245u + 12345u;
-        noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
-    }
-    std::vector<std::string> pages;
-    for (int k = 0; k < 8; ++k) pages.push_back(file("big" + std::to_string(k) + ".txt", noise));
+    const std::vector<std::string> pages = bigTexts(4242u);
     const std::string old = file("out/Book.epub", "the old book");
 
     StartedProgram program(cliArgs(with(entries(path("out")), with({"-y"}, pages))), cliOptions());

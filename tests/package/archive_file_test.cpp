@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -27,14 +26,7 @@ class ArchiveFileTest : public ::testing::TestWithParam<ArchiveFile::Kind> {
   protected:
     std::string target() const { return m_tmp / "Book.epub"; }
 
-    std::vector<std::string> names() const {
-        std::vector<std::string> result;
-        for (const auto& entry : fs::directory_iterator(m_tmp.path())) {
-            result.push_back(entry.path().filename().string());
-        }
-        std::sort(result.begin(), result.end());
-        return result;
-    }
+    std::vector<std::string> names() const { return test::folderNames(m_tmp.path()); }
 
     // A new archive of the kind under test holding text; skips when the file system here
     // cannot make that kind.
