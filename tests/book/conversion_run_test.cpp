@@ -22,9 +22,7 @@ namespace fs = std::filesystem;
 namespace qb {
 namespace {
 
-using test::readFile;
-using test::RecordingUi;
-using test::writeFile;
+using namespace test;
 
 class ConversionRunTest : public ::testing::Test {
   protected:

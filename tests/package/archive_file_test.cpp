@@ -18,9 +18,7 @@ namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readFile;
-using test::TempFolder;
-using test::writeFile;
+using namespace test;
 
 class ArchiveFileTest : public ::testing::TestWithParam<ArchiveFile::Kind> {
   protected:

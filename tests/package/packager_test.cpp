@@ -18,10 +18,7 @@ namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readFile;
-using test::readZip;
-using test::TempFolder;
-using test::writeFile;
+using namespace test;
 
 // A work folder as a conversion run leaves it: the template and a finished OEBPS/.
 class PackagerTest : public ::testing::Test {

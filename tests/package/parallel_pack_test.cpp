@@ -31,10 +31,7 @@ namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readFile;
-using test::readZip;
-using test::TempFolder;
-using test::writeFile;
+using namespace test;
 
 // Text that deflate shrinks about as much as prose, from a fixed seed.
 std::string prose(std::size_t size, unsigned seed) {

@@ -18,9 +18,7 @@
 namespace qb {
 namespace {
 
-using test::readFile;
-using test::TempFolder;
-using test::writeFile;
+using namespace test;
 
 class ZipDirectoryTest : public ::testing::Test {
   protected:

@@ -23,10 +23,7 @@ namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readFile;
-using test::readZip;
-using test::TempFolder;
-using test::writeFile;
+using namespace test;
 
 class ZipWriterTest : public ::testing::Test {
   protected:

@@ -2,6 +2,7 @@
 // Real ways for the system to refuse: a small file system that fills, a read-only bind mount,
 // an immutable file. Each is undone when its object goes. All of them need privileges a test
 // run may lack, so each says whether it took effect and the tests skip when it did not.
+// With them come the helpers every fault test uses.
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -12,6 +13,13 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+
+#include "tests/support/files.h"
+#include "tests/support/ordinary_user.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/run_fixture.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_reader.h"
 
 namespace qb::test {
 

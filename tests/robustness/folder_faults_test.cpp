@@ -18,21 +18,12 @@
 #include "platform/errors.h"
 #include "platform/ini_file.h"
 #include "tests/robustness/fault_fixture.h"
-#include "tests/support/files.h"
-#include "tests/support/ordinary_user.h"
-#include "tests/support/recording_ui.h"
-#include "tests/support/run_fixture.h"
-#include "tests/support/temp_folder.h"
-#include "tests/support/zip_reader.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::folderNames;
-using test::readFile;
-using test::readZip;
-using test::writeFile;
+using namespace test;
 
 class FolderFaultTest : public ::testing::Test {
   protected:

@@ -11,19 +11,12 @@
 #include "package/zip_writer.h"
 #include "tests/package/tree_writer.h"
 #include "tests/robustness/fault_fixture.h"
-#include "tests/support/files.h"
-#include "tests/support/ordinary_user.h"
-#include "tests/support/recording_ui.h"
-#include "tests/support/run_fixture.h"
-#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::folderNames;
-using test::readFile;
-using test::writeFile;
+using namespace test;
 
 const std::string kOldBook = "the book the user already had";
 

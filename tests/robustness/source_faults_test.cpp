@@ -16,20 +16,12 @@
 #include "package/zip_writer.h"
 #include "tests/package/tree_writer.h"
 #include "tests/robustness/fault_fixture.h"
-#include "tests/support/files.h"
-#include "tests/support/ordinary_user.h"
-#include "tests/support/recording_ui.h"
-#include "tests/support/run_fixture.h"
-#include "tests/support/temp_folder.h"
-#include "tests/support/zip_reader.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readFile;
-using test::readZip;
-using test::writeFile;
+using namespace test;
 
 class SourceFaultTest : public ::testing::Test {
   protected:

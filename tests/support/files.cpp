@@ -12,10 +12,10 @@ namespace qb::test {
 
 namespace {
 
-struct FileCloser {
+struct Closer {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = std::unique_ptr<std::FILE, Closer>;
 
 [[noreturn]] void fail(const char* what, const std::string& path) {
     throw std::runtime_error(std::string(what) + " \"" + path + "\": " + std::strerror(errno));
