@@ -27,7 +27,7 @@
 #include "package/zip_errors.h"
 #include "package/zip_writer.h"
 #include "platform/ascii.h"
-#include "tests/package/zip_reader.h"
+#include "tests/support/zip_reader.h"
 
 namespace fs = std::filesystem;
 

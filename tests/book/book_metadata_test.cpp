@@ -8,7 +8,9 @@
 
 #include "book/book_constants.h"
 #include "platform/errors.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/env_guard.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
@@ -139,11 +141,11 @@ class BookMetadataTest : public ::testing::Test {
 
     std::string opf() {
         writePackageDocument(m_book);
-        return parsedText(m_dir.file("fb.opf"), "package");
+        return parsedText(m_dir / "fb.opf", "package");
     }
     std::string ncx() {
         writeNavigationControlFile(m_book);
-        return parsedText(m_dir.file("fb.ncx"), "ncx");
+        return parsedText(m_dir / "fb.ncx", "ncx");
     }
     // The file's text, once a reader has accepted it.
     static std::string parsedText(const std::string& path, const char* root) {
@@ -151,11 +153,11 @@ class BookMetadataTest : public ::testing::Test {
         pugi::xml_parse_result result = doc.load_file(path.c_str());
         EXPECT_TRUE(result) << result.description();
         EXPECT_STREQ(doc.document_element().name(), root);
-        return test::readBytes(path);
+        return test::readFile(path);
     }
 
     test::EnvGuard m_env;
-    test::TempDir m_dir;
+    test::TempFolder m_dir;
     BookMetadata m_book;
 };
 
@@ -211,9 +213,9 @@ TEST_F(BookMetadataTest, TitleWithMarkupCharactersIsEscapedText) {
                              "de-AT"));
 
     pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_file(m_dir.file("fb.opf").c_str()));
+    ASSERT_TRUE(doc.load_file((m_dir / "fb.opf").c_str()));
     EXPECT_STREQ(doc.select_node("//dc:title").node().text().get(), " Tom & Jerry <1> ");
-    ASSERT_TRUE(doc.load_file(m_dir.file("fb.ncx").c_str()));
+    ASSERT_TRUE(doc.load_file((m_dir / "fb.ncx").c_str()));
     EXPECT_STREQ(doc.select_node("/ncx/docTitle/text").node().text().get(), " Tom & Jerry <1> ");
 }
 
@@ -304,7 +306,7 @@ TEST_F(BookMetadataTest, NamespacesResolveForAReader) {
     writeNavigationControlFile(m_book);
 
     pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_file(m_dir.file("fb.opf").c_str()));
+    ASSERT_TRUE(doc.load_file((m_dir / "fb.opf").c_str()));
     std::set<std::string> declaredOn;
     for (pugi::xpath_node x : doc.select_nodes("//*")) {
         pugi::xml_node e = x.node();
@@ -319,7 +321,7 @@ TEST_F(BookMetadataTest, NamespacesResolveForAReader) {
     pugi::xml_node identifier = doc.select_node("//dc:identifier").node();
     EXPECT_STREQ(identifier.attribute("opf:scheme").value(), "UUID");
 
-    ASSERT_TRUE(doc.load_file(m_dir.file("fb.ncx").c_str()));
+    ASSERT_TRUE(doc.load_file((m_dir / "fb.ncx").c_str()));
     for (pugi::xpath_node x : doc.select_nodes("//*")) {
         EXPECT_EQ(namespaceOf(x.node()), kNcxNamespace) << x.node().name();
     }
@@ -329,7 +331,7 @@ TEST_F(BookMetadataTest, NamespacesResolveForAReader) {
 
 TEST_F(BookMetadataTest, FolderThatCannotBeWritten) {
     pages(1);
-    m_book.contentFolder = m_dir.file("missing");
+    m_book.contentFolder = m_dir / "missing";
     EXPECT_THROW(writePackageDocument(m_book), EFCreateError);
     EXPECT_THROW(writeNavigationControlFile(m_book), EFCreateError);
 }

@@ -7,34 +7,19 @@
 #include <sys/stat.h>
 #include <pugixml.hpp>
 
+#include <filesystem>
 #include <thread>
 
 #include "platform/errors.h"
 #include "platform/language.h"
 #include "platform/text_decoding.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/env_guard.h"
+#include "tests/support/files.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
-
-class RecordingUi : public RunUi {
-  public:
-    std::vector<std::string> events;
-    void showNote(const std::string& text) override { events.push_back("note: " + text); }
-    bool askOverwrite(const std::string&) override { return false; }
-    void showError(const std::string& text) override { events.push_back("error: " + text); }
-    void showSuccess(const std::string&) override {}
-    void openFolder(const std::string&) override {}
-    void showWarning(const std::string& caption, const std::string& text) override {
-        events.push_back("warning: " + caption + ": " + text);
-    }
-    void textRead(int k, const std::string& pageFile, const std::string& source,
-                  const std::string& charset, bool detected) override {
-        events.push_back("read " + std::to_string(k) + " " + pageFile + " " +
-                         source.substr(source.rfind('/') + 1) + " " + charset +
-                         (detected ? " detected" : ""));
-    }
-};
 
 // A German text long enough for any detector, written for this test.
 const std::string kGerman =
@@ -61,9 +46,9 @@ class BookPagesTest : public ::testing::Test {
     void SetUp() override { m_env.locale("de_CH.UTF-8"); }
 
     std::string text(const std::string& name, const std::string& bytes) {
-        test::writeBytes(m_dir.file(name), bytes);
-        m_project.sourceFiles.push_back(m_dir.file(name));
-        return m_dir.file(name);
+        test::writeFile(m_dir / name, bytes);
+        m_project.sourceFiles.push_back(m_dir / name);
+        return m_dir / name;
     }
 
     // Adds every file, then finishes; the files written, in the order they were reported.
@@ -78,19 +63,19 @@ class BookPagesTest : public ::testing::Test {
 
     std::string languageOf(const PageFile& page) const {
         pugi::xml_document doc;
-        EXPECT_TRUE(doc.load_file(m_dir.file("out/" + page.href).c_str()));
+        EXPECT_TRUE(doc.load_file((m_dir / ("out/" + page.href)).c_str()));
         return doc.child("html").attribute("xml:lang").value();
     }
 
     std::string content() {
-        std::filesystem::create_directories(m_dir.file("out"));
-        return m_dir.file("out");
+        std::filesystem::create_directories(m_dir / "out");
+        return m_dir / "out";
     }
 
     test::EnvGuard m_env;
-    test::TempDir m_dir;
+    test::TempFolder m_dir;
     BookProject m_project;
-    RecordingUi m_ui;
+    test::RecordingUi m_ui;
 };
 
 TEST_F(BookPagesTest, TheLocaleOrTheGivenTagWithoutDetection) {
@@ -140,10 +125,8 @@ TEST_F(BookPagesTest, AutoJudgesTheFirstFilesAndTagsEveryPage) {
     ASSERT_GT(pages.outline().pages.size(), 7u);
     for (const PageFile& page : pages.outline().pages) EXPECT_EQ(languageOf(page), "de");
     // The pages of the files held back hold their whole text.
-    EXPECT_NE(test::readBytes(m_dir.file("out/page2.html")).find("Enkelin brachte"),
-              std::string::npos);
-    EXPECT_NE(test::readBytes(m_dir.file("out/page4.html")).find("Letzte Datei."),
-              std::string::npos);
+    EXPECT_NE(test::readFile(m_dir / "out/page2.html").find("Enkelin brachte"), std::string::npos);
+    EXPECT_NE(test::readFile(m_dir / "out/page4.html").find("Letzte Datei."), std::string::npos);
     EXPECT_EQ(pages.outline().toc.size(), 4u);
 }
 
@@ -161,11 +144,11 @@ TEST_F(BookPagesTest, AutoFallsBackToTheLocaleWhenTheDetectorCannotTell) {
 }
 
 TEST_F(BookPagesTest, AutoReadsAPipeOnlyOnce) {
-    const std::string fifo = m_dir.file("pipe");
+    const std::string fifo = m_dir / "pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     m_project.sourceFiles = {fifo};
     m_project.language = "auto";
-    std::thread writer([&] { test::writeBytes(fifo, "Aus einer Pipe.\n"); });
+    std::thread writer([&] { test::writeFile(fifo, "Aus einer Pipe.\n"); });
     std::string sample;
     BookPages pages(m_project, content(), [&](std::string_view s) {
         sample = s;
@@ -174,7 +157,7 @@ TEST_F(BookPagesTest, AutoReadsAPipeOnlyOnce) {
     EXPECT_EQ(writeAll(pages), std::vector<int>{1});
     writer.join();
     EXPECT_EQ(sample, "Aus einer Pipe.\n");
-    EXPECT_NE(test::readBytes(m_dir.file("out/page1.html")).find("<p>Aus einer Pipe. </p>"),
+    EXPECT_NE(test::readFile(m_dir / "out/page1.html").find("<p>Aus einer Pipe. </p>"),
               std::string::npos);
 }
 
@@ -206,7 +189,8 @@ TEST_F(BookPagesTest, EachFileSaysHowItWasRead) {
     text("gbk.txt", gbk + "\r\n" + gbk + "\r\n");
     BookPages pages(m_project, content());
     writeAll(pages);
-    EXPECT_EQ(m_ui.events,
+    EXPECT_TRUE(m_ui.events.empty());
+    EXPECT_EQ(m_ui.reading,
               (std::vector<std::string>{"read 1 page1.html plain.txt UTF-8",
                                         "read 2 page2.html gbk.txt GB18030 detected"}));
 }
@@ -216,8 +200,9 @@ TEST_F(BookPagesTest, ANulByteThatEndsTheTextIsReported) {
     const std::string path = text("nul.txt", bytes);
     BookPages pages(m_project, content());
     writeAll(pages);
-    ASSERT_EQ(m_ui.events.size(), 2u);
-    EXPECT_EQ(m_ui.events[1], "warning: " + path + ": the text ends at a NUL byte at offset 14");
+    EXPECT_TRUE(m_ui.events.empty());
+    ASSERT_EQ(m_ui.reading.size(), 2u);
+    EXPECT_EQ(m_ui.reading[1], "warning: " + path + ": the text ends at a NUL byte at offset 14");
     EXPECT_EQ(pages.outline().pages.size(), 1u);
 }
 

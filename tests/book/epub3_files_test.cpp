@@ -11,7 +11,9 @@
 #include "book/book_pages.h"
 #include "book/navigation_document.h"
 #include "platform/errors.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/env_guard.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
@@ -65,13 +67,13 @@ class Epub3FilesTest : public ::testing::Test {
     // The file's bytes, once a reader has accepted it.
     std::string parsed(const std::string& name, const char* root) {
         pugi::xml_document doc;
-        const pugi::xml_parse_result result = doc.load_file(m_dir.file(name).c_str());
+        const pugi::xml_parse_result result = doc.load_file((m_dir / name).c_str());
         EXPECT_TRUE(result) << result.description() << " in " << name;
         EXPECT_STREQ(doc.document_element().name(), root);
-        return test::readBytes(m_dir.file(name));
+        return test::readFile(m_dir / name);
     }
 
-    test::TempDir m_dir;
+    test::TempFolder m_dir;
     BookMetadata m_book;
 };
 
@@ -230,7 +232,7 @@ TEST(Epub3DatesTest, OneReadingTwoZones) {
 }
 
 TEST(Epub3VersionTest, OnlyTwoAndThreeAreVersions) {
-    test::TempDir dir;
+    test::TempFolder dir;
     for (const int version : {0, 1, 4, -3}) {
         BookProject project;
         project.sourceFiles = {"/nowhere.txt"};

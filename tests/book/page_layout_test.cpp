@@ -12,7 +12,8 @@
 #include "book/page_writer.h"
 #include "platform/utf8.h"
 #include "tests/book/page_fixture.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
@@ -52,7 +53,7 @@ class PageLayoutTest : public ::testing::Test {
         return writeTextPages(feed, k, source, m_dir.path(), m_options);
     }
 
-    std::string read(const PageFile& page) const { return test::readBytes(m_dir.file(page.href)); }
+    std::string read(const PageFile& page) const { return test::readFile(m_dir / page.href); }
 
     std::vector<std::string> names(const TextPages& pages) const {
         std::vector<std::string> out;
@@ -89,7 +90,7 @@ class PageLayoutTest : public ::testing::Test {
         return out;
     }
 
-    test::TempDir m_dir;
+    test::TempFolder m_dir;
     PageOptions m_options;
 };
 
@@ -353,7 +354,7 @@ TEST_F(PageLayoutTest, A200MegabyteLineMeetsABacktrackingPattern) {
     EXPECT_EQ(pages.toc[1].label, "aab");
     std::uintmax_t total = 0;
     for (const PageFile& page : pages.pages) {
-        const auto bytes = std::filesystem::file_size(m_dir.file(page.href));
+        const auto bytes = std::filesystem::file_size(m_dir / page.href);
         EXPECT_LE(bytes, kCap);
         total += bytes;
     }

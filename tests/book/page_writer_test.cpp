@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <filesystem>
+
 #include "book/cover_writer.h"
 #include "book/stylesheet.h"
 #include "platform/errors.h"
 #include "tests/book/page_fixture.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/env_guard.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
@@ -21,15 +25,15 @@ class PageWriterTest : public ::testing::Test {
     void SetUp() override { m_env.locale("C.UTF-8"); }
 
     std::string page(const std::string& source, const std::string& charset = "", int k = 1) {
-        std::string in = m_dir.file("source.txt");
-        test::writeBytes(in, source);
+        std::string in = m_dir / "source.txt";
+        test::writeFile(in, source);
         PageOptions options;
         options.languageTag = m_language;
         TextPages pages = writeTextFile(in, k, m_dir.path(), options, charset);
         EXPECT_EQ(pages.pages.size(), 1u);
-        std::string out = m_dir.file("page" + std::to_string(k) + ".html");
+        std::string out = m_dir / ("page" + std::to_string(k) + ".html");
         expectXhtml(out);
-        return test::readBytes(out);
+        return test::readFile(out);
     }
     void write(const std::string& in, const std::string& charset = "") {
         PageOptions options;
@@ -40,7 +44,7 @@ class PageWriterTest : public ::testing::Test {
     std::string m_language = "en-US";
 
     test::EnvGuard m_env;
-    test::TempDir m_dir;
+    test::TempFolder m_dir;
 };
 
 TEST_F(PageWriterTest, EmptyFileGivesElevenLines) {
@@ -124,13 +128,13 @@ TEST_F(PageWriterTest, TitleAndLanguage) {
 }
 
 TEST_F(PageWriterTest, ExistingPageIsReplaced) {
-    test::writeBytes(m_dir.file("page1.html"), std::string(5000, 'z'));
+    test::writeFile(m_dir / "page1.html", std::string(5000, 'z'));
     EXPECT_EQ(page("short"), pageText({"short"}));
 }
 
 TEST_F(PageWriterTest, MissingSourceCreatesNoPage) {
-    std::string in = m_dir.file("missing.txt");
-    std::string out = m_dir.file("page1.html");
+    std::string in = m_dir / "missing.txt";
+    std::string out = m_dir / "page1.html";
     try {
         write(in);
         FAIL() << "no error";
@@ -142,11 +146,11 @@ TEST_F(PageWriterTest, MissingSourceCreatesNoPage) {
 }
 
 TEST_F(PageWriterTest, PageThatCannotBeCreated) {
-    std::string in = m_dir.file("source.txt");
-    test::writeBytes(in, "x");
-    std::string out = m_dir.file("nowhere/page1.html");
+    std::string in = m_dir / "source.txt";
+    test::writeFile(in, "x");
+    std::string out = m_dir / "nowhere/page1.html";
     try {
-        writeTextFile(in, 1, m_dir.file("nowhere"), PageOptions{});
+        writeTextFile(in, 1, m_dir / "nowhere", PageOptions{});
         FAIL() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -155,19 +159,19 @@ TEST_F(PageWriterTest, PageThatCannotBeCreated) {
 }
 
 TEST_F(PageWriterTest, UnknownCharsetCreatesNoPage) {
-    std::string in = m_dir.file("source.txt");
-    test::writeBytes(in, "x");
-    std::string out = m_dir.file("page1.html");
+    std::string in = m_dir / "source.txt";
+    test::writeFile(in, "x");
+    std::string out = m_dir / "page1.html";
     EXPECT_THROW(write(in, "NO-SUCH-CHARSET"), Error);
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 TEST_F(PageWriterTest, AProgramGivenAsTextCreatesNoPageAndWideTextIsWhole) {
-    std::string in = m_dir.file("source.txt");
-    test::writeBytes(in, std::string("\x7F"
-                                     "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
-                                     16));
-    std::string out = m_dir.file("page1.html");
+    std::string in = m_dir / "source.txt";
+    test::writeFile(in, std::string("\x7F"
+                                    "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
+                                    16));
+    std::string out = m_dir / "page1.html";
     try {
         write(in);
         FAIL() << "no error";
@@ -180,15 +184,15 @@ TEST_F(PageWriterTest, AProgramGivenAsTextCreatesNoPageAndWideTextIsWhole) {
 }
 
 TEST_F(PageWriterTest, FullDiskIsAStreamWriteError) {
-    std::string in = m_dir.file("source.txt");
-    test::writeBytes(in, "x");
-    std::filesystem::create_symlink("/dev/full", m_dir.file("page1.html"));
+    std::string in = m_dir / "source.txt";
+    test::writeFile(in, "x");
+    std::filesystem::create_symlink("/dev/full", m_dir / "page1.html");
     try {
         write(in);
         FAIL() << "no error";
     } catch (const EWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "Stream write error \"" + m_dir.file("page1.html") +
-                                             "\". No space left on device");
+        EXPECT_EQ(std::string(e.what()),
+                  "Stream write error \"" + m_dir / "page1.html" + "\". No space left on device");
     }
 }
 
@@ -197,13 +201,13 @@ TEST_F(PageWriterTest, LongLinesAndManyLines) {
     longLine[100000] = '<';
     std::string text = longLine + "\n";
     for (int i = 0; i < 50000; ++i) text += "r\xC3\xA9sum\xC3\xA9 " + std::to_string(i) + "\r\n";
-    std::string in = m_dir.file("source.txt");
-    test::writeBytes(in, text);
+    std::string in = m_dir / "source.txt";
+    test::writeFile(in, text);
     PageOptions options;
     options.languageTag = m_language;
     options.maxPageBytes = 0;  // one page whatever its size
     writeTextFile(in, 1, m_dir.path(), options);
-    std::string out = test::readBytes(m_dir.file("page1.html"));
+    std::string out = test::readFile(m_dir / "page1.html");
     std::string expectedLong = longLine;
     expectedLong.replace(100000, 1, "&lt;");
     Lines expected{expectedLong};
@@ -233,20 +237,20 @@ std::string coverText(const std::string& src, const std::string& lang = "en-US")
 }
 
 TEST_F(PageWriterTest, CoverPage) {
-    std::string path = m_dir.file("cover.html");
+    std::string path = m_dir / "cover.html";
     writeCoverPage(path, "front.jpg", "zh-Hans");
-    EXPECT_EQ(test::readBytes(path), coverText("front.jpg", "zh-Hans"));
-    test::writeBytes(path, std::string(3000, 'z'));
+    EXPECT_EQ(test::readFile(path), coverText("front.jpg", "zh-Hans"));
+    test::writeFile(path, std::string(3000, 'z'));
     writeCoverPage(path, "front.jpg", "en-US");
-    EXPECT_EQ(test::readBytes(path), coverText("front.jpg"));
+    EXPECT_EQ(test::readFile(path), coverText("front.jpg"));
     expectXhtml(path);
 
     std::string name =
         "my cover & \"b\xC3\xBC"
         "cher\" <1>.jpg";
     writeCoverPage(path, name, "en-US");
-    EXPECT_EQ(test::readBytes(path), coverText("my cover &amp; &quot;b\xC3\xBC"
-                                               "cher&quot; &lt;1&gt;.jpg"));
+    EXPECT_EQ(test::readFile(path), coverText("my cover &amp; &quot;b\xC3\xBC"
+                                              "cher&quot; &lt;1&gt;.jpg"));
     expectXhtml(path);
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file(path.c_str()));
@@ -254,7 +258,7 @@ TEST_F(PageWriterTest, CoverPage) {
 }
 
 TEST_F(PageWriterTest, Epub3CoverPage) {
-    const std::string path = m_dir.file("cover.xhtml");
+    const std::string path = m_dir / "cover.xhtml";
     writeCoverPage(path, "front & back.jpg", "zh-Hans", 3);
     const std::string v2 = coverText("front &amp; back.jpg", "zh-Hans");
     const std::string v2Root =
@@ -265,12 +269,12 @@ TEST_F(PageWriterTest, Epub3CoverPage) {
                "<html xmlns=\"http://www.w3.org/1999/xhtml\" "
                "xmlns:epub=\"http://www.idpf.org/2007/ops\" xml:lang=\"zh-Hans\" "
                "lang=\"zh-Hans\"> ");
-    EXPECT_EQ(test::readBytes(path), v3);
+    EXPECT_EQ(test::readFile(path), v3);
     expectXhtml(path);
 }
 
 TEST_F(PageWriterTest, CoverPageThatCannotBeWrittenRaisesWithThePath) {
-    const std::string nowhere = m_dir.file("nowhere/cover.html");
+    const std::string nowhere = m_dir / "nowhere/cover.html";
     try {
         writeCoverPage(nowhere, "front.jpg", "en-US");
         ADD_FAILURE() << "no error for " << nowhere;
@@ -282,13 +286,13 @@ TEST_F(PageWriterTest, CoverPageThatCannotBeWrittenRaisesWithThePath) {
 }
 
 TEST_F(PageWriterTest, Stylesheet) {
-    std::string path = m_dir.file("stylesheet.css");
+    std::string path = m_dir / "stylesheet.css";
     writeStylesheet(path);
-    std::string css = test::readBytes(path);
+    std::string css = test::readFile(path);
     EXPECT_NE(css.find("max-width: 100%"), std::string::npos);
     EXPECT_NE(css.find("p {"), std::string::npos);
     EXPECT_EQ(css.substr(css.size() - 2), "\r\n");
-    EXPECT_THROW(writeStylesheet(m_dir.file("nowhere/stylesheet.css")), EFCreateError);
+    EXPECT_THROW(writeStylesheet(m_dir / "nowhere/stylesheet.css"), EFCreateError);
 }
 
 }  // namespace

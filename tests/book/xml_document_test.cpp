@@ -4,7 +4,8 @@
 #include <pugixml.hpp>
 
 #include "platform/errors.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
@@ -174,14 +175,14 @@ TEST_F(XmlDocumentTest, TextIsFilteredAndReadsBackExactly) {
 }
 
 TEST_F(XmlDocumentTest, SaveToFileReplacesAndReportsErrors) {
-    test::TempDir dir;
+    test::TempFolder dir;
     m_doc.setVersion("1.0");
     m_doc.documentNode().addChild("r");
-    std::string path = dir.file("out.xml");
-    test::writeBytes(path, std::string(1000, 'x'));
+    std::string path = dir / "out.xml";
+    test::writeFile(path, std::string(1000, 'x'));
     m_doc.saveToFile(path);
-    EXPECT_EQ(test::readBytes(path), "<?xml version=\"1.0\"?>\r\n<r/>\r\n");
-    EXPECT_THROW(m_doc.saveToFile(dir.file("no/out.xml")), EFCreateError);
+    EXPECT_EQ(test::readFile(path), "<?xml version=\"1.0\"?>\r\n<r/>\r\n");
+    EXPECT_THROW(m_doc.saveToFile(dir / "no/out.xml"), EFCreateError);
     EXPECT_THROW(m_doc.saveToFile("/dev/full"), EWriteError);
 }
 

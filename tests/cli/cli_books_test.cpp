@@ -48,13 +48,7 @@ class CliBookTest : public CliTest {
         std::vector<std::string> args{"-t", title, "-a", "A. Writer", "-o", path("out")};
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), files.begin(), files.end());
-        const ProgramResult r = cli(args);
-        EXPECT_EQ(r.exitStatus, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        std::string archive = r.out;
-        if (!archive.empty() && archive.back() == '\n') archive.pop_back();
-        EXPECT_TRUE(fs::is_regular_file(archive)) << "stdout: " << r.out;
-        return archive;
+        return makeBook(args);
     }
 };
 
@@ -147,9 +141,6 @@ TEST_F(CliBookTest, TwelveMixedTextsUnderAnAwkwardTitle) {
 
     auto page = [&](int k) {
         return archiveMember(archive, "OEBPS/page" + std::to_string(k) + ".html");
-    };
-    auto contains = [](const std::string& text, const std::string& part) {
-        return text.find(part) != std::string::npos;
     };
     EXPECT_TRUE(contains(page(2),
                          "\xC3\xA9l\xC3\xA8ve na\xC3\xAF"

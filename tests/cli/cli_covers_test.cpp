@@ -22,15 +22,6 @@ class CliCoverTest : public CliTest {
     std::vector<std::string> args(const std::string& cover, const std::string& text) {
         return {"-t", "Book", "-a", "A. Writer", "-o", path("out"), "-c", cover, text};
     }
-    std::vector<std::string> members(const std::string& archive) {
-        const ProgramResult r = runProgram({"unzip", "-Z1", archive});
-        EXPECT_EQ(r.exitStatus, 0) << r.err;
-        std::vector<std::string> names;
-        std::size_t start = 0;
-        for (std::size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1)
-            names.push_back(r.out.substr(start, end - start));
-        return names;
-    }
 };
 
 TEST_F(CliCoverTest, WhatIsNotAPictureEndsTheRunBeforeAnyPage) {
@@ -104,7 +95,7 @@ TEST_F(CliCoverTest, CoverNamedLikeABookFileInAnyCaseIsRenamed) {
         const ProgramResult r =
             cli({"-t", "Book", "-a", "A. Writer", "-o", path("out"), "-y", "-c", cover, text});
         ASSERT_EQ(r.exitStatus, 0) << name << ": " << r.err;
-        const std::vector<std::string> names = members(path("out/Book.epub"));
+        const std::vector<std::string> names = archiveMembers(path("out/Book.epub"));
         for (const std::string member :
              {"mimetype", "META-INF/container.xml", "OEBPS/fb.opf", "OEBPS/fb.ncx",
               "OEBPS/page1.html", "OEBPS/cover.html", "OEBPS/stylesheet.css", "OEBPS/cover.jpg"})

@@ -28,36 +28,10 @@ const std::string kProse2 =
     "\xE5\xA4\x9C\xE6\x9D\xA5\xE9\xA3\x8E\xE9\x9B\xA8\xE5\xA3\xB0\xEF\xBC\x8C"
     "\xE8\x8A\xB1\xE8\x90\xBD\xE7\x9F\xA5\xE5\xA4\x9A\xE5\xB0\x91\xE3\x80\x82";
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-pugi::xml_document parsed(const std::string& bytes) {
-    pugi::xml_document doc;
-    const pugi::xml_parse_result result = doc.load_buffer(bytes.data(), bytes.size());
-    EXPECT_TRUE(result) << result.description();
-    return doc;
-}
-
-// The contents of fb.ncx and of nav.xhtml's toc, each as "label>target" lines with nesting
-// shown by two spaces, so that the two can be compared entry for entry.
-std::vector<std::string> ncxEntries(const std::string& archive) {
-    const pugi::xml_document ncx = parsed(archiveMember(archive, "OEBPS/fb.ncx"));
-    std::vector<std::string> entries;
-    std::function<void(pugi::xml_node, const std::string&)> walk = [&](pugi::xml_node parent,
-                                                                       const std::string& indent) {
-        for (pugi::xml_node point : parent.children("navPoint")) {
-            entries.push_back(indent + point.child("navLabel").child_value("text") + ">" +
-                              point.child("content").attribute("src").value());
-            walk(point, indent + "  ");
-        }
-    };
-    walk(ncx.child("ncx").child("navMap"), "");
-    return entries;
-}
-
+// The contents of nav.xhtml's toc as ncxEntries gives those of fb.ncx, so that the two can be
+// compared entry for entry.
 std::vector<std::string> navEntries(const std::string& archive) {
-    const pugi::xml_document nav = parsed(archiveMember(archive, "OEBPS/nav.xhtml"));
+    const pugi::xml_document nav = parseXml(archiveMember(archive, "OEBPS/nav.xhtml"));
     std::vector<std::string> entries;
     std::function<void(pugi::xml_node, const std::string&)> walk = [&](pugi::xml_node list,
                                                                        const std::string& indent) {
@@ -79,13 +53,7 @@ class CliEpub3Test : public CliTest {
             "-y", "-t", title, "-a", "A. Writer", "-o", path("out"), "--epub-version", "3"};
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), files.begin(), files.end());
-        const ProgramResult r = cli(args);
-        EXPECT_EQ(r.exitStatus, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        std::string archive = r.out;
-        if (!archive.empty() && archive.back() == '\n') archive.pop_back();
-        EXPECT_TRUE(fs::is_regular_file(archive)) << "stdout: " << r.out;
-        return archive;
+        return makeBook(args);
     }
 
     // What every EPUB 3 book holds besides its pages, checked against its own package.

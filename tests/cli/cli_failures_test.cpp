@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "tests/cli/cli_fixture.h"
-#include "tests/robustness/ordinary_user.h"
+#include "tests/support/ordinary_user.h"
 
 namespace fs = std::filesystem;
 
@@ -31,15 +31,9 @@ pid_t processWritingInto(pid_t program, const std::string& folder) {
         const std::string name = entry.path().filename();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
         const pid_t pid = std::stoi(name);
-        if (pid != program) {
-            // The parent is the fourth field of stat, after the name in parentheses.
-            const std::string stat = readFile(entry.path() / "stat");
-            const std::size_t close = stat.rfind(')');
-            if (close == std::string::npos) continue;
-            int parent = 0;
-            if (std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) != 1) continue;
-            if (parent != program) continue;
-        }
+        char state = 0;
+        pid_t parent = 0;
+        if (pid != program && (!processState(pid, state, parent) || parent != program)) continue;
         for (const auto& fd : fs::directory_iterator(entry.path() / "fd", ignored)) {
             const std::string target = fs::read_symlink(fd.path(), ignored).string();
             if (target.rfind(folder + "/", 0) == 0) return pid;
@@ -66,6 +60,18 @@ class CliFailureTest : public CliTest {
                                   const std::vector<std::string>& more) {
         args.insert(args.end(), more.begin(), more.end());
         return args;
+    }
+    // Eight texts of 4 MiB of random letters: packing them takes long enough to be caught.
+    std::vector<std::string> bigTexts(unsigned seed) {
+        std::string noise;
+        for (int i = 0; i < (4 << 20); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
+        }
+        std::vector<std::string> texts;
+        for (int k = 0; k < 8; ++k)
+            texts.push_back(file("big" + std::to_string(k) + ".txt", noise));
+        return texts;
     }
 };
 
@@ -188,7 +194,7 @@ TEST_F(CliFailureTest, ExistingArchiveIsKeptUnlessReplacingIsAllowed) {
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.out, archive + "\n");
     EXPECT_NE(archiveMember(archive, "OEBPS/page1.html").find("second"), std::string::npos);
-    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
 }
 
 TEST_F(CliFailureTest, OutputThatCannotBeWrittenFailsAndKeepsTheOldArchive) {
@@ -222,7 +228,7 @@ TEST_F(CliFailureTest, OutputThatCannotBeWrittenFailsAndKeepsTheOldArchive) {
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err.rfind("quirebind-cli: Failed to build: " + old + "\n", 0), 0u) << r.err;
     EXPECT_EQ(readFile(old), "the old book");
-    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
 }
 
 // A folder without write permission must not lose its archive either. Permissions bind only
@@ -235,7 +241,7 @@ TEST_F(CliFailureTest, AFolderWithoutWritePermissionKeepsItsArchive) {
         const ProgramResult r =
             runProgram(cliArgs(with(entries(path("out")), {"-y", text})), cliOptions());
         const bool keptIt = r.exitStatus == 1 && r.out.empty() && readFile(old) == "the old book" &&
-                            listFolder(path("out")) == std::vector<std::string>{"Book.epub"};
+                            folderNames(path("out")) == std::vector<std::string>{"Book.epub"};
         if (!keptIt) std::cerr << "exit status " << r.exitStatus << "\n" << r.err;
         return keptIt;
     });
@@ -271,14 +277,7 @@ TEST_F(CliFailureTest, InterruptedRunRemovesItsWorkFolder) {
 
 // Stopped while packing, the program removes its unfinished archive and keeps the old one.
 TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
-    std::string noise;
-    unsigned seed = 777;
-    for (int i = 0; i < (4 << 20); ++i) {
-        seed = seed * 1103515245u + 12345u;
-        noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
-    }
-    std::vector<std::string> pages;
-    for (int k = 0; k < 8; ++k) pages.push_back(file("big" + std::to_string(k) + ".txt", noise));
+    const std::vector<std::string> pages = bigTexts(777u);
     const std::string old = file("out/Book.epub", "the old book");
 
     StartedProgram program(cliArgs(with(entries(path("out")), with({"-y"}, pages))), cliOptions());
@@ -289,21 +288,14 @@ TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
     EXPECT_EQ(r.signal, SIGTERM) << "exit " << r.exitStatus << ": " << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(readFile(old), "the old book");
-    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
     EXPECT_TRUE(leftWorkFolders().empty());
 }
 
 // Killed outright while it packs, the conversion cannot clean up after itself: its unfinished
 // archive must have had no name to leave behind.
 TEST_F(CliFailureTest, KilledWhilePackingLeavesNothingBeside) {
-    std::string noise;
-    unsigned seed = 4242;
-    for (int i = 0; i < (4 << 20); ++i) {
-        seed = seed * 1103515245u + 12345u;
-        noise += (i % 70 == 69) ? '\n' : char('a' + (seed >> 16) % 26);
-    }
-    std::vector<std::string> pages;
-    for (int k = 0; k < 8; ++k) pages.push_back(file("big" + std::to_string(k) + ".txt", noise));
+    const std::vector<std::string> pages = bigTexts(4242u);
     const std::string old = file("out/Book.epub", "the old book");
 
     StartedProgram program(cliArgs(with(entries(path("out")), with({"-y"}, pages))), cliOptions());
@@ -313,7 +305,7 @@ TEST_F(CliFailureTest, KilledWhilePackingLeavesNothingBeside) {
     const ProgramResult r = program.wait();
     EXPECT_EQ(r.exitStatus, 1) << r.err;
     EXPECT_EQ(readFile(old), "the old book");
-    EXPECT_EQ(listFolder(path("out")), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
     EXPECT_TRUE(leftWorkFolders().empty());
 }
 

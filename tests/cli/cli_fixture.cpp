@@ -1,8 +1,5 @@
 #include "tests/cli/cli_fixture.h"
 
-#include <stdlib.h>
-
-#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -10,19 +7,7 @@ namespace fs = std::filesystem;
 namespace qb::test {
 
 void CliTest::SetUp() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qb-cli-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_dir = pattern;
-    m_tmp = m_dir + "/tmp";
     fs::create_directory(m_tmp);
-}
-
-void CliTest::TearDown() {
-    std::error_code ec;
-    fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(m_dir, ec);
 }
 
 std::string CliTest::file(const std::string& name, const std::string& bytes) {
@@ -54,17 +39,25 @@ ProgramResult CliTest::cli(const std::vector<std::string>& args, const ProgramOp
     return result;
 }
 
-std::vector<std::string> CliTest::leftWorkFolders() const {
-    return listFolder(m_tmp);
+std::string CliTest::makeBook(const std::vector<std::string>& args) {
+    const ProgramResult r = cli(args);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::string archive = r.out;
+    if (!archive.empty() && archive.back() == '\n') archive.pop_back();
+    EXPECT_TRUE(fs::is_regular_file(archive)) << "stdout: " << r.out;
+    return archive;
 }
 
-std::vector<std::string> CliTest::listFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+pugi::xml_document parseXml(const std::string& bytes) {
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result = doc.load_buffer(bytes.data(), bytes.size());
+    EXPECT_TRUE(result) << result.description();
+    return doc;
 }
 
 std::string archiveMember(const std::string& archive, const std::string& member) {
@@ -82,6 +75,23 @@ std::vector<std::string> archiveMembers(const std::string& archive) {
          start = end + 1, end = r.out.find('\n', start))
         names.push_back(r.out.substr(start, end - start));
     return names;
+}
+
+std::vector<std::string> ncxEntries(const std::string& archive,
+                                    const std::function<void(pugi::xml_node)>& check) {
+    const pugi::xml_document ncx = parseXml(archiveMember(archive, "OEBPS/fb.ncx"));
+    std::vector<std::string> entries;
+    std::function<void(pugi::xml_node, const std::string&)> walk = [&](pugi::xml_node parent,
+                                                                       const std::string& indent) {
+        for (pugi::xml_node point : parent.children("navPoint")) {
+            if (check) check(point);
+            entries.push_back(indent + point.child("navLabel").child_value("text") + ">" +
+                              point.child("content").attribute("src").value());
+            walk(point, indent + "  ");
+        }
+    };
+    walk(ncx.child("ncx").child("navMap"), "");
+    return entries;
 }
 
 void expectValidBook(const std::string& epub, int epubVersion) {

@@ -1,9 +1,8 @@
 // quirebind-cli in a locale whose charset is not UTF-8: title and author typed there reach the
 // book as the characters they are, while file and folder names stay the bytes they are.
 
-#include <stdlib.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "tests/cli/cli_fixture.h"
@@ -18,22 +17,13 @@ class CliLocaleTest : public CliTest {
     // The locale is compiled into a folder of the test's own, so the test needs neither root
     // nor the locale installed on the machine, only glibc's locale sources.
     static bool makeLocale(const std::string& source, const std::string& charset) {
-        if (s_locales.empty()) {
-            const char* tmp = std::getenv("TMPDIR");
-            std::string pattern =
-                std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qb-locales-XXXXXX";
-            if (mkdtemp(pattern.data()) == nullptr) return false;
-            s_locales = pattern;
-        }
-        const std::string folder = s_locales + "/" + source + "." + charset;
+        if (!s_locales) s_locales = std::make_unique<TempFolder>();
+        const std::string folder = *s_locales / (source + "." + charset);
         // Exit status 1: made, with warnings about the locale's sources.
         const ProgramResult r = runProgram({"localedef", "-i", source, "-f", charset, folder});
         return (r.exitStatus == 0 || r.exitStatus == 1) && fs::exists(folder + "/LC_CTYPE");
     }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        if (!s_locales.empty()) fs::remove_all(s_locales, ec);
-    }
+    static void TearDownTestSuite() { s_locales.reset(); }
 
     // Builds a book under LANG=locale from texts typed in the locale's charset.
     void expectBookInLocale(const std::string& source, const std::string& charset,
@@ -49,7 +39,7 @@ class CliLocaleTest : public CliTest {
         ProgramOptions options = cliOptions();
         options.environment.push_back({"LC_ALL", ""});
         options.environment.push_back({"LANG", locale});
-        options.environment.push_back({"LOCPATH", s_locales});
+        options.environment.push_back({"LOCPATH", s_locales->path()});
         const ProgramResult r =
             cli({"-t", typedTitle, "-a", typedAuthor, "-o", out, "-q", text}, options);
         ASSERT_EQ(r.exitStatus, 0) << r.err;
@@ -65,7 +55,7 @@ class CliLocaleTest : public CliTest {
         EXPECT_NE(ncx.find("<text>" + author + "</text>"), std::string::npos) << ncx;
     }
 
-    static inline std::string s_locales;
+    static inline std::unique_ptr<TempFolder> s_locales;
 };
 
 TEST_F(CliLocaleTest, GbkTitleAndAuthor) {

@@ -17,27 +17,13 @@ namespace {
 
 constexpr std::size_t kCap = 262144;
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-pugi::xml_document parsed(const std::string& bytes) {
-    pugi::xml_document doc;
-    const pugi::xml_parse_result result = doc.load_buffer(bytes.data(), bytes.size());
-    EXPECT_TRUE(result) << result.description();
-    return doc;
-}
-
 class CliReadingTest : public CliTest {
   protected:
     std::string build(const std::vector<std::string>& files, std::vector<std::string> extra) {
         std::vector<std::string> args{"-y", "-t", "Book", "-a", "A. Writer", "-o", path("out")};
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), files.begin(), files.end());
-        const ProgramResult r = cli(args);
-        EXPECT_EQ(r.exitStatus, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        return path("out/Book.epub");
+        return makeBook(args);
     }
 
     // The page files of the book, in archive order, each checked against the cap.
@@ -55,33 +41,23 @@ class CliReadingTest : public CliTest {
     // a page of the manifest, its id is that page's, playOrder runs 1.. in document order.
     // Returns the entries as "label>src" with nesting shown by "  ".
     std::vector<std::string> contents(const std::string& archive, int expectedDepth) {
-        const pugi::xml_document opf = parsed(archiveMember(archive, "OEBPS/fb.opf"));
+        const pugi::xml_document opf = parseXml(archiveMember(archive, "OEBPS/fb.opf"));
         std::set<std::string> manifest;
         for (pugi::xml_node item : opf.child("package").child("manifest").children("item"))
             manifest.insert(std::string(item.attribute("id").value()) + " " +
                             item.attribute("href").value());
-        const pugi::xml_document ncx = parsed(archiveMember(archive, "OEBPS/fb.ncx"));
+        const pugi::xml_document ncx = parseXml(archiveMember(archive, "OEBPS/fb.ncx"));
         const pugi::xml_node head = ncx.child("ncx").child("head");
         EXPECT_EQ(
             head.find_child_by_attribute("meta", "name", "dtb:depth").attribute("content").as_int(),
             expectedDepth);
-        std::vector<std::string> entries;
         int order = 0;
-        std::function<void(pugi::xml_node, const std::string&)> walk =
-            [&](pugi::xml_node parent, const std::string& indent) {
-                for (pugi::xml_node point : parent.children("navPoint")) {
-                    EXPECT_EQ(point.attribute("playOrder").as_int(), ++order);
-                    const std::string src = point.child("content").attribute("src").value();
-                    EXPECT_EQ(
-                        manifest.count(std::string(point.attribute("id").value()) + " " + src), 1u)
-                        << src;
-                    entries.push_back(indent + point.child("navLabel").child_value("text") + ">" +
-                                      src);
-                    walk(point, indent + "  ");
-                }
-            };
-        walk(ncx.child("ncx").child("navMap"), "");
-        return entries;
+        return ncxEntries(archive, [&](pugi::xml_node point) {
+            EXPECT_EQ(point.attribute("playOrder").as_int(), ++order);
+            const std::string src = point.child("content").attribute("src").value();
+            EXPECT_EQ(manifest.count(std::string(point.attribute("id").value()) + " " + src), 1u)
+                << src;
+        });
     }
 };
 
@@ -97,7 +73,7 @@ TEST_F(CliReadingTest, ALongTextIsSplitIntoPagesUnderTheCap) {
     const std::string archive = build({one, two}, {});
     std::vector<std::string> names = pages(archive);
     ASSERT_GE(names.size(), 6u);
-    const pugi::xml_document opf = parsed(archiveMember(archive, "OEBPS/fb.opf"));
+    const pugi::xml_document opf = parseXml(archiveMember(archive, "OEBPS/fb.opf"));
     std::vector<std::string> spine;
     for (pugi::xml_node ref : opf.child("package").child("spine").children("itemref"))
         spine.push_back(std::string(ref.attribute("idref").value()) + ".html");
@@ -195,7 +171,7 @@ TEST_F(CliReadingTest, OneLanguageTagForPagesAndMetadata) {
     for (const std::string choice : {"de-AT", "AUTO"}) {
         const std::string archive =
             build({german, german}, {"--language", choice, "-c", cover, "--max-page-kb", "1"});
-        const std::string tag = parsed(archiveMember(archive, "OEBPS/fb.opf"))
+        const std::string tag = parseXml(archiveMember(archive, "OEBPS/fb.opf"))
                                     .select_node("//dc:language")
                                     .node()
                                     .text()
@@ -205,7 +181,7 @@ TEST_F(CliReadingTest, OneLanguageTagForPagesAndMetadata) {
         } else {
             EXPECT_EQ(tag, "de");
         }
-        EXPECT_EQ(std::string(parsed(archiveMember(archive, "OEBPS/fb.ncx"))
+        EXPECT_EQ(std::string(parseXml(archiveMember(archive, "OEBPS/fb.ncx"))
                                   .child("ncx")
                                   .attribute("xml:lang")
                                   .value()),
@@ -213,7 +189,7 @@ TEST_F(CliReadingTest, OneLanguageTagForPagesAndMetadata) {
         const std::vector<std::string> names = pages(archive, 1024);
         EXPECT_GT(names.size(), 6u);
         for (const std::string& name : names) {
-            EXPECT_EQ(std::string(parsed(archiveMember(archive, "OEBPS/" + name))
+            EXPECT_EQ(std::string(parseXml(archiveMember(archive, "OEBPS/" + name))
                                       .child("html")
                                       .attribute("xml:lang")
                                       .value()),

@@ -9,7 +9,8 @@
 
 #include "platform/build_info.h"
 #include "platform/paths.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -20,15 +21,15 @@ class TemplateLookupTest : public ::testing::Test {
   protected:
     // A folder that looks like a template: it holds a mimetype file.
     std::string makeTemplate(const std::string& relative) const {
-        const std::string folder = m_dir.file(relative);
+        const std::string folder = m_dir / relative;
         fs::create_directories(folder + "/META-INF");
-        test::writeBytes(folder + "/mimetype", "application/epub+zip");
+        test::writeFile(folder + "/mimetype", "application/epub+zip");
         return folder;
     }
-    std::string bin() const { return m_dir.file("prefix/bin"); }
-    std::string configured() const { return m_dir.file("configured/share/quirebind/epubfiles"); }
+    std::string bin() const { return m_dir / "prefix/bin"; }
+    std::string configured() const { return m_dir / "configured/share/quirebind/epubfiles"; }
 
-    test::TempDir m_dir;
+    test::TempFolder m_dir;
 };
 
 TEST(TemplateCandidates, BesideTheProgramThenItsPrefixThenTheConfiguredFolder) {

@@ -7,34 +7,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 
 #include "package/zip_errors.h"
-#include "temp_folder.h"
-#include "zip_reader.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readWholeFile;
-using test::TempFolder;
-using test::writeWholeFile;
+using namespace test;
 
 class ArchiveFileTest : public ::testing::TestWithParam<ArchiveFile::Kind> {
   protected:
     std::string target() const { return m_tmp / "Book.epub"; }
 
-    std::vector<std::string> names() const {
-        std::vector<std::string> result;
-        for (const auto& entry : fs::directory_iterator(m_tmp.path())) {
-            result.push_back(entry.path().filename().string());
-        }
-        std::sort(result.begin(), result.end());
-        return result;
-    }
+    std::vector<std::string> names() const { return test::folderNames(m_tmp.path()); }
 
     // A new archive of the kind under test holding text; skips when the file system here
     // cannot make that kind.
@@ -73,7 +63,7 @@ TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
         if (!file) GTEST_SKIP() << "this file system cannot make unnamed files";
         file->publish(false);
     }
-    EXPECT_EQ(readWholeFile(target()), "new book");
+    EXPECT_EQ(readFile(target()), "new book");
     EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
     const mode_t mask = ::umask(022);
     ::umask(mask);
@@ -82,7 +72,7 @@ TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
     // Another run, or the user, put a book there while this one was written.
     fs::remove(target());
     auto file = newArchive("second book");
-    writeWholeFile(target(), "a book that appeared meanwhile");
+    writeFile(target(), "a book that appeared meanwhile");
     try {
         file->publish(false);
         ADD_FAILURE() << "the book that appeared was replaced";
@@ -91,20 +81,20 @@ TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
                   "\"" + target() + "\" appeared while the book was packed; it was not replaced");
     }
     file.reset();
-    EXPECT_EQ(readWholeFile(target()), "a book that appeared meanwhile");
+    EXPECT_EQ(readFile(target()), "a book that appeared meanwhile");
     EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
 }
 
 TEST_P(ArchiveFileTest, AReplacedBookKeepsItsPermissionBits) {
     for (const mode_t mode : {mode_t{0600}, mode_t{0664}, mode_t{0444}}) {
-        writeWholeFile(target(), "old book");
+        writeFile(target(), "old book");
         ASSERT_EQ(::chmod(target().c_str(), mode), 0);
         {
             auto file = newArchive("new book");
             if (!file) GTEST_SKIP() << "this file system cannot make unnamed files";
             file->publish(true);
         }
-        EXPECT_EQ(readWholeFile(target()), "new book");
+        EXPECT_EQ(readFile(target()), "new book");
         EXPECT_EQ(permissions(target()), mode);
         EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
         fs::remove(target());

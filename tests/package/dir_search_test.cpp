@@ -7,15 +7,15 @@
 #include <filesystem>
 #include <vector>
 
-#include "temp_folder.h"
-#include "zip_reader.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
 using test::TempFolder;
-using test::writeWholeFile;
+using test::writeFile;
 
 std::vector<std::string> walk(const std::string& folder, bool recurse = true,
                               const std::string& pattern = "*") {
@@ -49,7 +49,7 @@ TEST(DirSearchTest, WalksDepthFirstInListingOrderWithFoldersWhereTheyStand) {
     for (const char* folder : {"b", "b/inner", "empty", "z"}) fs::create_directory(tmp / folder);
     for (const char* file : {"mimetype", "a.txt", "b/one.html", "b/inner/two.html", "z/three",
                              "c.css", "b/four.html"}) {
-        writeWholeFile(tmp / file, file);
+        writeFile(tmp / file, file);
     }
     const std::vector<std::string> paths = walk(tmp.path());
     EXPECT_EQ(paths, listingOrder(tmp.path()));
@@ -61,9 +61,9 @@ TEST(DirSearchTest, WalksDepthFirstInListingOrderWithFoldersWhereTheyStand) {
 TEST(DirSearchTest, LeavesOutHiddenAndSystemEntriesAndEverythingBelowThem) {
     TempFolder tmp;
     fs::create_directories(tmp / ".git/objects");
-    writeWholeFile(tmp / ".git/objects/x", "x");
-    writeWholeFile(tmp / ".hidden", "h");
-    writeWholeFile(tmp / "kept", "k");
+    writeFile(tmp / ".git/objects/x", "x");
+    writeFile(tmp / ".hidden", "h");
+    writeFile(tmp / "kept", "k");
     ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
     fs::create_symlink(tmp / "nowhere", tmp / "dangling");
     EXPECT_EQ(walk(tmp.path()), std::vector<std::string>{tmp / "kept"});
@@ -72,7 +72,7 @@ TEST(DirSearchTest, LeavesOutHiddenAndSystemEntriesAndEverythingBelowThem) {
 TEST(DirSearchTest, FollowsLinksButNeverGoesRoundALoop) {
     TempFolder tmp;
     fs::create_directories(tmp / "sub");
-    writeWholeFile(tmp / "sub/page.html", "p");
+    writeFile(tmp / "sub/page.html", "p");
     fs::create_directory_symlink("..", tmp / "sub/up");      // back to an ancestor
     fs::create_symlink("sub/page.html", tmp / "link.html");  // a link to a file is a file
     const std::vector<std::string> paths = walk(tmp.path());
@@ -84,9 +84,9 @@ TEST(DirSearchTest, FollowsLinksButNeverGoesRoundALoop) {
 TEST(DirSearchTest, WithoutRecursionOrWithAPatternOnlyMatchingTopLevelFilesComeOut) {
     TempFolder tmp;
     fs::create_directory(tmp / "sub");
-    writeWholeFile(tmp / "sub/deep.txt", "d");
-    writeWholeFile(tmp / "top.txt", "t");
-    writeWholeFile(tmp / "top.html", "t");
+    writeFile(tmp / "sub/deep.txt", "d");
+    writeFile(tmp / "top.txt", "t");
+    writeFile(tmp / "top.html", "t");
     EXPECT_EQ(walk(tmp.path() + "/", false, "*.TXT"), std::vector<std::string>{tmp / "top.txt"});
     EXPECT_TRUE(walk(tmp / "missing").empty());
 }

@@ -9,18 +9,16 @@
 #include <optional>
 
 #include "package/archive_file.h"
-#include "temp_folder.h"
-#include "tests/robustness/ordinary_user.h"
-#include "zip_reader.h"
+#include "tests/support/files.h"
+#include "tests/support/ordinary_user.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_reader.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readWholeFile;
-using test::readZip;
-using test::TempFolder;
-using test::writeWholeFile;
+using namespace test;
 
 // A work folder as a conversion run leaves it: the template and a finished OEBPS/.
 class PackagerTest : public ::testing::Test {
@@ -29,23 +27,17 @@ class PackagerTest : public ::testing::Test {
         fs::create_directories(work() + "/META-INF");
         fs::create_directories(work() + "/OEBPS");
         for (const char* page : {"page2.html", "fb.opf", "page1.html", "fb.ncx"}) {
-            writeWholeFile(work() + "/OEBPS/" + page, std::string("content of ") + page);
+            writeFile(work() + "/OEBPS/" + page, std::string("content of ") + page);
         }
-        writeWholeFile(work() + "/META-INF/container.xml", "<container/>");
-        writeWholeFile(work() + "/mimetype", "application/epub+zip");
-        writeWholeFile(work() + "/.DS_Store", "hidden");
+        writeFile(work() + "/META-INF/container.xml", "<container/>");
+        writeFile(work() + "/mimetype", "application/epub+zip");
+        writeFile(work() + "/.DS_Store", "hidden");
         fs::create_directory(m_tmp / "out");
     }
 
     std::string work() const { return m_tmp / "epubfiles"; }
     std::string target() const { return m_tmp / "out/Book.epub"; }
-    std::vector<std::string> outNames() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_tmp / "out")) {
-            names.push_back(entry.path().filename().string());
-        }
-        return names;
-    }
+    std::vector<std::string> outNames() const { return test::folderNames(m_tmp / "out"); }
 
     TempFolder m_tmp;
 };
@@ -71,7 +63,7 @@ TEST_F(PackagerTest, PacksMimetypeFirstAndStoredThenTheRestInListingOrder) {
         }
     }
 
-    const test::ZipContents contents = readZip(readWholeFile(target()));
+    const test::ZipContents contents = readZip(readFile(target()));
     EXPECT_EQ(contents.names(), expected);
     const test::ZipMember& mimetype = contents.members.front();
     EXPECT_EQ(mimetype.method, 0);
@@ -87,20 +79,20 @@ TEST_F(PackagerTest, PacksMimetypeFirstAndStoredThenTheRestInListingOrder) {
 
 TEST_F(PackagerTest, ATrailingSlashOnTheFolderGivesTheSameNames) {
     ASSERT_TRUE(packageFolder(target(), work()).built);
-    const auto plain = readZip(readWholeFile(target())).names();
+    const auto plain = readZip(readFile(target())).names();
     ASSERT_TRUE(packageFolder(target(), work() + "/", {}, {.replace = true}).built);
-    EXPECT_EQ(readZip(readWholeFile(target())).names(), plain);
+    EXPECT_EQ(readZip(readFile(target())).names(), plain);
 }
 
 // A new archive is written beside an older one at the target, inside the packed folder:
 // neither may end up in the book, however the target path is spelt.
 TEST_F(PackagerTest, NeverPacksTheArchiveItselfNorAnOlderOneAtItsPath) {
     const std::string inside = work() + "/Book.epub";
-    writeWholeFile(inside, "an older book");
+    writeFile(inside, "an older book");
     for (const std::string& spelling : {inside, work() + "/./Book.epub"}) {
         const PackResult result = packageFolder(spelling, work(), {}, {.replace = true});
         ASSERT_TRUE(result.built) << result.cause;
-        for (const std::string& name : readZip(readWholeFile(inside)).names()) {
+        for (const std::string& name : readZip(readFile(inside)).names()) {
             EXPECT_EQ(name.find("Book.epub"), std::string::npos) << spelling;
             EXPECT_EQ(name.find(".quirebind"), std::string::npos) << spelling;
         }
@@ -111,7 +103,7 @@ TEST_F(PackagerTest, AFifoBelowTheFolderIsNeverOpened) {
     ASSERT_EQ(::mkfifo((work() + "/OEBPS/pipe").c_str(), 0600), 0);
     const PackResult result = packageFolder(target(), work());  // would block if opened
     ASSERT_TRUE(result.built) << result.cause;
-    EXPECT_EQ(readZip(readWholeFile(target())).members.size(), 6u);
+    EXPECT_EQ(readZip(readFile(target())).members.size(), 6u);
 }
 
 TEST_F(PackagerTest, FailuresComeBackWithTheirCauseAndLeaveNoFile) {
@@ -174,39 +166,39 @@ TEST_F(PackagerTest, ABookThatAppearsWhileOneIsPackedIsKeptUnlessReplacingWasAgr
         bool written = false;
         PackCallbacks callbacks;
         callbacks.processMessages = [&] {
-            if (!written) writeWholeFile(target(), "a book that appeared meanwhile");
+            if (!written) writeFile(target(), "a book that appeared meanwhile");
             written = true;
         };
         const PackResult result = packageFolder(target(), work(), callbacks, {.replace = replace});
         EXPECT_EQ(outNames(), std::vector<std::string>{"Book.epub"});
         if (replace) {
             EXPECT_TRUE(result.built) << result.cause;
-            EXPECT_EQ(readWholeFile(target()).substr(0, 2), "PK");
+            EXPECT_EQ(readFile(target()).substr(0, 2), "PK");
         } else {
             EXPECT_FALSE(result.built);
             EXPECT_EQ(result.cause, "\"" + target() +
                                         "\" appeared while the book was packed; it was not "
                                         "replaced");
-            EXPECT_EQ(readWholeFile(target()), "a book that appeared meanwhile");
+            EXPECT_EQ(readFile(target()), "a book that appeared meanwhile");
         }
         fs::remove(target());
     }
 }
 
 TEST_F(PackagerTest, AReplacedBookKeepsTheOldBooksPermissionBits) {
-    writeWholeFile(target(), "the old book");
+    writeFile(target(), "the old book");
     ASSERT_EQ(::chmod(target().c_str(), 0660), 0);
     const PackResult result = packageFolder(target(), work(), {}, {.replace = true});
     ASSERT_TRUE(result.built) << result.cause;
     struct stat st {};
     ASSERT_EQ(::stat(target().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0660u);
-    EXPECT_EQ(readZip(readWholeFile(target())).members.size(), 6u);
+    EXPECT_EQ(readZip(readFile(target())).members.size(), 6u);
 }
 
 TEST_F(PackagerTest, RemoveFolderTakesTheWholeTreeAndSaysWhetherItCould) {
     fs::create_directories(work() + "/OEBPS/deep/er");
-    writeWholeFile(work() + "/OEBPS/deep/er/x", "x");
+    writeFile(work() + "/OEBPS/deep/er/x", "x");
     fs::create_directory_symlink(work() + "/META-INF", work() + "/OEBPS/link");
     EXPECT_TRUE(removeFolder(work() + "/OEBPS"));
     EXPECT_FALSE(fs::exists(work() + "/OEBPS"));

@@ -22,17 +22,16 @@
 #include "package/deflate_pool.h"
 #include "package/zip_errors.h"
 #include "package/zip_writer.h"
-#include "temp_folder.h"
-#include "zip_reader.h"
+#include "tests/package/tree_writer.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_reader.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readWholeFile;
-using test::readZip;
-using test::TempFolder;
-using test::writeWholeFile;
+using namespace test;
 
 // Text that deflate shrinks about as much as prose, from a fixed seed.
 std::string prose(std::size_t size, unsigned seed) {
@@ -118,44 +117,33 @@ class ParallelPackTest : public ::testing::Test {
     void writeTree() {
         fs::create_directories(root() + "/META-INF");
         fs::create_directories(root() + "/OEBPS/img");
-        writeWholeFile(root() + "/mimetype", "application/epub+zip");
-        writeWholeFile(root() + "/META-INF/container.xml", "<container/>");
-        writeWholeFile(root() + "/OEBPS/empty.html", "");
-        writeWholeFile(root() + "/OEBPS/Same.html", "first");
-        writeWholeFile(root() + "/OEBPS/same.HTML", "second");
+        writeFile(root() + "/mimetype", "application/epub+zip");
+        writeFile(root() + "/META-INF/container.xml", "<container/>");
+        writeFile(root() + "/OEBPS/empty.html", "");
+        writeFile(root() + "/OEBPS/Same.html", "first");
+        writeFile(root() + "/OEBPS/same.HTML", "second");
         unsigned seed = 1;
         for (const std::size_t size :
              {std::size_t{1}, std::size_t{65534}, std::size_t{65535}, std::size_t{65536},
               std::size_t{300000}, std::size_t{3} << 19}) {
-            writeWholeFile(root() + "/OEBPS/page" + std::to_string(seed) + ".html",
-                           prose(size, seed));
+            writeFile(root() + "/OEBPS/page" + std::to_string(seed) + ".html", prose(size, seed));
             ++seed;
         }
-        writeWholeFile(root() + "/OEBPS/img/cover.jpg", noise(1200000, 99));
+        writeFile(root() + "/OEBPS/img/cover.jpg", noise(1200000, 99));
         for (int i = 0; i < 12; ++i) {
-            writeWholeFile(root() + "/OEBPS/part" + std::to_string(i) + ".html",
-                           prose(20000 + 7919 * static_cast<std::size_t>(i), 100 + i));
+            writeFile(root() + "/OEBPS/part" + std::to_string(i) + ".html",
+                      prose(20000 + 7919 * static_cast<std::size_t>(i), 100 + i));
         }
     }
 
     TVCLZip writer(int jobs) const {
-        TVCLZip zip;
-        zip.setRootDir(root());
-        zip.setRelativePaths(true);
-        zip.setZipName(zipPath());
-        zip.filesList().push_back(root() + "/*.*");
+        TVCLZip zip = test::treeWriter(root(), zipPath());
         zip.setStoreFirst("mimetype");
         zip.setJobs(jobs);
         return zip;
     }
 
-    std::vector<std::string> outFolder() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_tmp / "out")) {
-            names.push_back(entry.path().filename().string());
-        }
-        return names;
-    }
+    std::vector<std::string> outFolder() const { return test::folderNames(m_tmp / "out"); }
 
     TempFolder m_tmp;
     std::size_t m_threadsBefore = 0;
@@ -181,7 +169,7 @@ TEST_F(ParallelPackTest, AnyNumberOfWorkersMakesTheSameArchive) {
             zip.setPackLevel(level);
             zip.setBufferBudget(setup.budget);
             EXPECT_EQ(zip.zip(), 23);
-            const std::string archive = readWholeFile(zipPath());
+            const std::string archive = readFile(zipPath());
             if (setup.jobs == 1) {
                 single = archive;
                 const test::ZipContents contents = readZip(archive);
@@ -233,7 +221,7 @@ TEST_F(ParallelPackTest, CallbacksComeOnTheCallingThreadAndProgressCountsEveryBy
     }
     // The member left out for its name was read by nobody and leaves the total.
     std::uint64_t packed = 0;
-    for (const test::ZipMember& m : readZip(readWholeFile(zipPath())).members) {
+    for (const test::ZipMember& m : readZip(readFile(zipPath())).members) {
         packed += m.data.size();
     }
     EXPECT_LT(packed, expectedTotal);
@@ -248,10 +236,10 @@ TEST_F(ParallelPackTest, AnExceptionFromTheEventHandlerEndsTheBuildCleanly) {
     // The calls the build makes at least: one per file of the walk, one per piece of data
     // written; waiting for a worker adds more.
     int least = 24;
-    for (const test::ZipMember& m : readZip(readWholeFile(zipPath())).members) {
+    for (const test::ZipMember& m : readZip(readFile(zipPath())).members) {
         least += static_cast<int>((m.compressedSize + kDeflateBufferSize - 1) / kDeflateBufferSize);
     }
-    writeWholeFile(zipPath(), "the old archive");
+    writeFile(zipPath(), "the old archive");
     // In the walk, at the first member, at the next, half-way, at the last piece.
     for (const int stopAt : {1, 25, 26, least / 2, least - 1}) {
         int calls = 0;
@@ -267,7 +255,7 @@ TEST_F(ParallelPackTest, AnExceptionFromTheEventHandlerEndsTheBuildCleanly) {
         }
         EXPECT_EQ(settledThreadCount(), m_threadsBefore) << stopAt;
         EXPECT_EQ(outFolder(), std::vector<std::string>{"book.epub"}) << stopAt;
-        EXPECT_TRUE(readWholeFile(zipPath()) == "the old archive") << stopAt;
+        EXPECT_TRUE(readFile(zipPath()) == "the old archive") << stopAt;
         EXPECT_TRUE(zip.filesList().empty());
     }
 }
@@ -277,7 +265,7 @@ TEST_F(ParallelPackTest, AnExceptionFromTheEventHandlerEndsTheBuildCleanly) {
 TEST_F(ParallelPackTest, AReadErrorOnAWorkerEndsTheBuildWithItsMessageInArchiveOrder) {
     writeTree();
     ASSERT_EQ(writer(1).zip(), 23);
-    const test::ZipContents order = readZip(readWholeFile(zipPath()));
+    const test::ZipContents order = readZip(readFile(zipPath()));
     // A large member that fails late, and the member after it, which fails at once: the
     // later one fails first, but the earlier one is what one worker would have reported.
     std::size_t at = 1;
@@ -285,7 +273,7 @@ TEST_F(ParallelPackTest, AReadErrorOnAWorkerEndsTheBuildWithItsMessageInArchiveO
     ASSERT_LT(at + 1, order.members.size());
     const std::string early = root() + "/" + order.members[at].name;
     const std::string next = root() + "/" + order.members[at + 1].name;
-    writeWholeFile(zipPath(), "the old archive");
+    writeFile(zipPath(), "the old archive");
 
     auto inodeOf = [](const std::string& path) {
         struct stat st {};
@@ -312,7 +300,7 @@ TEST_F(ParallelPackTest, AReadErrorOnAWorkerEndsTheBuildWithItsMessageInArchiveO
                   "Cannot read file \"" + early + "\". Input/output error");
     }
     EXPECT_EQ(outFolder(), std::vector<std::string>{"book.epub"});
-    EXPECT_TRUE(readWholeFile(zipPath()) == "the old archive");
+    EXPECT_TRUE(readFile(zipPath()) == "the old archive");
 }
 
 // Files that change while a worker reads them: the member records what was read, and a
@@ -322,7 +310,7 @@ TEST_F(ParallelPackTest, AFileChangingWhileAWorkerReadsItIsPackedAsRead) {
     const std::string changing = root() + "/OEBPS/changing.html";
     constexpr std::size_t kSize = 1 << 20;
     for (const bool shrink : {true, false}) {
-        writeWholeFile(changing, prose(kSize, 7));
+        writeFile(changing, prose(kSize, 7));
         struct stat target {};
         ASSERT_EQ(::stat(changing.c_str(), &target), 0);
         std::once_flag changed;
@@ -352,12 +340,12 @@ TEST_F(ParallelPackTest, AFileChangingWhileAWorkerReadsItIsPackedAsRead) {
                 shortRead = {expected, read};
             });
         EXPECT_EQ(zip.zip(), 24);
-        const test::ZipContents contents = readZip(readWholeFile(zipPath()));
+        const test::ZipContents contents = readZip(readFile(zipPath()));
         bool found = false;
         for (const test::ZipMember& m : contents.members) {
             if (m.name != "OEBPS/changing.html") continue;
             found = true;
-            EXPECT_EQ(m.data, readWholeFile(changing));
+            EXPECT_EQ(m.data, readFile(changing));
             EXPECT_EQ(m.data.size(), shrink ? 200000u : kSize + 300000);
         }
         EXPECT_TRUE(found);
@@ -374,7 +362,7 @@ TEST_F(ParallelPackTest, ADiskThatFillsKeepsTheOldArchiveWhicheverWorkerIsAhead)
     writeTree();
     ASSERT_EQ(writer(1).zip(), 23);
     const std::size_t size = fs::file_size(zipPath());
-    writeWholeFile(zipPath(), "the old archive");
+    writeFile(zipPath(), "the old archive");
     // In the first member, early, where the writer's buffer first goes out, in the end record.
     for (const std::size_t room :
          {std::size_t{10}, std::size_t{70000}, std::size_t{1} << 20, size - 10}) {
@@ -395,7 +383,7 @@ TEST_F(ParallelPackTest, ADiskThatFillsKeepsTheOldArchiveWhicheverWorkerIsAhead)
         } catch (const ENotEnoughRoom&) {
         }
         EXPECT_EQ(outFolder(), std::vector<std::string>{"book.epub"}) << room;
-        EXPECT_TRUE(readWholeFile(zipPath()) == "the old archive") << room;
+        EXPECT_TRUE(readFile(zipPath()) == "the old archive") << room;
     }
 }
 
@@ -403,7 +391,7 @@ TEST_F(ParallelPackTest, ADiskThatFillsKeepsTheOldArchiveWhicheverWorkerIsAhead)
 // no more compressed data held than the budgets allow.
 TEST_F(ParallelPackTest, WorkersStayABoundedDistanceAheadOfTheWriter) {
     for (int i = 0; i < 6; ++i) {
-        writeWholeFile(root() + "/f" + std::to_string(i), noise(3 << 20, 200 + i));
+        writeFile(root() + "/f" + std::to_string(i), noise(3 << 20, 200 + i));
     }
     constexpr std::size_t kBudget = 256 * 1024;
     const std::size_t filesBefore = openFiles();
@@ -438,9 +426,9 @@ TEST_F(ParallelPackTest, WorkersStayABoundedDistanceAheadOfTheWriter) {
 }
 
 TEST_F(ParallelPackTest, AFewMembersStartNoMoreThreadsThanThereAreMembers) {
-    writeWholeFile(root() + "/mimetype", "application/epub+zip");
-    writeWholeFile(root() + "/a.html", prose(400000, 1));
-    writeWholeFile(root() + "/b.html", prose(400000, 2));
+    writeFile(root() + "/mimetype", "application/epub+zip");
+    writeFile(root() + "/a.html", prose(400000, 1));
+    writeFile(root() + "/b.html", prose(400000, 2));
     std::size_t most = 0;
     TVCLZip zip = writer(8);
     zip.setProcessMessages([&] { most = std::max(most, threadCount()); });

@@ -11,26 +11,25 @@
 
 #include "package/packager.h"
 #include "platform/errors.h"
-#include "tests/package/temp_folder.h"
-#include "tests/package/zip_reader.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_reader.h"
 
 namespace qb {
 namespace {
 
-using test::readWholeFile;
-using test::TempFolder;
-using test::writeWholeFile;
+using namespace test;
 
 class ZipDirectoryTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::filesystem::create_directories(m_tmp / "book/META-INF");
         std::filesystem::create_directories(m_tmp / "book/OEBPS");
-        writeWholeFile(m_tmp / "book/mimetype", "application/epub+zip");
-        writeWholeFile(m_tmp / "book/META-INF/container.xml", "<container/>");
-        writeWholeFile(m_tmp / "book/OEBPS/\xC3\xA9t\xC3\xA9.html", "<html/>");
+        writeFile(m_tmp / "book/mimetype", "application/epub+zip");
+        writeFile(m_tmp / "book/META-INF/container.xml", "<container/>");
+        writeFile(m_tmp / "book/OEBPS/\xC3\xA9t\xC3\xA9.html", "<html/>");
         ASSERT_TRUE(packageFolder(m_tmp / "book.epub", m_tmp / "book").built);
-        m_bytes = readWholeFile(m_tmp / "book.epub");
+        m_bytes = readFile(m_tmp / "book.epub");
     }
 
     // The archive's bytes with a comment: the end record's last field gives its length.
@@ -43,7 +42,7 @@ class ZipDirectoryTest : public ::testing::Test {
 
     std::string errorFor(const std::string& bytes) {
         const std::string path = m_tmp / "damaged.epub";
-        writeWholeFile(path, bytes);
+        writeFile(path, bytes);
         try {
             readZipDirectory(path);
         } catch (const Error& e) {
@@ -64,7 +63,7 @@ TEST_F(ZipDirectoryTest, ListsWhatAnUnpackerSees) {
     // A comment may hold anything, even what looks like an end record.
     const std::string fake = m_bytes.substr(m_bytes.size() - 22);
     const std::string path = m_tmp / "commented.epub";
-    writeWholeFile(path, withComment("see " + fake + " here"));
+    writeFile(path, withComment("see " + fake + " here"));
     EXPECT_EQ(readZipDirectory(path), expected);
 }
 

@@ -14,17 +14,16 @@
 
 #include "package/zip_errors.h"
 #include "package/zip_records.h"
-#include "temp_folder.h"
-#include "zip_reader.h"
+#include "tests/package/tree_writer.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_reader.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readWholeFile;
-using test::readZip;
-using test::TempFolder;
-using test::writeWholeFile;
+using namespace test;
 
 class ZipWriterTest : public ::testing::Test {
   protected:
@@ -39,29 +38,16 @@ class ZipWriterTest : public ::testing::Test {
     std::string zipPath() const { return m_tmp / "out/book.epub"; }
 
     // Configured the way the packager configures it.
-    TVCLZip writer() const {
-        TVCLZip zip;
-        zip.setRootDir(root());
-        zip.setRelativePaths(true);
-        zip.setZipName(zipPath());
-        zip.filesList().push_back(root() + "/*.*");
-        return zip;
-    }
+    TVCLZip writer() const { return test::treeWriter(root(), zipPath()); }
 
     // Nothing but the finished archive may remain in the output folder.
-    std::vector<std::string> outFolder() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_tmp / "out")) {
-            names.push_back(entry.path().filename().string());
-        }
-        return names;
-    }
+    std::vector<std::string> outFolder() const { return test::folderNames(m_tmp / "out"); }
 
     TempFolder m_tmp;
 };
 
 TEST_F(ZipWriterTest, WritesTheExactRecordsOfASmallTree) {
-    writeWholeFile(root() + "/a.txt", "hello");
+    writeFile(root() + "/a.txt", "hello");
     const timeval times[2] = {{1589723130, 0}, {1589723130, 0}};  // 2020-05-17 13:45:30 UTC
     ASSERT_EQ(::utimes((root() + "/a.txt").c_str(), times), 0);
 
@@ -83,7 +69,7 @@ TEST_F(ZipWriterTest, WritesTheExactRecordsOfASmallTree) {
         // end record: one entry, central directory of 51 bytes at 42
         "PK\x05\x06\x00\x00\x00\x00\x01\x00\x01\x00\x33\x00\x00\x00\x2A\x00\x00\x00\x00\x00",
         115);
-    EXPECT_EQ(readWholeFile(zipPath()), expected);
+    EXPECT_EQ(readFile(zipPath()), expected);
     EXPECT_TRUE(test::unzipAccepts(zipPath()));
 }
 
@@ -92,13 +78,13 @@ TEST_F(ZipWriterTest, AnEmptyFileIsTheTwoByteDeflateStreamAndAnEmptyTreeJustTheE
         TVCLZip zip = writer();
         EXPECT_EQ(zip.zip(), 0);
         EXPECT_EQ(fs::file_size(zipPath()), 22u);
-        EXPECT_TRUE(readZip(readWholeFile(zipPath())).members.empty());
+        EXPECT_TRUE(readZip(readFile(zipPath())).members.empty());
     }
-    writeWholeFile(root() + "/empty", "");
+    writeFile(root() + "/empty", "");
     TVCLZip zip = writer();
     zip.setReplace(true);
     EXPECT_EQ(zip.zip(), 1);
-    const test::ZipContents contents = readZip(readWholeFile(zipPath()));
+    const test::ZipContents contents = readZip(readFile(zipPath()));
     ASSERT_EQ(contents.members.size(), 1u);
     const test::ZipMember& m = contents.members[0];
     EXPECT_EQ(m.method, 8);
@@ -110,17 +96,17 @@ TEST_F(ZipWriterTest, AnEmptyFileIsTheTwoByteDeflateStreamAndAnEmptyTreeJustTheE
 
 TEST_F(ZipWriterTest, StoresNamesRelativeToTheRootInUtf8AndKeepsTheFirstOfTwoSpellings) {
     fs::create_directories(root() + "/OEBPS/img");
-    writeWholeFile(root() + "/OEBPS/café.html", "é");
-    writeWholeFile(root() + "/OEBPS/img/plain.txt", "p");
-    writeWholeFile(root() + "/OEBPS/\xE9t\xE9.txt", "latin-1 name");  // not UTF-8
-    writeWholeFile(root() + "/Same.txt", "first");
-    writeWholeFile(root() + "/same.TXT", "second");
+    writeFile(root() + "/OEBPS/café.html", "é");
+    writeFile(root() + "/OEBPS/img/plain.txt", "p");
+    writeFile(root() + "/OEBPS/\xE9t\xE9.txt", "latin-1 name");  // not UTF-8
+    writeFile(root() + "/Same.txt", "first");
+    writeFile(root() + "/same.TXT", "second");
     fs::permissions(root() + "/OEBPS/img/plain.txt", fs::perms::owner_write,
                     fs::perm_options::remove);
 
     TVCLZip zip = writer();
     EXPECT_EQ(zip.zip(), 4);
-    const test::ZipContents contents = readZip(readWholeFile(zipPath()));
+    const test::ZipContents contents = readZip(readFile(zipPath()));
     int sameCount = 0;
     for (const test::ZipMember& m : contents.members) {
         EXPECT_NE(m.name.front(), '/') << m.name;
@@ -139,7 +125,7 @@ TEST_F(ZipWriterTest, StoresNamesRelativeToTheRootInUtf8AndKeepsTheFirstOfTwoSpe
 }
 
 TEST_F(ZipWriterTest, ABlankNameWritesNothing) {
-    writeWholeFile(root() + "/a.txt", "a");
+    writeFile(root() + "/a.txt", "a");
     TVCLZip zip = writer();
     zip.setZipName("   ");
     EXPECT_EQ(zip.zip(), 0);
@@ -152,9 +138,9 @@ TEST_F(ZipWriterTest, AWriteThatFallsShortKeepsTheOldArchiveAndLeavesNoFile) {
     for (int i = 0; i < 20; ++i) {
         std::string text;
         for (int k = 0; k < 20000; ++k) text += std::to_string(k * i) + " ";
-        writeWholeFile(root() + "/page" + std::to_string(i) + ".html", text);
+        writeFile(root() + "/page" + std::to_string(i) + ".html", text);
     }
-    writeWholeFile(zipPath(), "the old archive");
+    writeFile(zipPath(), "the old archive");
 
     struct Failure {
         ssize_t result;
@@ -184,7 +170,7 @@ TEST_F(ZipWriterTest, AWriteThatFallsShortKeepsTheOldArchiveAndLeavesNoFile) {
         }
         EXPECT_TRUE(zip.filesList().empty());
         EXPECT_EQ(outFolder(), std::vector<std::string>{"book.epub"});
-        EXPECT_EQ(readWholeFile(zipPath()), "the old archive");
+        EXPECT_EQ(readFile(zipPath()), "the old archive");
     }
 }
 
@@ -244,7 +230,7 @@ TEST_F(ZipWriterTest, AFileShorterThanItsSizeIsReportedAndPackedAsRead) {
     for (const char* candidate : {"/sys/kernel/uevent_seqnum", "/sys/power/state"}) {
         struct stat st {};
         if (::stat(candidate, &st) == 0 && st.st_size > 0 && ::access(candidate, R_OK) == 0 &&
-            readWholeFile(candidate).size() < static_cast<std::size_t>(st.st_size)) {
+            readFile(candidate).size() < static_cast<std::size_t>(st.st_size)) {
             source = candidate;
             break;
         }
@@ -260,14 +246,14 @@ TEST_F(ZipWriterTest, AFileShorterThanItsSizeIsReportedAndPackedAsRead) {
             reported = {expected, read};
         });
     EXPECT_EQ(zip.zip(), 1);
-    const test::ZipContents contents = readZip(readWholeFile(zipPath()));
+    const test::ZipContents contents = readZip(readFile(zipPath()));
     ASSERT_EQ(reported.size(), 2u);
     EXPECT_LT(reported[1], reported[0]);
     EXPECT_EQ(contents.members.at(0).uncompressedSize, reported[1]);
 }
 
 TEST_F(ZipWriterTest, TheArchiveGetsTheUsualPermissionsAndLetsTheWindowBreathe) {
-    writeWholeFile(root() + "/a.txt", std::string(300000, 'a'));
+    writeFile(root() + "/a.txt", std::string(300000, 'a'));
     int calls = 0;
     TVCLZip zip = writer();
     zip.setProcessMessages([&] { ++calls; });

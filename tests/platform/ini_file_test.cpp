@@ -2,38 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
 
 #include "platform/errors.h"
-
-namespace fs = std::filesystem;
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 class IniFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("qb-ini-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_path = (m_dir / "config.ini").string();
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
+    void put(const std::string& text) { qb::test::writeFile(m_path, text); }
+    std::string contents() const { return qb::test::readFile(m_path); }
 
-    void put(const std::string& text) { std::ofstream(m_path, std::ios::binary) << text; }
-    std::string contents() const {
-        std::ifstream in(m_path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    fs::path m_dir;
-    std::string m_path;
+    qb::test::TempFolder m_dir;
+    const std::string m_path = m_dir / "config.ini";
 };
 
 TEST_F(IniFileTest, MissingFileSectionOrKeyReadsTheFallback) {
@@ -75,7 +58,7 @@ TEST_F(IniFileTest, EmptyAndBlankEdgedValuesReadBackUnchanged) {
 }
 
 TEST_F(IniFileTest, UnwritableFileRaisesUnableToWrite) {
-    qb::IniFile ini((m_dir / "missing-folder" / "config.ini").string());
+    qb::IniFile ini(m_dir / "missing-folder/config.ini");
     try {
         ini.writeString("Options", "SavePath", "/x");
         FAIL() << "expected an error";

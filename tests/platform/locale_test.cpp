@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/test_helpers.h"
+#include "tests/support/env_guard.h"
 
 namespace qb {
 namespace {

@@ -6,7 +6,9 @@
 #include "platform/errors.h"
 #include "platform/text_file.h"
 #include "platform/utf8.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/env_guard.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
@@ -216,9 +218,9 @@ TEST_F(TextDecodingTest, WhatADecoderGivesIsCheckedAsUtf8) {
 }
 
 TEST_F(TextDecodingTest, ReadingATextFileRefusesAProgram) {
-    test::TempDir dir;
-    const std::string path = dir.file("a.out");
-    test::writeBytes(path, bytes({0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0}));
+    test::TempFolder dir;
+    const std::string path = dir / "a.out";
+    test::writeFile(path, bytes({0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0}));
     try {
         readTextLines(path);
         FAIL() << "taken as text";

@@ -12,7 +12,9 @@
 #include "platform/line_splitter.h"
 #include "platform/locale.h"
 #include "platform/text_decoding.h"
-#include "tests/platform/test_helpers.h"
+#include "tests/support/env_guard.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qb {
 namespace {
@@ -24,13 +26,13 @@ class TextFileTest : public ::testing::Test {
     void SetUp() override { m_env.locale("C.UTF-8"); }
 
     Lines linesOf(const std::string& bytes, const std::string& charset = "") {
-        std::string path = m_dir.file("in.txt");
-        test::writeBytes(path, bytes);
+        std::string path = m_dir / "in.txt";
+        test::writeFile(path, bytes);
         return readTextLines(path, charset);
     }
 
     test::EnvGuard m_env;
-    test::TempDir m_dir;
+    test::TempFolder m_dir;
 };
 
 TEST_F(TextFileTest, LineBreaks) {
@@ -147,7 +149,7 @@ TEST_F(TextFileTest, LongTextsDecodeAcrossPieces) {
 }
 
 TEST_F(TextFileTest, MissingSourceRaisesOpenError) {
-    std::string path = m_dir.file("missing.txt");
+    std::string path = m_dir / "missing.txt";
     try {
         readTextLines(path);
         FAIL() << "no error";
@@ -159,16 +161,16 @@ TEST_F(TextFileTest, MissingSourceRaisesOpenError) {
 }
 
 TEST_F(TextFileTest, WriteTextLinesEndsEveryLineWithCrLfAndReplaces) {
-    std::string path = m_dir.file("out.txt");
-    test::writeBytes(path, "old content that is longer than the new one");
+    std::string path = m_dir / "out.txt";
+    test::writeFile(path, "old content that is longer than the new one");
     writeTextLines(path, {"one", "", "tw\xC3\xB6"});
-    EXPECT_EQ(test::readBytes(path), "one\r\n\r\ntw\xC3\xB6\r\n");
+    EXPECT_EQ(test::readFile(path), "one\r\n\r\ntw\xC3\xB6\r\n");
     writeTextLines(path, {});
-    EXPECT_EQ(test::readBytes(path), "");
+    EXPECT_EQ(test::readFile(path), "");
 }
 
 TEST_F(TextFileTest, WriteErrors) {
-    std::string path = m_dir.file("no/such/folder/out.txt");
+    std::string path = m_dir / "no/such/folder/out.txt";
     try {
         writeTextLines(path, {"x"});
         FAIL() << "no error";
@@ -200,9 +202,9 @@ TEST(ReadFileBytes, EndlessDevicesStopAtTheLimitWithTheirPath) {
 }
 
 TEST(ReadFileBytes, RegularFilesPastTheLimitAreRefusedAndAtTheLimitRead) {
-    test::TempDir dir;
-    const std::string path = dir.file("ten.txt");
-    test::writeBytes(path, "0123456789");
+    test::TempFolder dir;
+    const std::string path = dir / "ten.txt";
+    test::writeFile(path, "0123456789");
     EXPECT_EQ(readFileBytes(path, 10), "0123456789");
     try {
         readFileBytes(path, 9);

@@ -2,6 +2,7 @@
 // Real ways for the system to refuse: a small file system that fills, a read-only bind mount,
 // an immutable file. Each is undone when its object goes. All of them need privileges a test
 // run may lack, so each says whether it took effect and the tests skip when it did not.
+// With them come the helpers every fault test uses.
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -9,14 +10,16 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "book/conversion_run.h"
-#include "tests/robustness/ordinary_user.h"
+#include "tests/support/files.h"
+#include "tests/support/ordinary_user.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/run_fixture.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_reader.h"
 
 namespace qb::test {
 
@@ -95,46 +98,6 @@ class Immutable {
     bool m_set = false;
 };
 
-// Records what a conversion run shows, and lets a test act between its steps.
-class RecordingUi : public RunUi {
-  public:
-    std::vector<std::string> errors;
-    std::vector<std::string> notes;
-    std::vector<std::string> successes;
-    std::function<void(int)> onPageWritten;
-    std::function<void()> onProcessEvents;
-
-    void showNote(const std::string& text) override { notes.push_back(text); }
-    bool askOverwrite(const std::string&) override { return true; }
-    void showError(const std::string& text) override { errors.push_back(text); }
-    void showSuccess(const std::string& text) override { successes.push_back(text); }
-    void openFolder(const std::string&) override {}
-    void processEvents() override {
-        if (onProcessEvents) onProcessEvents();
-    }
-    void pageWritten(int k, int) override {
-        if (onPageWritten) onPageWritten(k);
-    }
-};
-
-// A work folder with the book template, and what a run needs around it.
-class RunFixture {
-  public:
-    explicit RunFixture(const std::string& base);
-
-    std::string work() const { return m_base + "/work"; }
-    std::string output() const { return m_base + "/out"; }
-    std::string archive() const { return output() + "/Book.epub"; }
-    // A text file below the base folder; returns its path.
-    std::string text(const std::string& name, const std::string& bytes) const;
-    BookProject project(const std::vector<std::string>& sources) const;
-
-  private:
-    std::string m_base;
-};
-
-// The names in a folder, hidden ones included, sorted.
-std::vector<std::string> folderNames(const std::string& folder);
 // Text of the given size that deflate cannot shrink much: random printable characters.
 std::string randomText(std::size_t size, unsigned seed);
 

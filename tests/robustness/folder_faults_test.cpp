@@ -17,18 +17,13 @@
 #include "package/zip_records.h"
 #include "platform/errors.h"
 #include "platform/ini_file.h"
-#include "tests/package/temp_folder.h"
-#include "tests/package/zip_reader.h"
 #include "tests/robustness/fault_fixture.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::folderNames;
-using test::readWholeFile;
-using test::readZip;
-using test::writeWholeFile;
+using namespace test;
 
 class FolderFaultTest : public ::testing::Test {
   protected:
@@ -41,17 +36,17 @@ class FolderFaultTest : public ::testing::Test {
 TEST_F(FolderFaultTest, ContentFolderThatCannotBeRemovedStopsTheRun) {
     const std::string content = m_run.work() + "/OEBPS";
     fs::create_directories(content);
-    writeWholeFile(content + "/page7.html", "a page of the last book");
+    writeFile(content + "/page7.html", "a page of the last book");
     test::Immutable stuck(content + "/page7.html");
     if (!stuck.set()) GTEST_SKIP() << "cannot make a file immutable here";
 
     ConversionRun run(m_run.work());
     test::RecordingUi ui;
     EXPECT_EQ(run.run(m_run.project({m_run.text("a.txt", "text\n")}), ui), RunResult::Failed);
-    ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_EQ(ui.errors[0].rfind("Cannot remove folder \"" + content + "\". ", 0), 0u)
-        << ui.errors[0];
-    EXPECT_TRUE(ui.successes.empty());
+    ASSERT_EQ(ui.errors().size(), 1u);
+    EXPECT_EQ(ui.errors()[0].rfind("Cannot remove folder \"" + content + "\". ", 0), 0u)
+        << ui.errors()[0];
+    EXPECT_TRUE(ui.successes().empty());
     EXPECT_FALSE(fs::exists(m_run.archive()));
 }
 
@@ -63,9 +58,9 @@ TEST_F(FolderFaultTest, ContentFolderWithAMountInsideStopsTheRun) {
     ConversionRun run(m_run.work());
     test::RecordingUi ui;
     EXPECT_EQ(run.run(m_run.project({m_run.text("a.txt", "text\n")}), ui), RunResult::Failed);
-    ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_EQ(ui.errors[0].rfind("Cannot remove folder \"" + content + "\". ", 0), 0u)
-        << ui.errors[0];
+    ASSERT_EQ(ui.errors().size(), 1u);
+    EXPECT_EQ(ui.errors()[0].rfind("Cannot remove folder \"" + content + "\". ", 0), 0u)
+        << ui.errors()[0];
     EXPECT_FALSE(fs::exists(m_run.archive()));
 }
 
@@ -73,8 +68,8 @@ TEST_F(FolderFaultTest, ContentFolderWithAMountInsideStopsTheRun) {
 TEST_F(FolderFaultTest, RemovalSaysWhyAFolderCannotGo) {
     const std::string folder = m_tmp / "content";
     fs::create_directories(folder + "/deep");
-    writeWholeFile(folder + "/deep/stuck.html", "stuck");
-    writeWholeFile(folder + "/loose.html", "loose");
+    writeFile(folder + "/deep/stuck.html", "stuck");
+    writeFile(folder + "/loose.html", "loose");
     {
         test::Immutable stuck(folder + "/deep/stuck.html");
         if (!stuck.set()) GTEST_SKIP() << "cannot make a file immutable here";
@@ -90,7 +85,7 @@ class SettingsFaultTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::create_directories(folder());
-        writeWholeFile(path(), kSettings);
+        writeFile(path(), kSettings);
     }
     std::string folder() const { return m_tmp / "program"; }
     std::string path() const { return folder() + "/config.ini"; }
@@ -104,7 +99,7 @@ class SettingsFaultTest : public ::testing::Test {
         } catch (const Error& error) {
             EXPECT_EQ(std::string(error.what()), "Unable to write to " + path());
         }
-        EXPECT_EQ(readWholeFile(path()), kSettings);
+        EXPECT_EQ(readFile(path()), kSettings);
         EXPECT_EQ(folderNames(folder()), std::vector<std::string>{"config.ini"});
         EXPECT_EQ(ini.readString("Options", "SavePath"), "/old/place");
     }
@@ -147,7 +142,7 @@ TEST_F(SettingsFaultTest, ReadOnlySettingsFileIsNotReplaced) {
     });
     if (!refused) GTEST_SKIP() << "cannot take an ordinary user's rights here";
     EXPECT_TRUE(*refused);
-    EXPECT_EQ(readWholeFile(path()), kSettings);
+    EXPECT_EQ(readFile(path()), kSettings);
     EXPECT_EQ(fs::status(path()).permissions() & fs::perms::all, fs::perms(0444));
     EXPECT_EQ(folderNames(folder()), std::vector<std::string>{"config.ini"});
 }
@@ -166,12 +161,12 @@ TEST_F(SettingsFaultTest, WritingKeepsTheFilePermissions) {
 // start of the first line, and a line that looked like nothing into a section of its own.
 TEST_F(SettingsFaultTest, AByteOrderMarkStaysWhereItWas) {
     const std::string bom = "\xEF\xBB\xBF";
-    writeWholeFile(path(), bom + bom + "[options]\nx=1\n[Other]\ny=2\n");
+    writeFile(path(), bom + bom + "[options]\nx=1\n[Other]\ny=2\n");
     IniFile ini(path());
     ini.writeString("OPTIONS", "SavePath", "/new/place");
     EXPECT_EQ(ini.readString("OPTIONS", "SavePath"), "/new/place");
     EXPECT_EQ(ini.readString("Other", "y"), "2");
-    EXPECT_EQ(readWholeFile(path()).substr(0, 6), bom + bom);
+    EXPECT_EQ(readFile(path()).substr(0, 6), bom + bom);
 }
 
 // Links that lead back up, round in a circle, or to themselves: the walk must end, pack each
@@ -191,8 +186,8 @@ TEST_F(FolderFaultTest, LinkLoopsBelowTheWorkFolderDoNotStopTheRun) {
     ConversionRun run(m_run.work());
     test::RecordingUi ui;
     ASSERT_EQ(run.run(m_run.project({m_run.text("a.txt", "text\n")}), ui), RunResult::Built)
-        << (ui.errors.empty() ? "" : ui.errors[0]);
-    std::vector<std::string> names = readZip(readWholeFile(m_run.archive())).names();
+        << (ui.errors().empty() ? "" : ui.errors()[0]);
+    std::vector<std::string> names = readZip(readFile(m_run.archive())).names();
     EXPECT_EQ(names.front(), "mimetype");
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names,
@@ -222,7 +217,7 @@ TEST(FileNameBytesTest, EveryByteAFileSystemAllowsSurvivesTheWalkAndTheArchive) 
     files[all] = "all of them";
     const std::string utf8Name = "sub/caf\xC3\xA9 \xE2\x82\xAC";
     files[utf8Name] = "UTF-8";
-    for (const auto& [name, content] : files) writeWholeFile(root + "/" + name, content);
+    for (const auto& [name, content] : files) writeFile(root + "/" + name, content);
 
     std::vector<std::string> walked;
     TDirSearch search(root, 0x3F & ~kAttrHidden & ~kAttrSysFile, true, "*");
@@ -238,7 +233,7 @@ TEST(FileNameBytesTest, EveryByteAFileSystemAllowsSurvivesTheWalkAndTheArchive) 
     const PackResult packed = packageFolder(archive, root);
     ASSERT_TRUE(packed.built) << packed.cause;
     EXPECT_TRUE(test::unzipAccepts(archive));
-    const test::ZipContents zip = readZip(readWholeFile(archive));
+    const test::ZipContents zip = readZip(readFile(archive));
     // Names that differ in ASCII case only would overwrite each other when unpacked on a
     // case-blind file system: the archive keeps the first of each such pair.
     EXPECT_EQ(zip.members.size(), files.size() - 2 * 26);

@@ -9,17 +9,14 @@
 
 #include "package/zip_errors.h"
 #include "package/zip_writer.h"
-#include "tests/package/temp_folder.h"
-#include "tests/package/zip_reader.h"
+#include "tests/package/tree_writer.h"
 #include "tests/robustness/fault_fixture.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::folderNames;
-using test::readWholeFile;
-using test::writeWholeFile;
+using namespace test;
 
 const std::string kOldBook = "the book the user already had";
 
@@ -34,19 +31,20 @@ class OutputFaultTest : public ::testing::Test {
 TEST_F(OutputFaultTest, DiskFillingUpWhileTheArchiveIsWrittenKeepsTheOldBook) {
     test::SmallFileSystem disk(m_run.output(), "1m");
     if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
-    writeWholeFile(m_run.archive(), kOldBook);
+    writeFile(m_run.archive(), kOldBook);
     // Random text deflates to far more than the megabyte the output disk holds.
     const std::string source = m_run.text("big.txt", test::randomText(2 << 20, 1));
 
     ConversionRun run(m_run.work());
     test::RecordingUi ui;
+    ui.overwrite = true;
     EXPECT_EQ(run.run(m_run.project({source}), ui), RunResult::Failed);
-    ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_EQ(ui.errors[0],
+    ASSERT_EQ(ui.errors().size(), 1u);
+    EXPECT_EQ(ui.errors()[0],
               "Failed to build: " + m_run.archive() + "\nNot enough room to write archive.");
-    EXPECT_TRUE(ui.successes.empty());
+    EXPECT_TRUE(ui.successes().empty());
     EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
-    EXPECT_EQ(readWholeFile(m_run.archive()), kOldBook);
+    EXPECT_EQ(readFile(m_run.archive()), kOldBook);
 }
 
 TEST_F(OutputFaultTest, DiskFillingUpWhileAPageIsWrittenEndsTheRunBeforePacking) {
@@ -55,19 +53,21 @@ TEST_F(OutputFaultTest, DiskFillingUpWhileAPageIsWrittenEndsTheRunBeforePacking)
     if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
     const test::RunFixture small(m_tmp / "small");
     fs::create_directories(small.output());
-    writeWholeFile(small.archive(), kOldBook);
+    writeFile(small.archive(), kOldBook);
     const std::string source = m_run.text("big.txt", test::randomText(2 << 20, 2));
 
     ConversionRun run(small.work());
     test::RecordingUi ui;
+    ui.overwrite = true;
     BookProject project = m_run.project({source});
     project.outputFolder = small.output();
     project.maxPageBytes = 0;  // one page file, so the full disk meets page1.html itself
     EXPECT_EQ(run.run(project, ui), RunResult::Failed);
-    EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error \"" + small.work() +
-                                                  "/OEBPS/page1.html\". No space left on device."});
-    EXPECT_TRUE(ui.successes.empty());
-    EXPECT_EQ(readWholeFile(small.archive()), kOldBook);
+    EXPECT_EQ(ui.errors(),
+              std::vector<std::string>{"Stream write error \"" + small.work() +
+                                       "/OEBPS/page1.html\". No space left on device."});
+    EXPECT_TRUE(ui.successes().empty());
+    EXPECT_EQ(readFile(small.archive()), kOldBook);
     EXPECT_EQ(folderNames(small.output()), std::vector<std::string>{"Book.epub"});
 }
 
@@ -84,24 +84,26 @@ TEST_F(OutputFaultTest, DiskFillingUpWhileTheCoverIsCopiedNamesTheCopy) {
     BookProject project = m_run.project({source});
     project.coverPath = cover;
     EXPECT_EQ(run.run(project, ui), RunResult::Failed);
-    EXPECT_EQ(ui.errors, std::vector<std::string>{"Stream write error \"" + small.work() +
-                                                  "/OEBPS/cover.jpg\". No space left on device."});
-    EXPECT_TRUE(ui.successes.empty());
+    EXPECT_EQ(ui.errors(),
+              std::vector<std::string>{"Stream write error \"" + small.work() +
+                                       "/OEBPS/cover.jpg\". No space left on device."});
+    EXPECT_TRUE(ui.successes().empty());
 }
 
 TEST_F(OutputFaultTest, ReadOnlyOutputFolderFailsWithItsCauseAndKeepsTheOldBook) {
-    writeWholeFile(m_run.archive(), kOldBook);
+    writeFile(m_run.archive(), kOldBook);
     test::ReadOnlyBind readOnly(m_run.output());
     if (!readOnly.readOnly()) GTEST_SKIP() << "cannot make a read-only bind mount here";
     const std::string source = m_run.text("a.txt", "one line\n");
 
     ConversionRun run(m_run.work());
     test::RecordingUi ui;
+    ui.overwrite = true;
     EXPECT_EQ(run.run(m_run.project({source}), ui), RunResult::Failed);
-    ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_EQ(ui.errors[0], "Failed to build: " + m_run.archive() + "\nCannot create file \"" +
-                                m_run.archive() + "\". Read-only file system.");
-    EXPECT_EQ(readWholeFile(m_run.archive()), kOldBook);
+    ASSERT_EQ(ui.errors().size(), 1u);
+    EXPECT_EQ(ui.errors()[0], "Failed to build: " + m_run.archive() + "\nCannot create file \"" +
+                                  m_run.archive() + "\". Read-only file system.");
+    EXPECT_EQ(readFile(m_run.archive()), kOldBook);
     EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
 }
 
@@ -113,15 +115,15 @@ TEST_F(OutputFaultTest, ABookThatAppearsWhileTheRunPacksIsKept) {
     ConversionRun run(m_run.work());
     test::RecordingUi ui;
     ui.onProcessEvents = [&] {
-        if (!fs::exists(m_run.archive())) writeWholeFile(m_run.archive(), kOldBook);
+        if (!fs::exists(m_run.archive())) writeFile(m_run.archive(), kOldBook);
     };
     EXPECT_EQ(run.run(m_run.project({source}), ui), RunResult::Failed);
-    EXPECT_EQ(ui.errors, std::vector<std::string>{"Failed to build: " + m_run.archive() + "\n\"" +
-                                                  m_run.archive() +
-                                                  "\" appeared while the book was packed; it was "
-                                                  "not replaced."});
-    EXPECT_TRUE(ui.successes.empty());
-    EXPECT_EQ(readWholeFile(m_run.archive()), kOldBook);
+    EXPECT_EQ(ui.errors(), std::vector<std::string>{"Failed to build: " + m_run.archive() + "\n\"" +
+                                                    m_run.archive() +
+                                                    "\" appeared while the book was packed; it was "
+                                                    "not replaced."});
+    EXPECT_TRUE(ui.successes().empty());
+    EXPECT_EQ(readFile(m_run.archive()), kOldBook);
     EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
 }
 
@@ -136,22 +138,22 @@ TEST_F(OutputFaultTest, ArchivePathsTheSystemWouldRefuseAreSettledBeforeTheBookI
         ConversionRun run(m_run.work());
         test::RecordingUi ui;
         EXPECT_EQ(run.run(project, ui), RunResult::Built);
-        EXPECT_TRUE(ui.errors.empty());
+        EXPECT_TRUE(ui.errors().empty());
         EXPECT_EQ(folderNames(m_run.output()),
                   std::vector<std::string>{std::string(250, 't') + ".epub"});
     }
     {
         // A file stands where the output folder should be.
-        writeWholeFile(m_tmp / "plain-file", "not a folder");
+        writeFile(m_tmp / "plain-file", "not a folder");
         BookProject project = m_run.project({source});
         project.outputFolder = m_tmp / "plain-file";
         ConversionRun run(m_run.work());
         test::RecordingUi ui;
         EXPECT_EQ(run.run(project, ui), RunResult::Failed);
-        EXPECT_EQ(ui.errors,
+        EXPECT_EQ(ui.errors(),
                   std::vector<std::string>{"Cannot create folder \"" + (m_tmp / "plain-file") +
                                            "\". Not a directory."});
-        EXPECT_EQ(readWholeFile(m_tmp / "plain-file"), "not a folder");
+        EXPECT_EQ(readFile(m_tmp / "plain-file"), "not a folder");
     }
 }
 
@@ -166,7 +168,7 @@ TEST_F(OutputFaultTest, OutputBelowAFolderWithoutWritePermissionNamesThatCause) 
         ConversionRun run(m_run.work());
         test::RecordingUi ui;
         return run.run(project, ui) == RunResult::Failed &&
-               ui.errors ==
+               ui.errors() ==
                    std::vector<std::string>{"Cannot create folder \"" + (m_tmp / "ro/sub") +
                                             "\". Permission denied."} &&
                !fs::exists(m_run.work() + "/OEBPS");
@@ -182,24 +184,20 @@ TEST_F(OutputFaultTest, OutputBelowAFolderWithoutWritePermissionNamesThatCause) 
 TEST_F(OutputFaultTest, OutputTurningReadOnlyAtAnyStageLeavesNoTemporaryFile) {
     const std::string root = m_tmp / "tree";
     fs::create_directories(root + "/OEBPS");
-    writeWholeFile(root + "/mimetype", "application/epub+zip");
-    writeWholeFile(root + "/OEBPS/a.html", test::randomText(300000, 3));
-    writeWholeFile(root + "/OEBPS/b.html", "short");
+    writeFile(root + "/mimetype", "application/epub+zip");
+    writeFile(root + "/OEBPS/a.html", test::randomText(300000, 3));
+    writeFile(root + "/OEBPS/b.html", "short");
     const std::string zipPath = m_run.output() + "/tree.epub";
 
     auto build = [&](TLFNFileStream::WriteFunction write) {
-        TVCLZip zip;
-        zip.setRootDir(root);
-        zip.setRelativePaths(true);
-        zip.setZipName(zipPath);
-        zip.filesList().push_back(root + "/*.*");
+        TVCLZip zip = test::treeWriter(root, zipPath);
         zip.setStoreFirst("mimetype");
         zip.setWriteFunction(std::move(write));
         return zip.zip();
     };
     ASSERT_EQ(build({}), 3);
-    const std::string complete = readWholeFile(zipPath);
-    writeWholeFile(zipPath, kOldBook);
+    const std::string complete = readFile(zipPath);
+    writeFile(zipPath, kOldBook);
 
     for (const std::size_t room : {std::size_t{0}, std::size_t{40}, std::size_t{100000},
                                    complete.size() - 60, complete.size() - 10}) {
@@ -221,7 +219,7 @@ TEST_F(OutputFaultTest, OutputTurningReadOnlyAtAnyStageLeavesNoTemporaryFile) {
                       "Cannot write file \"" + zipPath + "\". Read-only file system");
         }
         EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"tree.epub"}) << room;
-        EXPECT_EQ(readWholeFile(zipPath), kOldBook) << room;
+        EXPECT_EQ(readFile(zipPath), kOldBook) << room;
     }
 }
 

@@ -14,17 +14,14 @@
 #include <optional>
 
 #include "package/zip_writer.h"
-#include "tests/package/temp_folder.h"
-#include "tests/package/zip_reader.h"
+#include "tests/package/tree_writer.h"
 #include "tests/robustness/fault_fixture.h"
 
 namespace qb {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readWholeFile;
-using test::readZip;
-using test::writeWholeFile;
+using namespace test;
 
 class SourceFaultTest : public ::testing::Test {
   protected:
@@ -63,12 +60,12 @@ TEST_F(SourceFaultTest, TextFileSpoiltAfterListingEndsTheRunWithItsCause) {
 
         ConversionRun run(m_run.work());
         test::RecordingUi ui;
-        ui.onPageWritten = [&](int k) {
+        ui.onPageWritten = [&](int k, int) {
             if (k == 1) spoiler.spoil(second);
         };
         EXPECT_EQ(run.run(project, ui), RunResult::Failed);
-        EXPECT_EQ(ui.errors, std::vector<std::string>{"Cannot open file \"" + second + "\". " +
-                                                      spoiler.cause + "."});
+        EXPECT_EQ(ui.errors(), std::vector<std::string>{"Cannot open file \"" + second + "\". " +
+                                                        spoiler.cause + "."});
         EXPECT_FALSE(fs::exists(m_run.archive()));
         std::error_code ec;
         fs::remove_all(second, ec);
@@ -84,12 +81,12 @@ TEST_F(SourceFaultTest, TextFileMadeUnreadableAfterListingEndsTheRunWithItsCause
     const std::optional<bool> asExpected = test::asOrdinaryUser(m_tmp.path(), [&] {
         ConversionRun run(m_run.work());
         test::RecordingUi ui;
-        ui.onPageWritten = [&](int k) {
+        ui.onPageWritten = [&](int k, int) {
             if (k == 1) ::chmod(second.c_str(), 0);
         };
         const RunResult result = run.run(project, ui);
-        for (const std::string& error : ui.errors) std::fprintf(stderr, "%s\n", error.c_str());
-        return result == RunResult::Failed && ui.errors == std::vector<std::string>{expected};
+        for (const std::string& error : ui.errors()) std::fprintf(stderr, "%s\n", error.c_str());
+        return result == RunResult::Failed && ui.errors() == std::vector<std::string>{expected};
     });
     if (!asExpected) GTEST_SKIP() << "cannot take an ordinary user's rights here";
     EXPECT_TRUE(*asExpected);
@@ -102,8 +99,8 @@ class ChangingFileTest : public SourceFaultTest {
   protected:
     void SetUp() override {
         fs::create_directories(root());
-        writeWholeFile(root() + "/mimetype", "application/epub+zip");
-        writeWholeFile(file(), test::randomText(kSize, 4));
+        writeFile(root() + "/mimetype", "application/epub+zip");
+        writeFile(file(), test::randomText(kSize, 4));
     }
     std::string root() const { return m_tmp / "tree"; }
     std::string file() const { return root() + "/changing.txt"; }
@@ -113,11 +110,7 @@ class ChangingFileTest : public SourceFaultTest {
     // written out, while the file is still open.
     test::ZipContents packChangingOnce(const std::function<void()>& change,
                                        std::vector<std::uint64_t>& shortRead) {
-        TVCLZip zip;
-        zip.setRootDir(root());
-        zip.setRelativePaths(true);
-        zip.setZipName(zipPath());
-        zip.filesList().push_back(root() + "/*.*");
+        TVCLZip zip = test::treeWriter(root(), zipPath());
         zip.setStoreFirst("mimetype");
         zip.setPackLevel(0);  // stored: each piece read is written out at once
         bool changed = false;
@@ -137,7 +130,7 @@ class ChangingFileTest : public SourceFaultTest {
         EXPECT_EQ(zip.zip(), 2);
         EXPECT_TRUE(changed) << "the file was never changed while it was packed";
         EXPECT_TRUE(test::unzipAccepts(zipPath()));
-        return readZip(readWholeFile(zipPath()));
+        return readZip(readFile(zipPath()));
     }
 
     static constexpr std::size_t kSize = 1 << 20;
@@ -149,7 +142,7 @@ TEST_F(ChangingFileTest, AFileThatShrinksIsPackedAsReadAndReported) {
         packChangingOnce([&] { ASSERT_EQ(::truncate(file().c_str(), 200000), 0); }, shortRead);
     ASSERT_EQ(zip.members.size(), 2u);
     EXPECT_EQ(zip.members[1].name, "changing.txt");
-    EXPECT_EQ(zip.members[1].data, readWholeFile(file()));
+    EXPECT_EQ(zip.members[1].data, readFile(file()));
     EXPECT_EQ(shortRead, (std::vector<std::uint64_t>{kSize, 200000}));
 }
 
@@ -163,7 +156,7 @@ TEST_F(ChangingFileTest, AFileThatGrowsIsPackedWhole) {
         shortRead);
     ASSERT_EQ(zip.members.size(), 2u);
     EXPECT_EQ(zip.members[1].data.size(), kSize + 300000);
-    EXPECT_EQ(zip.members[1].data, readWholeFile(file()));
+    EXPECT_EQ(zip.members[1].data, readFile(file()));
     EXPECT_TRUE(shortRead.empty());
 }
 

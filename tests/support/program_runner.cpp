@@ -1,4 +1,4 @@
-#include "tests/cli/program_runner.h"
+#include "tests/support/program_runner.h"
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -11,9 +11,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "tests/support/files.h"
 
 namespace qb::test {
 
@@ -91,11 +92,13 @@ ProgramResult StartedProgram::wait() {
     return result;
 }
 
-namespace {
-
-// The state letter and the parent of a process, from /proc/<pid>/stat; false when it is gone.
 bool processState(pid_t pid, char& state, pid_t& parent) {
-    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    try {
+        stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    } catch (const std::runtime_error&) {
+        return false;
+    }
     // "pid (name) S ppid ...": the name may hold blanks and parentheses, so look after the last.
     const std::size_t close = stat.rfind(')');
     if (close == std::string::npos || close + 4 >= stat.size()) return false;
@@ -105,8 +108,6 @@ bool processState(pid_t pid, char& state, pid_t& parent) {
     parent = pid_t(ppid);
     return bool(rest);
 }
-
-}  // namespace
 
 std::vector<pid_t> childrenOf(pid_t pid) {
     std::vector<pid_t> children;
@@ -134,19 +135,6 @@ bool waitUntilGone(pid_t pid, int milliseconds) {
 ProgramResult runProgram(const std::vector<std::string>& argv, const ProgramOptions& options) {
     StartedProgram program(argv, options);
     return program.wait();
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string encodeText(const std::string& utf8, const std::string& charset) {

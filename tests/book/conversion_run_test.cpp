@@ -2,100 +2,47 @@
 // order, and what it leaves on disk.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "book/conversion_run.h"
-#include "tests/cli/program_runner.h"
+#include "tests/support/files.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/run_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace qb {
 namespace {
 
-using test::readFile;
-using test::writeFile;
-
-class RecordingUi : public RunUi {
-  public:
-    std::vector<std::string> events;
-    bool overwrite = false;
-    std::function<void()> onProcessEvents;
-    // Answers cancelRequested(); null: never.
-    std::function<bool()> cancel;
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
-
-    void showNote(const std::string& text) override { events.push_back("note: " + text); }
-    bool askOverwrite(const std::string& text) override {
-        events.push_back("ask: " + text);
-        return overwrite;
-    }
-    void showError(const std::string& text) override { events.push_back("error: " + text); }
-    void showSuccess(const std::string& text) override { events.push_back("success: " + text); }
-    void openFolder(const std::string& folder) override { events.push_back("open: " + folder); }
-    void processEvents() override {
-        if (onProcessEvents) onProcessEvents();
-    }
-    void pageWritten(int k, int n) override {
-        events.push_back("page " + std::to_string(k) + "/" + std::to_string(n));
-    }
-    void packingStarted() override { events.push_back("packing"); }
-    void packingProgress(std::uint64_t done, std::uint64_t total) override {
-        progress.emplace_back(done, total);
-    }
-    bool cancelRequested() override { return cancel && cancel(); }
-};
+using namespace test;
 
 class ConversionRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qb-run-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-        m_work = m_dir + "/work";
-        fs::create_directories(m_work + "/META-INF");
-        writeFile(m_work + "/mimetype", "application/epub+zip");
-        writeFile(m_work + "/META-INF/container.xml",
-                  "<?xml version=\"1.0\"?>\n<container version=\"1.0\" "
-                  "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"
-                  "<rootfile full-path=\"OEBPS/fb.opf\" "
-                  "media-type=\"application/oebps-package+xml\"/></rootfiles></container>\n");
         // What an earlier run left behind.
         fs::create_directories(m_work + "/OEBPS");
         writeFile(m_work + "/OEBPS/stale.html", "old");
-
-        m_project.sourceFiles = {text("one.txt", "first\n"), text("two.txt", "second\n")};
-        m_project.title = "Book";
-        m_project.author = "A. Writer";
-        m_project.outputFolder = m_dir + "/out";
+        m_project = m_run.project({text("one.txt", "first\n"), text("two.txt", "second\n")});
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     std::string text(const std::string& name, const std::string& bytes) {
-        writeFile(m_dir + "/" + name, bytes);
-        return m_dir + "/" + name;
+        return m_run.text(name, bytes);
     }
-    std::vector<std::string> contentFiles() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_work + "/OEBPS"))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> contentFiles() const { return test::folderNames(m_work + "/OEBPS"); }
     std::string archive() const { return m_project.outputFolder + "/Book.epub"; }
 
-    std::string m_dir;
-    std::string m_work;
+    test::TempFolder m_tmp;
+    const test::RunFixture m_run{m_tmp.path()};
+    const std::string m_dir = m_tmp.path();
+    const std::string m_work = m_run.work();
     BookProject m_project;
 };
 
@@ -243,14 +190,6 @@ TEST_F(ConversionRunTest, SecondStartDuringARunIsIgnored) {
     EXPECT_EQ(test::runProgram({"unzip", "-tq", archive()}).exitStatus, 0);
 }
 
-// Names in the output folder, hidden ones (the packer's temporary archive) included.
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook) {
     fs::create_directories(m_project.outputFolder);
     writeFile(archive(), "the old book");
@@ -264,7 +203,7 @@ TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook)
     EXPECT_EQ(ui.events, (std::vector<std::string>{"ask: The file is existing. Overwrite?",
                                                    "page 1/3", "page 2/3"}));
     EXPECT_EQ(readFile(archive()), "the old book");
-    EXPECT_EQ(namesIn(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
     EXPECT_FALSE(run.running());
 }
 
@@ -299,7 +238,8 @@ TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
         EXPECT_EQ(run.run(m_project, ui), RunResult::Cancelled) << stopAt;
         EXPECT_EQ(ui.events.back(), "packing") << stopAt;  // no error, no success
         EXPECT_EQ(readFile(archive()), "the old book") << stopAt;
-        EXPECT_EQ(namesIn(m_project.outputFolder), std::vector<std::string>{"Book.epub"}) << stopAt;
+        EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"})
+            << stopAt;
     }
 }
 
@@ -346,20 +286,17 @@ TEST(RunTextsTest, ArchiveNamesCannotLeaveTheOutputFolder) {
 TEST_F(ConversionRunTest, ACoverPageThatCannotBeWrittenEndsTheRun) {
     // The package document names cover.html for every book with a cover, so a book built
     // without it would be broken. A folder standing in its place stops it being written.
-    struct BlockingUi : RecordingUi {
-        std::string blocked;
-        void pageWritten(int k, int n) override {
-            RecordingUi::pageWritten(k, n);
-            if (k == n) fs::create_directory(blocked);
-        }
-    } ui;
-    ui.blocked = m_work + "/OEBPS/cover.html";
+    const std::string blocked = m_work + "/OEBPS/cover.html";
+    RecordingUi ui;
+    ui.onPageWritten = [&](int k, int n) {
+        if (k == n) fs::create_directory(blocked);
+    };
     m_project.coverPath = text("front.jpg", "\xFF\xD8\xFF\xE0 jpeg");
     ConversionRun run(m_work);
     EXPECT_EQ(run.run(m_project, ui), RunResult::Failed);
     EXPECT_EQ(ui.events, (std::vector<std::string>{
                              "page 1/2", "page 2/2",
-                             "error: Cannot create file \"" + ui.blocked + "\". Is a directory."}));
+                             "error: Cannot create file \"" + blocked + "\". Is a directory."}));
     EXPECT_TRUE(fs::is_empty(m_project.outputFolder));
 }
 

@@ -37,9 +37,6 @@ struct ZipContents {
 // Throws std::runtime_error naming the first inconsistency found.
 ZipContents readZip(const std::string& bytes);
 
-std::string readWholeFile(const std::string& path);
-void writeWholeFile(const std::string& path, const std::string& bytes);
-
 // True when `unzip -t` passes the archive, or when unzip is not installed.
 bool unzipAccepts(const std::string& path);
 

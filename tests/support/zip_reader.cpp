@@ -1,10 +1,8 @@
-#include "zip_reader.h"
+#include "tests/support/zip_reader.h"
 
 #include <zlib.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace qb::test {
 
@@ -116,20 +114,6 @@ ZipContents readZip(const std::string& b) {
     expect(at == endAt, "central directory size is wrong");
     expect(nextLocal == zip.centralOffset, "gap before the central directory");
     return zip;
-}
-
-std::string readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 bool unzipAccepts(const std::string& path) {

@@ -43,6 +43,8 @@ class StartedProgram {
     int m_err = -1;
 };
 
+// The state letter and the parent of a process, from /proc/<pid>/stat; false when it is gone.
+bool processState(pid_t pid, char& state, pid_t& parent);
 // The processes whose parent is pid, from /proc.
 std::vector<pid_t> childrenOf(pid_t pid);
 // Waits up to the given time for the process to end (gone, or a zombie nobody reaps); true when
@@ -50,9 +52,6 @@ std::vector<pid_t> childrenOf(pid_t pid);
 bool waitUntilGone(pid_t pid, int milliseconds);
 
 ProgramResult runProgram(const std::vector<std::string>& argv, const ProgramOptions& options = {});
-
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
 
 // Converts UTF-8 text to the named charset with iconv; fails the test when it cannot.
 std::string encodeText(const std::string& utf8, const std::string& charset);

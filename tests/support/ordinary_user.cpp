@@ -1,4 +1,4 @@
-#include "tests/robustness/ordinary_user.h"
+#include "tests/support/ordinary_user.h"
 
 #include <grp.h>
 #include <sys/wait.h>
