@@ -20,11 +20,14 @@ namespace qb::test {
 
 namespace {
 
+// A file without a name in the temporary folder ($TMPDIR, else /tmp) for one output.
 int anonymousFile() {
-    char name[] = "/tmp/qb-cli-output-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) throw std::runtime_error(std::string("mkstemp: ") + std::strerror(errno));
-    unlink(name);
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    std::string name = (ec ? "/tmp" : base.string()) + "/qb-output-XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd < 0) throw std::runtime_error("mkstemp " + name + ": " + std::strerror(errno));
+    unlink(name.c_str());
     return fd;
 }
 
