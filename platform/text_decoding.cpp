@@ -21,6 +21,20 @@ std::string_view cutAtNul(std::string_view s) {
     return s.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - s.data()));
 }
 
+// Unit k of a text in units of Width bytes (2 for UTF-16, 4 for UTF-32) in the given order.
+template <std::size_t Width>
+std::uint32_t unitAt(std::string_view s, std::size_t k, bool bigEndian) {
+    const auto* u = reinterpret_cast<const unsigned char*>(s.data()) + Width * k;
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < Width; ++i) value = value << 8 | u[bigEndian ? i : Width - 1 - i];
+    return value;
+}
+
+// A value that no text may hold as a character: a surrogate, or past U+10FFFF.
+bool isNoCharacter(std::uint32_t c) {
+    return c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF);
+}
+
 bool startsWith(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
 }
@@ -96,12 +110,8 @@ class PieceWriter {
 // file may hold, is simply left out, and an odd last byte becomes U+FFFD.
 void decodeUtf16(std::string_view s, bool bigEndian, const TextSink& sink) {
     PieceWriter out(sink);
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const std::size_t units = s.size() / 2;
-    auto unit = [&](std::size_t k) -> std::uint32_t {
-        return bigEndian ? (std::uint32_t(p[2 * k]) << 8) | p[2 * k + 1]
-                         : (std::uint32_t(p[2 * k + 1]) << 8) | p[2 * k];
-    };
+    auto unit = [&](std::size_t k) { return unitAt<2>(s, k, bigEndian); };
     for (std::size_t k = 0; k < units; ++k) {
         std::uint32_t u = unit(k);
         if (u >= 0xD800 && u <= 0xDBFF) {
@@ -123,16 +133,10 @@ void decodeUtf16(std::string_view s, bool bigEndian, const TextSink& sink) {
 // cut-off last unit become U+FFFD rather than whatever iconv makes of them.
 void decodeUtf32(std::string_view s, bool bigEndian, const TextSink& sink) {
     PieceWriter out(sink);
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const std::size_t units = s.size() / 4;
     for (std::size_t k = 0; k < units; ++k) {
-        const unsigned char* u = p + 4 * k;
-        const std::uint32_t c = bigEndian
-                                    ? (std::uint32_t(u[0]) << 24) | (std::uint32_t(u[1]) << 16) |
-                                          (std::uint32_t(u[2]) << 8) | u[3]
-                                    : (std::uint32_t(u[3]) << 24) | (std::uint32_t(u[2]) << 16) |
-                                          (std::uint32_t(u[1]) << 8) | u[0];
-        out.put(c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c);
+        const std::uint32_t c = unitAt<4>(s, k, bigEndian);
+        out.put(isNoCharacter(c) ? 0xFFFD : c);
     }
     out.finish(s.size() % 4 != 0);
 }
@@ -313,16 +317,10 @@ bool isOddInText(std::uint32_t c) {
 bool looksLikeUtf32(std::string_view sample, bool bigEndian) {
     const std::size_t units = sample.size() / 4;
     if (units == 0) return false;
-    const auto* p = reinterpret_cast<const unsigned char*>(sample.data());
     std::size_t odd = 0;
     for (std::size_t k = 0; k < units; ++k) {
-        const unsigned char* u = p + 4 * k;
-        const std::uint32_t c = bigEndian
-                                    ? (std::uint32_t(u[0]) << 24) | (std::uint32_t(u[1]) << 16) |
-                                          (std::uint32_t(u[2]) << 8) | u[3]
-                                    : (std::uint32_t(u[3]) << 24) | (std::uint32_t(u[2]) << 16) |
-                                          (std::uint32_t(u[1]) << 8) | u[0];
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        const std::uint32_t c = unitAt<4>(sample, k, bigEndian);
+        if (isNoCharacter(c)) return false;
         if (isOddInText(c)) ++odd;
     }
     return odd * 50 <= units;
@@ -339,11 +337,7 @@ struct Utf16Reading {
 Utf16Reading readAsUtf16(std::string_view sample, bool bigEndian) {
     Utf16Reading r;
     r.units = sample.size() / 2;
-    const auto* p = reinterpret_cast<const unsigned char*>(sample.data());
-    auto unit = [&](std::size_t k) -> std::uint32_t {
-        return bigEndian ? (std::uint32_t(p[2 * k]) << 8) | p[2 * k + 1]
-                         : (std::uint32_t(p[2 * k + 1]) << 8) | p[2 * k];
-    };
+    auto unit = [&](std::size_t k) { return unitAt<2>(sample, k, bigEndian); };
     for (std::size_t k = 0; k < r.units; ++k) {
         const std::uint32_t c = unit(k);
         if (c >= 0xD800 && c <= 0xDBFF) {
