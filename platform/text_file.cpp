@@ -32,6 +32,15 @@ class LineCollector : public LineHandler {
     std::string m_current;
 };
 
+// Gives bytes room for size bytes, keeping the first used. std::string rounds a growing
+// capacity up to twice the old one, so the last step before the limit would reserve nearly
+// twice the limit; a string made new gets exactly the size asked for.
+void growTo(std::string& bytes, std::size_t used, std::size_t size) {
+    std::string bigger(size, '\0');
+    std::memcpy(bigger.data(), bytes.data(), used);
+    bytes.swap(bigger);
+}
+
 }  // namespace
 
 std::string readFileBytes(const std::string& path, std::uint64_t limit) {
@@ -55,11 +64,11 @@ std::string readFileBytes(const std::string& path, std::uint64_t limit) {
     try {
         const auto expected = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
         const std::size_t cap = static_cast<std::size_t>(limit) + 1;
-        bytes.resize(std::min(expected > 0 ? expected + 1 : std::size_t{64} * 1024, cap));
+        growTo(bytes, 0, std::min(expected > 0 ? expected + 1 : std::size_t{64} * 1024, cap));
         for (;;) {
             if (used == bytes.size()) {
                 if (used == cap) throw EFTooLargeError(path, limit);
-                bytes.resize(std::min(bytes.size() * 2, cap));
+                growTo(bytes, used, std::min(bytes.size() * 2, cap));
             }
             ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
             if (n < 0) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "platform/errors.h"
@@ -199,6 +202,39 @@ TEST(ReadFileBytes, EndlessDevicesStopAtTheLimitWithTheirPath) {
         }
     }
     EXPECT_EQ(readFileBytes("/dev/null", 0), "");
+}
+
+// The address space the process holds now, from /proc/self/status.
+std::uint64_t addressSpaceBytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmSize:", 0) == 0) return std::stoull(line.substr(7)) * 1024;
+    }
+    return 0;
+}
+
+TEST(ReadFileBytes, AnEndlessDeviceNeedsNoMoreMemoryThanTheLimitAndOneBuffer) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#endif
+    if (addressSpaceBytes() == 0) GTEST_SKIP() << "no /proc here";
+    // The buffer grows to the limit and one byte; growing past that (to twice the last size)
+    // would pass the memory limit, which the reading would report as out of memory instead.
+    constexpr std::uint64_t kLimit = 64 << 20;
+    const auto readUnderTheLimit = [] {
+        const rlim_t most = addressSpaceBytes() + 2 * kLimit + kLimit / 2;
+        const rlimit limit{most, most};
+        ::setrlimit(RLIMIT_AS, &limit);
+        try {
+            readFileBytes("/dev/zero", kLimit);
+        } catch (const EFTooLargeError&) {
+            return 0;
+        } catch (...) {
+            return 1;
+        }
+        return 2;
+    };
+    EXPECT_EXIT(std::_Exit(readUnderTheLimit()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ReadFileBytes, RegularFilesPastTheLimitAreRefusedAndAtTheLimitRead) {
