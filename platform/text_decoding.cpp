@@ -186,6 +186,11 @@ struct WideCharset {
     bool bigEndian = false;
 
     std::string name() const { return "UTF-" + std::to_string(bits) + (bigEndian ? "BE" : "LE"); }
+    std::string_view mark() const {
+        if (bits == 16) return bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        return bigEndian ? std::string_view("\0\0\xFE\xFF", 4)
+                         : std::string_view("\xFF\xFE\0\0", 4);
+    }
 };
 
 WideCharset wideCharset(const std::string& upper) {
@@ -453,9 +458,22 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
         // read as Greek in UTF-16.)
         if (isByteOrientedCharset(charset) && hasBinarySignature(bytes.substr(0, kSampleSize)))
             throw ENotTextError(path);
-        if (isUtf8CharsetName(charset)) return eightBitPlan(bytes, 0, "UTF-8");
-        if (const WideCharset wide = wideCharset(upperAscii(charset)); wide.bits != 0)
+        // A byte-order mark of the named family is no part of the text: kept, it would stand
+        // as U+FEFF before the first heading and hide it. In a wide charset the mark also
+        // says which order the units are in, whatever order was named.
+        if (isUtf8CharsetName(charset)) {
+            const std::size_t mark = startsWith(bytes, "\xEF\xBB\xBF") ? 3 : 0;
+            return eightBitPlan(bytes.substr(mark), mark, "UTF-8");
+        }
+        if (const WideCharset wide = wideCharset(upperAscii(charset)); wide.bits != 0) {
+            for (const bool bigEndian : {false, true}) {
+                const WideCharset marked{wide.bits, bigEndian};
+                if (startsWith(bytes, marked.mark())) {
+                    return {bytes.substr(marked.mark().size()), marked.name()};
+                }
+            }
             return {bytes, wide.name()};
+        }
         if (isByteOrientedCharset(charset)) return eightBitPlan(bytes, 0, charset);
         return {bytes, charset};
     }

@@ -105,6 +105,25 @@ TEST_F(TextDecodingTest, MarksDecideUtf32BeforeUtf16) {
               "A" + kFffd + kFffd + kFffd);
 }
 
+TEST_F(TextDecodingTest, ANamedCharsetDropsAMarkOfItsFamily) {
+    const std::string heading = "Chapter 1\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"UTF-8", "\xEF\xBB\xBF" + heading},
+        {"utf8", "\xEF\xBB\xBF" + heading},
+        {"UTF-16LE", "\xFF\xFE" + encoded(heading, "UTF-16LE")},
+        {"UTF-16BE", "\xFE\xFF" + encoded(heading, "UTF-16BE")},
+        {"UTF-32LE", "\xFF\xFE" + std::string(2, '\0') + encoded(heading, "UTF-32LE")},
+        {"UTF-32BE", std::string(2, '\0') + "\xFE\xFF" + encoded(heading, "UTF-32BE")},
+        // The mark tells the order when the wrong one was named.
+        {"UTF-16LE", "\xFE\xFF" + encoded(heading, "UTF-16BE")},
+        {"UTF-16", "\xFE\xFF" + encoded(heading, "UTF-16BE")},
+    };
+    for (const auto& [charset, file] : cases)
+        EXPECT_EQ(decodeToUtf8(file, charset), heading) << charset;
+    // Only at the start: a mark inside the text is a character like any other.
+    EXPECT_EQ(decodeToUtf8("a\xEF\xBB\xBF", "UTF-8"), "a\xEF\xBB\xBF");
+}
+
 TEST_F(TextDecodingTest, EightBitTextEndsAtANulAndSaysWhere) {
     const std::string twoNuls("Hello\0World\0Again\n", 18);
     TextPlan plan = planDecoding(twoNuls);
