@@ -13,6 +13,7 @@
 #include "book/book_constants.h"
 #include "book/book_metadata.h"
 #include "book/book_pages.h"
+#include "book/cover_picture.h"
 #include "book/cover_writer.h"
 #include "book/navigation_document.h"
 #include "book/stylesheet.h"
@@ -264,6 +265,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             coverMediaType = pictureMediaType(coverBytes);
             if (coverMediaType.empty())
                 throw Error("Not a JPEG, PNG or GIF picture: \"" + project.coverPath + "\".");
+            checkPicture(coverBytes, project.coverPath);
         } catch (const std::exception& e) {
             ui.showError(errorBoxText(e.what()));
             return RunResult::Failed;

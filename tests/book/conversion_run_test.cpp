@@ -12,6 +12,7 @@
 
 #include "book/conversion_run.h"
 #include "tests/support/files.h"
+#include "tests/support/pictures.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/run_fixture.h"
@@ -291,7 +292,7 @@ TEST_F(ConversionRunTest, ACoverPageThatCannotBeWrittenEndsTheRun) {
     ui.onPageWritten = [&](int k, int n) {
         if (k == n) fs::create_directory(blocked);
     };
-    m_project.coverPath = text("front.jpg", "\xFF\xD8\xFF\xE0 jpeg");
+    m_project.coverPath = text("front.jpg", test::jpegPicture());
     ConversionRun run(m_work);
     EXPECT_EQ(run.run(m_project, ui), RunResult::Failed);
     EXPECT_EQ(ui.events, (std::vector<std::string>{
@@ -319,16 +320,14 @@ TEST(RunTextsTest, LongTitlesAreCutAtACharacterBoundaryToFitAFileName) {
 }
 
 TEST_F(ConversionRunTest, CoverKeepsAPlainNameAndGetsASafeOneOtherwise) {
-    const unsigned char png[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0};
-    const std::string pngBytes(reinterpret_cast<const char*>(png), sizeof png);
     struct Case {
         std::string file, bytes, copy;
     };
     const Case cases[] = {
-        {"front-1.jpg", "\xFF\xD8\xFF\xE0 jpeg", "front-1.jpg"},
-        {"my cover & more.png", pngBytes, "cover.png"},
-        {".hidden.jpg", "\xFF\xD8\xFF\xE0 jpeg", "cover.jpg"},
-        {"page1.html", "GIF89a....", "cover.gif"},
+        {"front-1.jpg", test::jpegPicture(), "front-1.jpg"},
+        {"my cover & more.png", test::pngPicture(), "cover.png"},
+        {".hidden.jpg", test::jpegPicture(), "cover.jpg"},
+        {"page1.html", test::gifPicture(), "cover.gif"},
     };
     for (const Case& c : cases) {
         ConversionRun run(m_work);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/support/pictures.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/temp_folder.h"
 
@@ -55,9 +56,5 @@ std::vector<std::string> ncxEntries(const std::string& archive,
 // Runs epubcheck on a book and expects neither errors nor warnings, and the book checked by
 // the rules of its EPUB version.
 void expectValidBook(const std::string& epub, int epubVersion = 2);
-
-// A tiny valid JPEG and PNG (8 x 8 grey ramp).
-std::string jpegPicture();
-std::string pngPicture();
 
 }  // namespace qb::test

@@ -11,6 +11,7 @@
 #include "package/zip_writer.h"
 #include "tests/package/tree_writer.h"
 #include "tests/robustness/fault_fixture.h"
+#include "tests/support/pictures.h"
 
 namespace qb {
 namespace {
@@ -77,7 +78,7 @@ TEST_F(OutputFaultTest, DiskFillingUpWhileTheCoverIsCopiedNamesTheCopy) {
     const test::RunFixture small(m_tmp / "small");
     const std::string source = m_run.text("a.txt", "one line\n");
     const std::string cover =
-        m_run.text("cover.jpg", "\xFF\xD8\xFF\xE0" + test::randomText(2 << 20, 3));
+        m_run.text("cover.jpg", test::jpegPicture() + test::randomText(2 << 20, 3));
 
     ConversionRun run(small.work());
     test::RecordingUi ui;
