@@ -45,7 +45,7 @@ TXMLNode addCoverMeta(TXMLNode metadata) {
 
 void addMetadata2(TXMLNode metadata, const BookMetadata& book) {
     metadata.declareNamespace("opf", kOpfNamespace);
-    addTextElement(metadata, "dc:title", xmlChars(book.title));
+    addTextElement(metadata, "dc:title", epub3Title(book.title));
     TXMLNode creator = metadata.addChild("dc:creator");
     creator.setAttribute("opf:role", "aut");
     creator.setText(xmlChars(book.author));
@@ -109,8 +109,12 @@ TXMLNode addNavPoint(TXMLNode parent, const std::string& id, int playOrder,
 // Entries in document order, so playOrder runs on without gaps through the nested ones.
 void addNavPoints(TXMLNode parent, const std::vector<TocEntry>& entries, int& playOrder) {
     for (const TocEntry& entry : entries) {
-        TXMLNode point = addNavPoint(parent, xmlChars(entry.id), ++playOrder, xmlChars(entry.label),
-                                     xmlChars(entry.href));
+        // A label with nothing to show (a file named by control characters alone) gives way to
+        // the page's id, as in the navigation document: a reader would list an empty line.
+        std::string label = xmlChars(entry.label);
+        if (label.find_first_not_of(" \t\r\n") == std::string::npos) label = xmlChars(entry.id);
+        TXMLNode point =
+            addNavPoint(parent, xmlChars(entry.id), ++playOrder, label, xmlChars(entry.href));
         addNavPoints(point, entry.children, playOrder);
     }
 }
@@ -198,7 +202,7 @@ void writeNavigationControlFile(const BookMetadata& book) {
         meta.setAttribute("content", content);
     }
 
-    addTextElement(ncx.addChild("docTitle"), "text", xmlChars(book.title));
+    addTextElement(ncx.addChild("docTitle"), "text", epub3Title(book.title));
     addTextElement(ncx.addChild("docAuthor"), "text", xmlChars(book.author));
 
     TXMLNode navMap = ncx.addChild("navMap");

@@ -27,8 +27,9 @@ void writePackageDocument(const BookMetadata& book);
 // Writes contentFolder + "/fb.ncx".
 void writeNavigationControlFile(const BookMetadata& book);
 
-// The title as the files of an EPUB 3 book give it: as typed, or "untitled" when nothing of it
-// could be shown (controls, blanks), since EPUB 3 checkers reject an empty title.
+// The title as the files of a book give it: as typed, or "untitled" when nothing of it could be
+// shown (controls, blanks, U+FFFE), since EPUB 3 checkers reject an empty title and EPUB 2 ones
+// warn of it. Named for the version that first required it; both use it.
 std::string epub3Title(const std::string& title);
 
 // A fresh random version-4 UUID as "urn:uuid:xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx".

@@ -225,6 +225,12 @@ TEST_F(BookMetadataTest, ControlCharactersAreDroppedFromTexts) {
     m_book.author = "Au\x1Bthor";
     EXPECT_EQ(opf(), opfText("Bad Title", "Author", pageItem(1), itemref("page1")));
     EXPECT_EQ(ncx(), ncxText("Bad Title", "Author", navPoint("page1", 1)));
+
+    // Nothing left to show: the fallbacks the navigation document uses.
+    m_book.title = "\x01\x02\xEF\xBF\xBE";
+    m_book.outline.toc.front().label = "\x1B\x07 ";
+    EXPECT_EQ(opf(), opfText("untitled", "Author", pageItem(1), itemref("page1")));
+    EXPECT_EQ(ncx(), ncxText("untitled", "Author", navPoint("page1", 1)));
 }
 
 TEST_F(BookMetadataTest, NoCoverMetaWithoutACover) {
