@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Huge inputs: a 1 GiB text file (UTF-8, and again in windows-1252 so it goes through charset
-# detection and iconv) and a single line of 200 MiB, each turned into a book by quirebind-cli.
+# detection and iconv), a single line of 200 MiB, and a paragraph holding a run of 200 MiB of
+# blanks read with --paragraphs blocks (which once took time quadratic in such a run), each
+# turned into a book by quirebind-cli.
 # Checks that the run succeeds and the book unpacks, and prints wall time and peak memory
 # against the target of twice the file plus 32 MiB. Too slow and too big for the test suite.
 #
@@ -28,18 +30,22 @@ printf 'Le caf\xe9 cr\xe8me \xe9tait br\xfbl\xe9 & <froid>; na\xefve fa\xe7ade 0
   > "$work/unit-1252.txt"
 yes "$(cat "$work/unit-1252.txt")" | head -c $gib > "$work/lines-1252.txt"
 yes 'word ' | tr -d '\n' | head -c $((200 * mib)) > "$work/one-line.txt"
+{ printf 'Before the blanks'; head -c $((200 * mib)) /dev/zero | tr '\0' ' '; printf 'after.\n'; } \
+  > "$work/blank-run.txt"
 set -o pipefail
 
 status=0
 printf '\n| input | size (MiB) | wall time (s) | peak memory (MiB) | limit (MiB) | result |\n'
 printf '|---|---:|---:|---:|---:|---|\n'
-for input in lines-utf8 lines-1252 one-line; do
+for input in lines-utf8 lines-1252 one-line blank-run; do
+  options=()
+  [[ $input == blank-run ]] && options=(--paragraphs blocks)
   file="$work/$input.txt"
   out="$work/out-$input"
   size=$(stat -c %s "$file")
   limit_kib=$(((2 * size + 32 * mib) / 1024))
   if ! /usr/bin/time -f '%e %M' -o "$work/time" \
-      "$cli" -q -y -t "$input" -a Bench -o "$out" "$file" >/dev/null 2>"$work/err"; then
+      "$cli" -q -y "${options[@]}" -t "$input" -a Bench -o "$out" "$file" >/dev/null 2>"$work/err"; then
     result="FAILED: $(head -c 200 "$work/err")"
     status=1
   elif ! unzip -tqq "$out/$input.epub" >/dev/null 2>&1; then

@@ -87,7 +87,8 @@ class PageComposer {
         : m_k(k),
           m_folder(std::move(folder)),
           m_head(pageHead(k, options.languageTag, options.epubVersion)),
-          m_extension(pageFileExtension(options.epubVersion)) {
+          m_extension(pageFileExtension(options.epubVersion)),
+          m_pageOpened(options.pageOpened) {
         if (options.maxPageBytes > 0) {
             m_cap = std::max(options.maxPageBytes,
                              smallestPageCap(k, options.languageTag, options.epubVersion));
@@ -113,12 +114,17 @@ class PageComposer {
             return;
         }
         m_paragraph += m_scratch;
+        // The placed parts are dropped once at the end: dropping each from the front would
+        // move the rest every time, quadratic in a long piece.
         const std::size_t limit = m_room - kParagraphExtra;
-        while (m_paragraph.size() > limit) {
-            const std::size_t cut = cutPoint(m_paragraph, limit);
-            placeLine("<p>", std::string_view(m_paragraph).substr(0, cut), " </p> \r\n");
-            m_paragraph.erase(0, cut);
+        std::size_t placed = 0;
+        while (m_paragraph.size() - placed > limit) {
+            const std::string_view rest = std::string_view(m_paragraph).substr(placed);
+            const std::size_t cut = cutPoint(rest, limit);
+            placeLine("<p>", rest.substr(0, cut), " </p> \r\n");
+            placed += cut;
         }
+        m_paragraph.erase(0, placed);
     }
 
     void endParagraph() {
@@ -193,6 +199,7 @@ class PageComposer {
     }
 
     void openPage() {
+        if (m_pageOpened) m_pageOpened();
         const std::size_t n = m_pages.size() + 1;
         std::string id = "page" + std::to_string(m_k);
         if (n > 1) id += "-" + std::to_string(n);
@@ -217,6 +224,7 @@ class PageComposer {
     std::string m_folder;
     std::string m_head;
     const char* m_extension;
+    std::function<void()> m_pageOpened;
     std::size_t m_cap = 0;   // 0: no cap
     std::size_t m_room = 0;  // bytes a page has for its paragraphs and headings
     std::unique_ptr<OutputFile> m_file;
@@ -257,7 +265,11 @@ class Paragraphs {
             return;
         }
         if (!m_pendingBlanks.empty()) {
-            m_out.text(m_pendingBlanks);
+            // In pieces, as the text itself comes: a run of blanks can be as long as the file.
+            constexpr std::size_t kPiece = 64 * 1024;
+            const std::string_view blanks = m_pendingBlanks;
+            for (std::size_t at = 0; at < blanks.size(); at += kPiece)
+                m_out.text(blanks.substr(at, kPiece));
             m_pendingBlanks.clear();
         }
         m_out.text(text.substr(from, last + 1 - from));

@@ -30,6 +30,9 @@ struct PageOptions {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;
     TocLabels tocLabels = TocLabels::Page;
     int epubVersion = 2;  // 3: XHTML5 heads, whose extra bytes the cap counts
+    // Called before each page file is made; may be empty. An exception it throws ends the
+    // writing, so that a book too big to pack stops as soon as that is known.
+    std::function<void()> pageOpened;
 };
 
 // What writing one text file made.

@@ -297,6 +297,36 @@ TEST_F(PageLayoutTest, VolumesNestTheirChapters) {
     EXPECT_EQ(pages.toc[2].children[0].href, "page1-6.html");
 }
 
+TEST_F(PageLayoutTest, ALongRunOfBlanksInsideABlockIsKeptAcrossPages) {
+    m_options.paragraphs = ParagraphMode::Blocks;
+    m_options.maxPageBytes = 4096;
+    const std::string blanks(1 << 20, ' ');
+    // In one piece, and in pieces that hold blanks only.
+    for (const bool charByChar : {false, true}) {
+        const TextPages pages = write("Before" + blanks + "after.\n\nNext.\n", 1, charByChar);
+        std::string ink;
+        std::size_t spaces = 0;
+        for (const PageFile& page : pages.pages) {
+            const std::string bytes = read(page);
+            EXPECT_LE(bytes.size(), 4096u);
+            pugi::xml_document doc;
+            // Paragraphs of blanks alone are text too.
+            ASSERT_TRUE(
+                doc.load_string(bytes.c_str(), pugi::parse_default | pugi::parse_ws_pcdata));
+            for (const auto& p : doc.select_nodes("//*[local-name()='p']")) {
+                for (const char c : std::string(p.node().text().get())) {
+                    if (c == ' ')
+                        ++spaces;
+                    else
+                        ink += c;
+                }
+            }
+        }
+        EXPECT_EQ(ink, "Beforeafter.Next.");
+        EXPECT_GE(spaces, blanks.size());
+    }
+}
+
 TEST_F(PageLayoutTest, AHeadingEndsABlock) {
     ChapterHeadings chapters("auto");
     m_options.chapters = &chapters;
