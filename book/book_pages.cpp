@@ -8,7 +8,8 @@
 
 namespace qb {
 
-BookPages::BookPages(const BookProject& project, std::string contentFolder, LanguageDetector detect)
+BookPages::BookPages(const BookProject& project, std::string contentFolder, LanguageDetector detect,
+                     std::size_t maxMembers)
     : m_project(project), m_contentFolder(std::move(contentFolder)), m_detect(std::move(detect)) {
     if (!m_detect) m_detect = [](std::string_view text) { return detectLanguage(text); };
     if (!project.chapters.empty() && project.chapters != "off")
@@ -20,6 +21,20 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
     if (project.epubVersion != 2 && project.epubVersion != 3)
         throw Error("EPUB version " + std::to_string(project.epubVersion) + " is neither 2 nor 3");
     m_options.epubVersion = project.epubVersion;
+
+    // A zip archive without ZIP64 records holds 65,534 members. Counted as pages are planned,
+    // a book over that stops at once rather than after every page has been written and the
+    // packer has read them all. Besides its pages the book holds the template's two files,
+    // fb.opf, fb.ncx, the stylesheet, the navigation document and the cover's two files.
+    m_members = 5 + (project.epubVersion == 3 ? 1 : 0) + (project.coverPath.empty() ? 0 : 2);
+    m_options.pageOpened = [this, maxMembers] {
+        if (++m_members <= maxMembers) return;
+        std::string most = std::to_string(maxMembers);
+        for (std::size_t at = most.size(); at > 3; at -= 3) most.insert(at - 3, ",");
+        throw Error("The book would have more than " + most +
+                    " files, the most a zip archive without ZIP64 records holds. Fewer chapter "
+                    "headings or larger pages make fewer page files");
+    };
 
     if (project.language.empty()) {
         m_languageTag = qb::languageTag();
@@ -36,6 +51,7 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
 BookPages::~BookPages() = default;
 
 std::vector<int> BookPages::add(int k, RunUi& ui) {
+    m_ui = &ui;
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     const auto source = std::make_unique<SourceText>(path, m_project.charset);
     const TextPlan& plan = source->plan();
@@ -109,7 +125,16 @@ std::vector<int> BookPages::settleLanguage(const SourceText* current, int curren
 
 void BookPages::write(int k, const TextFeed& text) {
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
+    const std::size_t overBefore = m_chapters ? m_chapters->linesOverLimit() : 0;
     TextPages pages = writeTextPages(text, k, path, m_contentFolder, m_options);
+    // Silence would let the user believe that those lines are no headings.
+    if (const std::size_t over = m_chapters ? m_chapters->linesOverLimit() - overBefore : 0;
+        over > 0 && m_ui != nullptr) {
+        m_ui->showWarning(path, "the chapter pattern backtracked too long on " +
+                                    std::to_string(over) + (over == 1 ? " line" : " lines") +
+                                    " and took " + (over == 1 ? "it" : "them") +
+                                    " as text; a simpler pattern decides every line");
+    }
     for (PageFile& page : pages.pages) m_outline.pages.push_back(std::move(page));
     for (TocEntry& entry : pages.toc) m_outline.toc.push_back(std::move(entry));
 }

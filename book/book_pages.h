@@ -27,12 +27,17 @@ using LanguageDetector = std::function<std::string(std::string_view)>;
 // How much text the language is judged from.
 inline constexpr std::size_t kLanguageSampleBytes = 256 * 1024;
 
+// The most members a zip archive without ZIP64 records holds, and so the most files of a book.
+inline constexpr std::size_t kMaxBookMembers = 65534;
+
 class BookPages {
   public:
     // Raises Error for a chapter pattern that does not compile, a language that is not a
     // BCP 47 tag or an EPUB version other than 2 and 3. detect stands in for detectLanguage
-    // (tests).
-    BookPages(const BookProject& project, std::string contentFolder, LanguageDetector detect = {});
+    // (tests). A page that would make the book more than maxMembers files raises Error before
+    // it is made.
+    BookPages(const BookProject& project, std::string contentFolder, LanguageDetector detect = {},
+              std::size_t maxMembers = kMaxBookMembers);
     ~BookPages();
     BookPages(const BookPages&) = delete;
     BookPages& operator=(const BookPages&) = delete;
@@ -71,6 +76,8 @@ class BookPages {
     std::string m_sample;
     std::vector<Kept> m_kept;
     BookOutline m_outline;
+    RunUi* m_ui = nullptr;  // the one add was last given: warnings of pages written later go there
+    std::size_t m_members = 0;  // files of the book planned so far, its pages among them
 };
 
 }  // namespace qb

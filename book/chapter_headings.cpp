@@ -360,18 +360,26 @@ class ChapterHeadings::Pattern {
             release();
             throw Error("Out of memory for the chapter pattern \"" + pattern + "\"");
         }
-        pcre2_set_match_limit(m_context, 1000000);
+        // A heading pattern needs a few hundred steps on a line of at most 80 characters; this
+        // limit keeps a line that sends the pattern backtracking to a tenth of a millisecond
+        // or so, where a million steps cost some milliseconds a line.
+        pcre2_set_match_limit(m_context, kMatchLimit);
         pcre2_set_depth_limit(m_context, 10000);
     }
     ~Pattern() { release(); }
     Pattern(const Pattern&) = delete;
     Pattern& operator=(const Pattern&) = delete;
 
-    bool matches(std::string_view line) const {
+    // overLimit is set when the pattern gave up on the line before it knew.
+    bool matches(std::string_view line, bool& overLimit) const {
         const int rc = pcre2_match(m_code, reinterpret_cast<PCRE2_SPTR>(line.data()), line.size(),
                                    0, 0, m_match, m_context);
+        overLimit = rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
+                    rc == PCRE2_ERROR_HEAPLIMIT;
         return rc >= 0;
     }
+
+    static constexpr std::uint32_t kMatchLimit = 50000;
 
     static std::string describe(int code, PCRE2_SIZE offset) {
         PCRE2_UCHAR message[256];
@@ -415,7 +423,10 @@ HeadingLevel ChapterHeadings::classify(std::string_view trimmedLine) const {
     if (!m_pattern) return autoHeadingLevel(trimmedLine);
     if (trimmedLine.empty() || utf8CharCount(trimmedLine) > kMaxHeadingChars)
         return HeadingLevel::None;
-    return m_pattern->matches(trimmedLine) ? HeadingLevel::Chapter : HeadingLevel::None;
+    bool overLimit = false;
+    const bool match = m_pattern->matches(trimmedLine, overLimit);
+    if (overLimit) ++m_linesOverLimit;
+    return match ? HeadingLevel::Chapter : HeadingLevel::None;
 }
 
 std::string ChapterHeadings::patternError(const std::string& pattern) {

@@ -35,6 +35,9 @@ class ChapterHeadings {
     // kMaxHeadingChars are never headings.
     HeadingLevel classify(std::string_view trimmedLine) const;
 
+    // Lines on which the pattern gave up, backtracking past its limit: they were taken as text.
+    std::size_t linesOverLimit() const { return m_linesOverLimit; }
+
     // Empty when pattern compiles; else why it does not, e.g.
     // "missing closing parenthesis at offset 1".
     static std::string patternError(const std::string& pattern);
@@ -42,6 +45,7 @@ class ChapterHeadings {
   private:
     class Pattern;
     std::unique_ptr<Pattern> m_pattern;  // null: the built-in forms
+    mutable std::size_t m_linesOverLimit = 0;
 };
 
 // The built-in forms alone, for a trimmed line.

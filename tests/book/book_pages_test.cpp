@@ -241,5 +241,36 @@ TEST_F(BookPagesTest, BadChoicesAreErrors) {
     }
 }
 
+TEST_F(BookPagesTest, APatternThatGivesUpOnLinesIsReportedWithTheFile) {
+    m_project.chapters = "(a|a)*";
+    const std::string path = text("a.txt", "aaa\n" + std::string(79, 'a') + "!\nprose\n");
+    BookPages pages(m_project, m_dir.path());
+    writeAll(pages);
+    EXPECT_EQ(m_ui.reading.at(1), "warning: " + path +
+                                      ": the chapter pattern backtracked too long on 1 line and "
+                                      "took it as text; a simpler pattern decides every line");
+}
+
+TEST_F(BookPagesTest, ABookOverTheMemberLimitStopsAtThePageThatPassesIt) {
+    // One heading a page; a limit of 100 members, less the book's five own files.
+    m_project.chapters = "C\\d+";
+    std::string headings;
+    for (int i = 1; i <= 1000; ++i) headings += "C" + std::to_string(i) + "\n";
+    text("many.txt", headings);
+    BookPages pages(m_project, m_dir / "out", {}, 100);
+    std::filesystem::create_directory(m_dir / "out");
+    try {
+        writeAll(pages);
+        FAIL() << "a book of 1,000 pages was written";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("The book would have more than 100 files", 0), 0u)
+            << e.what();
+    }
+    // Not one page file more than the limit allows was made.
+    const auto files = std::distance(std::filesystem::directory_iterator(m_dir / "out"),
+                                     std::filesystem::directory_iterator());
+    EXPECT_EQ(files, 100 - 5);
+}
+
 }  // namespace
 }  // namespace qb

@@ -197,6 +197,13 @@ TEST(PatternHeadings, ABacktrackingPatternGivesUpOnALine) {
     const ChapterHeadings headings("(a|aa)+b");
     EXPECT_EQ(headings.classify(std::string(80, 'a')), kNone);
     EXPECT_EQ(headings.classify("aab"), kChapter);
+
+    // Every line of the kind that costs most gives up, and each is counted for the warning.
+    const ChapterHeadings exponential("(a|a)*");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(exponential.classify(std::string(79, 'a') + "!"), kNone);
+    EXPECT_EQ(exponential.linesOverLimit(), 3u);
+    EXPECT_EQ(exponential.classify("aaa"), kChapter);  // a line it decides is not counted
+    EXPECT_EQ(exponential.linesOverLimit(), 3u);
 }
 
 }  // namespace
