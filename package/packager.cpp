@@ -43,7 +43,20 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
         zip.setRelativePaths(true);
         zip.filesList().clear();
         zip.setZipName(zipName);
-        zip.filesList().push_back(root + "/*.*");
+        // Only the book's own files, named one by one: whatever else lies in the work folder
+        // (a book saved there, a user's notes) would otherwise travel in every book made.
+        // Readers refuse a book without the template's files, so their absence ends the build.
+        for (const char* member : kBookMembers) {
+            const std::string path = root + "/" + member;
+            if (::stat(path.c_str(), &st) != 0) {
+                return {false, "Cannot open file \"" + path + "\". " + std::strerror(errno)};
+            }
+            if (!S_ISREG(st.st_mode)) {
+                return {false, "Cannot open file \"" + path + "\". Not a regular file"};
+            }
+            zip.filesList().push_back(path);
+        }
+        zip.filesList().push_back(root + "/" + kContentFolder + "/*.*");
         // Readers find the book's media type only as the first, uncompressed member.
         zip.setStoreFirst("mimetype");
         zip.setProcessMessages(callbacks.processMessages);

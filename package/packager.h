@@ -37,9 +37,15 @@ struct PackResult {
 // otherwise cause, when given, receives the system's reason.
 bool removeFolder(const std::string& folder, std::string* cause = nullptr);
 
-// Packs every file below folder (not hidden, not a system entry) into the archive zipName,
-// mimetype first and stored. An existing archive is replaced, with options.replace, only once
-// the new one is complete, and keeps its permission bits.
+// The members of a book's work folder that the packer takes: the template's two files and
+// every file below the content folder.
+inline constexpr const char* kBookMembers[] = {"mimetype", "META-INF/container.xml"};
+inline constexpr const char* kContentFolder = "OEBPS";
+
+// Packs the book in folder into the archive zipName: the kBookMembers, which must be there,
+// and every file below kContentFolder (not hidden, not a system entry), mimetype first and
+// stored. Nothing else in folder is taken. An existing archive is replaced, with options.replace,
+// only once the new one is complete, and keeps its permission bits.
 PackResult packageFolder(const std::string& zipName, const std::string& folder,
                          const PackCallbacks& callbacks = {}, const PackOptions& options = {});
 

@@ -49,18 +49,10 @@ TEST_F(PackagerTest, PacksMimetypeFirstAndStoredThenTheRestInListingOrder) {
     EXPECT_TRUE(result.cause.empty());
     EXPECT_GT(messages, 0);
 
-    // Everything but mimetype stands in the order the file system lists it.
-    std::vector<std::string> expected{"mimetype"};
-    for (const auto& top : fs::directory_iterator(work())) {
-        const std::string name = top.path().filename().string();
-        if (name == "mimetype" || name.front() == '.') continue;
-        if (!top.is_directory()) {
-            expected.push_back(name);
-            continue;
-        }
-        for (const auto& below : fs::directory_iterator(top.path())) {
-            expected.push_back(name + "/" + below.path().filename().string());
-        }
+    // The container next, then the pages in the order the file system lists them.
+    std::vector<std::string> expected{"mimetype", "META-INF/container.xml"};
+    for (const auto& page : fs::directory_iterator(work() + "/OEBPS")) {
+        expected.push_back("OEBPS/" + page.path().filename().string());
     }
 
     const test::ZipContents contents = readZip(readFile(target()));
@@ -75,6 +67,27 @@ TEST_F(PackagerTest, PacksMimetypeFirstAndStoredThenTheRestInListingOrder) {
     }
     EXPECT_EQ(contents.members[1].localOffset, 30u + 8u + 20u);  // no extra field after mimetype
     EXPECT_TRUE(test::unzipAccepts(target()));
+}
+
+TEST_F(PackagerTest, OnlyTheBooksOwnFilesArePacked) {
+    // A book once saved into the work folder, notes beside the template's files: none of them
+    // belongs to this book, and a book without its own files is none.
+    writeFile(work() + "/Other Book.epub", "private");
+    writeFile(work() + "/META-INF/notes.txt", "private");
+    fs::create_directories(work() + "/drafts");
+    writeFile(work() + "/drafts/chapter.html", "private");
+    ASSERT_TRUE(packageFolder(target(), work()).built);
+    for (const std::string& name : readZip(readFile(target())).names()) {
+        EXPECT_TRUE(name == "mimetype" || name == "META-INF/container.xml" ||
+                    name.rfind("OEBPS/", 0) == 0)
+            << name;
+    }
+    fs::remove(target());
+    fs::remove(work() + "/META-INF/container.xml");
+    const PackResult result = packageFolder(target(), work());
+    EXPECT_FALSE(result.built);
+    EXPECT_NE(result.cause.find("META-INF/container.xml"), std::string::npos) << result.cause;
+    EXPECT_EQ(outNames(), std::vector<std::string>{});
 }
 
 TEST_F(PackagerTest, ATrailingSlashOnTheFolderGivesTheSameNames) {

@@ -200,7 +200,9 @@ TEST_F(FolderFaultTest, LinkLoopsBelowTheWorkFolderDoNotStopTheRun) {
 // not UTF-8 are stored as they are, without the UTF-8 flag.
 TEST(FileNameBytesTest, EveryByteAFileSystemAllowsSurvivesTheWalkAndTheArchive) {
     test::TempFolder tmp;
-    const std::string root = tmp / "tree";
+    // The names stand in a book's content folder, the one folder whose files the packer takes.
+    const std::string book = tmp / "tree";
+    const std::string root = book + "/OEBPS";
     fs::create_directories(root + "/one");
     fs::create_directories(root + "/sub");
     std::map<std::string, std::string> files;  // stored name -> content
@@ -230,18 +232,23 @@ TEST(FileNameBytesTest, EveryByteAFileSystemAllowsSurvivesTheWalkAndTheArchive) 
     EXPECT_EQ(walked, expected);
 
     const std::string archive = tmp / "names.zip";
-    const PackResult packed = packageFolder(archive, root);
+    writeFile(book + "/mimetype", "application/epub+zip");
+    fs::create_directory(book + "/META-INF");
+    writeFile(book + "/META-INF/container.xml", "<container/>");
+    const PackResult packed = packageFolder(archive, book);
     ASSERT_TRUE(packed.built) << packed.cause;
     EXPECT_TRUE(test::unzipAccepts(archive));
     const test::ZipContents zip = readZip(readFile(archive));
     // Names that differ in ASCII case only would overwrite each other when unpacked on a
     // case-blind file system: the archive keeps the first of each such pair.
-    EXPECT_EQ(zip.members.size(), files.size() - 2 * 26);
+    EXPECT_EQ(zip.members.size(), 2 + files.size() - 2 * 26);
     for (const test::ZipMember& member : zip.members) {
-        const auto file = files.find(member.name);
+        if (member.name == "mimetype" || member.name == "META-INF/container.xml") continue;
+        ASSERT_EQ(member.name.rfind("OEBPS/", 0), 0u) << member.name;
+        const auto file = files.find(member.name.substr(6));
         ASSERT_NE(file, files.end()) << "stored name changed: " << member.name;
         EXPECT_EQ(member.data, file->second) << member.name;
-        EXPECT_EQ((member.flags & kFlagUtf8Name) != 0, member.name == utf8Name) << member.name;
+        EXPECT_EQ((member.flags & kFlagUtf8Name) != 0, file->first == utf8Name) << member.name;
     }
 }
 
