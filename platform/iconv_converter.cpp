@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/ascii.h"
 #include "platform/errors.h"
@@ -62,7 +63,14 @@ IconvConverter IconvConverter::fromLocale() {
 }
 
 bool IconvConverter::knows(const std::string& charset) {
-    if (charset.empty()) return false;
+    // The characters of iconv's names ("ISO_8859-1:1987", "UTF-8", "CP1252"), leading with a
+    // letter or digit. "/" and "," are left out too: they would add error handlers
+    // ("//IGNORE"), not name a charset.
+    if (charset.empty() || !isAsciiAlnum(charset.front())) return false;
+    for (const char c : charset) {
+        if (!isAsciiAlnum(c) && std::string_view("-_.:+()").find(c) == std::string_view::npos)
+            return false;
+    }
     iconv_t h = iconv_open("UTF-8", charset.c_str());
     if (h == kNoHandle) return false;
     iconv_close(h);

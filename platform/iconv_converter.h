@@ -37,7 +37,9 @@ class IconvConverter {
 
     const std::string& charset() const { return m_charset; }
 
-    // True when iconv can convert from the charset to UTF-8.
+    // True when charset is a charset name iconv knows (in any case) and can convert from to
+    // UTF-8. Names of blanks or punctuation are not: iconv drops what no name holds and would
+    // read the rest, nothing, as the locale's charset.
     static bool knows(const std::string& charset);
 
   private:

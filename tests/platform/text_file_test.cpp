@@ -324,6 +324,17 @@ TEST(Charsets, ByteOrientedOrNot) {
     EXPECT_FALSE(isUtf8CharsetName("UTF-16"));
 }
 
+TEST(Charsets, OnlyNamesOfCharsetsAreKnown) {
+    for (const char* name : {"UTF-8", "utf-8", "Windows-1252", "gbk", "ISO_8859-1:1987", "CP1252",
+                             "ISO-10646", "WCHAR_T", "ANSI_X3.4-1968"}) {
+        EXPECT_TRUE(IconvConverter::knows(name)) << name;
+    }
+    // iconv reads what is left of these, nothing, as the locale's charset.
+    for (const char* name : {"", " ", "*", "!!", ",", " UTF-8", "UTF-8//IGNORE", "-", "NO-SUCH"}) {
+        EXPECT_FALSE(IconvConverter::knows(name)) << '"' << name << '"';
+    }
+}
+
 TEST(Charsets, DetectionNamesCommonCharsets) {
     // "Привет, как дела? Это тест." in windows-1251.
     std::string cyrillic =
