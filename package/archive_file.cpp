@@ -1,6 +1,9 @@
 #include "package/archive_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <string_view>
 
 #include "package/zip_errors.h"
 
@@ -35,7 +40,12 @@ mode_t newFileMode() {
     return 0644 & ~mask;
 }
 
-// ".quirebind-" and six random letters or digits, as mkstemp would make.
+constexpr std::string_view kHiddenPrefix = ".quirebind-";
+constexpr std::size_t kRandomLetters = 6;
+
+// ".quirebind-", the process id, "-" and six random letters or digits, as mkstemp would make:
+// the id tells a later run whose file it is, so that one whose run was killed (on a file
+// system without unnamed files) can be removed.
 std::string hiddenName() {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     unsigned char random[6] = {};
@@ -45,9 +55,49 @@ std::string hiddenName() {
         const unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u + ++counter;
         for (std::size_t i = 0; i < sizeof random; ++i) random[i] = seed >> (4 * i);
     }
-    std::string name = ".quirebind-";
+    std::string name = std::string(kHiddenPrefix) + std::to_string(::getpid()) + "-";
     for (const unsigned char r : random) name += kLetters[r % (sizeof kLetters - 1)];
     return name;
+}
+
+// The process that made a hidden archive of that name; 0 for any other name.
+pid_t leftoverOwner(std::string_view name) {
+    if (name.substr(0, kHiddenPrefix.size()) != kHiddenPrefix) return 0;
+    name.remove_prefix(kHiddenPrefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash > 9 ||
+        name.size() != dash + 1 + kRandomLetters)
+        return 0;
+    pid_t pid = 0;
+    for (const char c : name.substr(0, dash)) {
+        if (c < '0' || c > '9') return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
+// Removes the hidden archives that runs killed before they could remove them left in the
+// folder. A file goes only when the process its name gives has ended and nobody holds its
+// lock: a live run keeps its file locked, and a process id used again keeps the file too.
+void removeDeadLeftovers(int dir) {
+    const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return;
+    DIR* entries = ::fdopendir(listing);
+    if (entries == nullptr) {
+        ::close(listing);
+        return;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> closer(entries, ::closedir);
+    while (const dirent* entry = ::readdir(entries)) {
+        const pid_t owner = leftoverOwner(entry->d_name);
+        if (owner <= 0 || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        UniqueFd file(::openat(dir, entry->d_name,
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat st {};
+        if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+        ::unlinkat(dir, entry->d_name, 0);
+    }
 }
 
 }  // namespace
@@ -58,10 +108,13 @@ ArchiveFile::ArchiveFile(const std::string& target, Kind preferred) : m_target(t
     m_name = slash == std::string::npos ? target : target.substr(slash + 1);
     m_dir = UniqueFd(::open(m_folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!m_dir) throw EFCreateError(target, causeOf(errno));
+    removeDeadLeftovers(m_dir.get());
 
     if (preferred == Kind::Unnamed) {
         m_file = UniqueFd(::openat(m_dir.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
         if (m_file) {
+            // Locked too, for the moment it has a hidden name before it is published.
+            ::flock(m_file.get(), LOCK_EX | LOCK_NB);
             m_kind = Kind::Unnamed;
             return;
         }
@@ -77,6 +130,8 @@ ArchiveFile::ArchiveFile(const std::string& target, Kind preferred) : m_target(t
         m_file = UniqueFd(
             ::openat(m_dir.get(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (m_file) {
+            // Held until the file is closed: a file system without locks still has the id.
+            ::flock(m_file.get(), LOCK_EX | LOCK_NB);
             m_hidden = name;
         } else if (errno != EEXIST) {
             throw EFCreateError(target, causeOf(errno));

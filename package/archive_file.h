@@ -4,7 +4,9 @@
 // It is written as a file without a name in the target's folder, so that a run killed at any
 // moment leaves nothing behind, and it gets the target's name only once it is complete. Where
 // the file system cannot make a file without a name, it is written as a hidden file beside
-// the target instead, removed unless it was published.
+// the target instead, removed unless it was published. That file's name holds the id of the
+// process that writes it, and the file is locked while it is written, so that a later run can
+// remove what a killed one left.
 
 #include <string>
 
@@ -16,11 +18,12 @@ class ArchiveFile {
   public:
     enum class Kind {
         Unnamed,  // O_TMPFILE: no name until it is published
-        Hidden,   // ".quirebind-XXXXXX" beside the target
+        Hidden,   // ".quirebind-<pid>-XXXXXX" beside the target
     };
 
     // Opens the new archive in target's folder, as an unnamed file unless Hidden is asked
-    // for or the file system cannot make one. Throws EFCreateError naming target.
+    // for or the file system cannot make one, after removing the hidden archives of dead runs
+    // from that folder. Throws EFCreateError naming target.
     explicit ArchiveFile(const std::string& target, Kind preferred = Kind::Unnamed);
     ~ArchiveFile();
     ArchiveFile(const ArchiveFile&) = delete;

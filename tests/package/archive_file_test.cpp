@@ -3,9 +3,14 @@
 
 #include "package/archive_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <memory>
@@ -55,6 +60,41 @@ TEST_P(ArchiveFileTest, AnArchiveNeverPublishedLeavesNothing) {
         }
     }
     EXPECT_TRUE(names().empty());
+}
+
+TEST(HiddenArchiveTest, ALaterRunRemovesWhatADeadRunLeftAndNothingElse) {
+    TempFolder tmp;
+    // A process that has ended, for the name of a run that was killed.
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = ".quirebind-" + std::to_string(child) + "-Ab3dEf";
+    const std::string alive = ".quirebind-" + std::to_string(::getpid()) + "-Ab3dEf";
+    const std::string locked = ".quirebind-" + std::to_string(child) + "-Zz9yY8";
+    for (const std::string& name : {dead, alive, locked, std::string(".quirebind-notes"),
+                                    std::string(".quirebind-123-toolong1"), std::string("a.epub")})
+        writeFile(tmp / name, "unfinished");
+    // The process id came round again to a run that holds its file locked.
+    const int held = ::open((tmp / locked).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    {
+        const ArchiveFile file(tmp / "Book.epub", ArchiveFile::Kind::Hidden);
+        std::vector<std::string> left = folderNames(tmp.path());
+        std::vector<std::string> expected{".quirebind-123-toolong1", ".quirebind-notes", alive,
+                                          locked, "a.epub"};
+        // The new file's own name tells its process.
+        const std::string own = ".quirebind-" + std::to_string(::getpid()) + "-";
+        const auto mine = std::find_if(left.begin(), left.end(), [&](const std::string& name) {
+            return name.rfind(own, 0) == 0 && name != alive;
+        });
+        ASSERT_NE(mine, left.end());
+        left.erase(mine);
+        std::sort(left.begin(), left.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(left, expected);
+    }
+    ::close(held);
 }
 
 TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
