@@ -1,5 +1,6 @@
 #include "book/book_pages.h"
 
+#include "book/book_metadata.h"
 #include "book/xhtml_page.h"
 #include "platform/errors.h"
 #include "platform/language.h"
@@ -20,6 +21,9 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
     if (project.epubVersion != 2 && project.epubVersion != 3)
         throw Error("EPUB version " + std::to_string(project.epubVersion) + " is neither 2 nor 3");
     m_options.epubVersion = project.epubVersion;
+    m_options.chapterTitles = project.style != BookStyle::Plain;
+    m_options.pageTitle = epub3Title(project.title);
+    m_options.userStylesheet = !project.stylesheetPath.empty();
 
     if (project.language.empty()) {
         m_languageTag = qb::languageTag();
@@ -110,6 +114,7 @@ std::vector<int> BookPages::settleLanguage(const SourceText* current, int curren
 void BookPages::write(int k, const TextFeed& text) {
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     TextPages pages = writeTextPages(text, k, path, m_contentFolder, m_options);
+    m_options.pageTitle = std::move(pages.lastTitle);
     for (PageFile& page : pages.pages) m_outline.pages.push_back(std::move(page));
     for (TocEntry& entry : pages.toc) m_outline.toc.push_back(std::move(entry));
 }
