@@ -43,55 +43,138 @@ TXMLNode addCoverMeta(TXMLNode metadata) {
     return meta;
 }
 
+TXMLNode addNamedMeta(TXMLNode metadata, const std::string& name, const std::string& content) {
+    TXMLNode meta = metadata.addChild("meta");
+    meta.setAttribute("name", name);
+    meta.setAttribute("content", content);
+    return meta;
+}
+
+TXMLNode addRefinement(TXMLNode metadata, const std::string& id, const std::string& property,
+                       const std::string& value) {
+    TXMLNode meta = addTextElement(metadata, "meta", value);
+    meta.setAttribute("refines", "#" + id);
+    meta.setAttribute("property", property);
+    return meta;
+}
+
+// The series as calibre, KOReader and Kobo read it, in either EPUB version.
+void addCalibreMetas(TXMLNode metadata, const BookDetails& more) {
+    if (!more.series.empty()) {
+        addNamedMeta(metadata, "calibre:series", xmlChars(more.series));
+        if (!more.seriesIndex.empty())
+            addNamedMeta(metadata, "calibre:series_index", xmlChars(more.seriesIndex));
+    }
+}
+
+std::string rightsStatement(const BookDetails& more) {
+    return more.rights.empty() ? std::string(kBookRightsStatement) : xmlChars(more.rights);
+}
+
+// The elements the first program always writes keep their places (empty when nothing is
+// known); what the user adds goes beside the element of its kind.
 void addMetadata2(TXMLNode metadata, const BookMetadata& book) {
+    const BookDetails& more = book.details;
     metadata.declareNamespace("opf", kOpfNamespace);
     addTextElement(metadata, "dc:title", epub3Title(book.title));
     TXMLNode creator = metadata.addChild("dc:creator");
     creator.setAttribute("opf:role", "aut");
+    if (!more.authorSort.empty()) creator.setAttribute("opf:file-as", xmlChars(more.authorSort));
     creator.setText(xmlChars(book.author));
-    addTextElement(metadata, "dc:subject", "");
-    addTextElement(metadata, "dc:description", "");
+    for (const std::string& author : more.otherAuthors)
+        addTextElement(metadata, "dc:creator", xmlChars(author)).setAttribute("opf:role", "aut");
+    addTextElement(metadata, "dc:subject", more.subjects.empty() ? "" : xmlChars(more.subjects[0]));
+    for (std::size_t i = 1; i < more.subjects.size(); ++i)
+        addTextElement(metadata, "dc:subject", xmlChars(more.subjects[i]));
+    addTextElement(metadata, "dc:description", xmlChars(more.description));
+    if (!more.publisher.empty()) addTextElement(metadata, "dc:publisher", xmlChars(more.publisher));
     addTextElement(metadata, "dc:contributor", "");
-    addTextElement(metadata, "dc:date", xmlChars(book.date));
+    if (more.date.empty()) {
+        addTextElement(metadata, "dc:date", xmlChars(book.date));
+    } else {
+        addTextElement(metadata, "dc:date", xmlChars(more.date))
+            .setAttribute("opf:event", "publication");
+        addTextElement(metadata, "dc:date", xmlChars(book.date))
+            .setAttribute("opf:event", "modification");
+    }
     addTextElement(metadata, "dc:type", "[type]");
     addTextElement(metadata, "dc:format", "");
     TXMLNode identifier = metadata.addChild("dc:identifier");
     identifier.setAttribute("id", "BookId");
     identifier.setAttribute("opf:scheme", "UUID");
     identifier.setText(xmlChars(book.identifier));
+    if (!more.isbn.empty()) {
+        TXMLNode isbn = metadata.addChild("dc:identifier");
+        isbn.setAttribute("opf:scheme", "ISBN");
+        isbn.setText(xmlChars(more.isbn));
+    }
     addTextElement(metadata, "dc:source", kBookSourceAddress);
     addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
     addTextElement(metadata, "dc:relation", "");
     addTextElement(metadata, "dc:coverage", "");
-    addTextElement(metadata, "dc:rights", kBookRightsStatement);
+    addTextElement(metadata, "dc:rights", rightsStatement(more));
     // A cover meta that names no manifest item shows as a broken picture in some readers.
     if (!book.coverPath.empty()) addCoverMeta(metadata).setText("");
+    addCalibreMetas(metadata, more);
+    // OPF 2 gives dc:title no file-as; calibre's own meta is what readers of EPUB 2 know.
+    if (!more.titleSort.empty())
+        addNamedMeta(metadata, "calibre:title_sort", xmlChars(more.titleSort));
+}
+
+void addCreator3(TXMLNode metadata, const std::string& name, const std::string& id,
+                 const std::string& fileAs) {
+    addTextElement(metadata, "dc:creator", name).setAttribute("id", id);
+    addRefinement(metadata, id, "role", "aut").setAttribute("scheme", "marc:relators");
+    if (!fileAs.empty()) addRefinement(metadata, id, "file-as", fileAs);
 }
 
 // EPUB 3 checkers warn about empty Dublin Core elements and know no opf:role or opf:scheme:
 // only what the book has is written, the author's role as a refinement.
 void addMetadata3(TXMLNode metadata, const BookMetadata& book) {
+    const BookDetails& more = book.details;
     TXMLNode identifier = addTextElement(metadata, "dc:identifier", xmlChars(book.identifier));
     identifier.setAttribute("id", "BookId");
-    addTextElement(metadata, "dc:title", epub3Title(book.title));
+    if (!more.isbn.empty())
+        addTextElement(metadata, "dc:identifier", "urn:isbn:" + xmlChars(more.isbn))
+            .setAttribute("id", "isbn");
+    TXMLNode title = addTextElement(metadata, "dc:title", epub3Title(book.title));
+    if (!more.titleSort.empty()) {
+        title.setAttribute("id", "title");
+        addRefinement(metadata, "title", "file-as", xmlChars(more.titleSort));
+    }
     const std::string author = xmlChars(book.author);
-    if (!author.empty()) {
-        addTextElement(metadata, "dc:creator", author).setAttribute("id", "creator");
-        TXMLNode role = metadata.addChild("meta");
-        role.setAttribute("refines", "#creator");
-        role.setAttribute("property", "role");
-        role.setAttribute("scheme", "marc:relators");
-        role.setText("aut");
+    if (!author.empty()) addCreator3(metadata, author, "creator", xmlChars(more.authorSort));
+    int n = 1;
+    for (const std::string& other : more.otherAuthors) {
+        const std::string name = xmlChars(other);
+        if (!name.empty()) addCreator3(metadata, name, "creator" + std::to_string(++n), "");
     }
     addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
-    addTextElement(metadata, "dc:date", xmlChars(book.date));
+    addTextElement(metadata, "dc:date", xmlChars(more.date.empty() ? book.date : more.date));
     addTextElement(metadata, "dc:source", kBookSourceAddress);
-    addTextElement(metadata, "dc:rights", kBookRightsStatement);
+    addTextElement(metadata, "dc:rights", rightsStatement(more));
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"dc:description", &more.description}, {"dc:publisher", &more.publisher}};
+    for (const auto& [tag, text] : texts) {
+        if (!xmlChars(*text).empty()) addTextElement(metadata, tag, xmlChars(*text));
+    }
+    for (const std::string& subject : more.subjects) {
+        if (!xmlChars(subject).empty()) addTextElement(metadata, "dc:subject", xmlChars(subject));
+    }
     TXMLNode modified = metadata.addChild("meta");
     modified.setAttribute("property", "dcterms:modified");
     modified.setText(xmlChars(book.modified));
     // For readers that look for the cover the EPUB 2 way.
     if (!book.coverPath.empty()) addCoverMeta(metadata);
+    if (!more.series.empty()) {
+        TXMLNode series = addTextElement(metadata, "meta", xmlChars(more.series));
+        series.setAttribute("property", "belongs-to-collection");
+        series.setAttribute("id", "series");
+        addRefinement(metadata, "series", "collection-type", "series");
+        if (!more.seriesIndex.empty())
+            addRefinement(metadata, "series", "group-position", xmlChars(more.seriesIndex));
+    }
+    addCalibreMetas(metadata, more);
 }
 
 TXMLNode addNavPoint(TXMLNode parent, const std::string& id, int playOrder,
@@ -149,6 +232,7 @@ void writePackageDocument(const BookMetadata& book) {
 
     TXMLNode manifest = package.addChild("manifest");
     addItem(manifest, "style", "stylesheet.css", "text/css");
+    if (book.userStylesheet) addItem(manifest, "user-style", kUserStylesheetName, "text/css");
     // Kept in EPUB 3 too: readers that know only EPUB 2 (and Kobo's for side-loaded books)
     // show their contents list from it.
     addItem(manifest, "ncx", "fb.ncx", "application/x-dtbncx+xml");
@@ -162,6 +246,8 @@ void writePackageDocument(const BookMetadata& book) {
                                    xmlChars(book.coverMediaType));
         if (epub3) picture.setAttribute("properties", "cover-image");
     }
+    if (book.titlePage)
+        addItem(manifest, "titlepage", titlePageName(book.epubVersion), "application/xhtml+xml");
     for (const PageFile& page : book.outline.pages) {
         addItem(manifest, xmlChars(page.id), xmlChars(page.href), "application/xhtml+xml");
     }
@@ -171,6 +257,7 @@ void writePackageDocument(const BookMetadata& book) {
     TXMLNode spine = package.addChild("spine");
     spine.setAttribute("toc", "ncx");
     if (hasCover) spine.addChild("itemref").setAttribute("idref", "cover");
+    if (book.titlePage) spine.addChild("itemref").setAttribute("idref", "titlepage");
     for (const PageFile& page : book.outline.pages) {
         spine.addChild("itemref").setAttribute("idref", xmlChars(page.id));
     }
@@ -204,11 +291,16 @@ void writeNavigationControlFile(const BookMetadata& book) {
 
     addTextElement(ncx.addChild("docTitle"), "text", epub3Title(book.title));
     addTextElement(ncx.addChild("docAuthor"), "text", xmlChars(book.author));
+    for (const std::string& author : book.details.otherAuthors)
+        addTextElement(ncx.addChild("docAuthor"), "text", xmlChars(author));
 
     TXMLNode navMap = ncx.addChild("navMap");
     int playOrder = 0;
     if (!book.coverPath.empty())
         addNavPoint(navMap, "cover", ++playOrder, "cover", coverPageName(book.epubVersion));
+    if (book.titlePage)
+        addNavPoint(navMap, "titlepage", ++playOrder, epub3Title(book.title),
+                    titlePageName(book.epubVersion));
     addNavPoints(navMap, book.outline.toc, playOrder);
 
     doc.saveToFile(book.contentFolder + "/fb.ncx");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "book/book_outline.h"
+#include "book/book_project.h"
 
 namespace qb {
 
@@ -15,11 +16,14 @@ struct BookMetadata {
     std::string author;       // UTF-8, as typed
     std::string coverPath;    // empty: no cover; else its file name part is the picture
     std::string coverMediaType = "image/jpeg";
-    std::string contentFolder;  // fb.opf and fb.ncx are written here
-    std::string identifier;     // "urn:uuid:..." (see newBookIdentifier)
-    std::string date;           // YYYY-MM-DD (see todayDate)
-    std::string modified;       // EPUB 3: YYYY-MM-DDThh:mm:ssZ (see modifiedTimestamp)
-    int epubVersion = 2;        // 2 or 3
+    std::string contentFolder;    // fb.opf and fb.ncx are written here
+    std::string identifier;       // "urn:uuid:..." (see newBookIdentifier)
+    std::string date;             // YYYY-MM-DD (see todayDate)
+    std::string modified;         // EPUB 3: YYYY-MM-DDThh:mm:ssZ (see modifiedTimestamp)
+    int epubVersion = 2;          // 2 or 3
+    BookDetails details;          // what the user told about the book besides title and author
+    bool titlePage = false;       // titlePageName(epubVersion) follows the cover
+    bool userStylesheet = false;  // kUserStylesheetName is in the book
 };
 
 // Writes contentFolder + "/fb.opf", in the package format of book.epubVersion.

@@ -1,5 +1,6 @@
 #include "book/book_pages.h"
 
+#include "book/book_metadata.h"
 #include "book/xhtml_page.h"
 #include "platform/errors.h"
 #include "platform/language.h"
@@ -21,6 +22,9 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
     if (project.epubVersion != 2 && project.epubVersion != 3)
         throw Error("EPUB version " + std::to_string(project.epubVersion) + " is neither 2 nor 3");
     m_options.epubVersion = project.epubVersion;
+    m_options.chapterTitles = project.style != BookStyle::Plain;
+    m_options.pageTitle = epub3Title(project.title);
+    m_options.userStylesheet = !project.stylesheetPath.empty();
 
     // A zip archive without ZIP64 records holds 65,534 members. Counted as pages are planned,
     // a book over that stops at once rather than after every page has been written and the
@@ -135,6 +139,7 @@ void BookPages::write(int k, const TextFeed& text) {
                                     " and took " + (over == 1 ? "it" : "them") +
                                     " as text; a simpler pattern decides every line");
     }
+    m_options.pageTitle = std::move(pages.lastTitle);
     for (PageFile& page : pages.pages) m_outline.pages.push_back(std::move(page));
     for (TocEntry& entry : pages.toc) m_outline.toc.push_back(std::move(entry));
 }

@@ -21,6 +21,29 @@ enum class TocLabels {
     FirstLine,  // the first non-blank line, 80 characters at most
 };
 
+// How the book is typeset.
+enum class BookStyle {
+    Plain,   // the first program's look: a gap after every paragraph, no indents, "page3" titles
+    Indent,  // printed books' look: first lines indented, no gaps, centred headings
+    Spaced,  // like Indent, but paragraphs unindented with a gap between them
+};
+
+// What a book may tell about itself besides its title and first author, as the user gave it
+// (UTF-8; an empty field says nothing). The command line checks each value as it is read.
+struct BookDetails {
+    std::vector<std::string> otherAuthors;  // further dc:creator entries, after the author
+    std::string titleSort;                  // the title as it is filed ("Hobbit, The")
+    std::string authorSort;                 // the first author as filed ("Tolkien, J. R. R.")
+    std::string description;
+    std::vector<std::string> subjects;
+    std::string publisher;
+    std::string date;    // publication date: YYYY, YYYY-MM or YYYY-MM-DD
+    std::string rights;  // empty: the fixed statement every book carries
+    std::string isbn;    // ten or thirteen characters, hyphens removed, check digit right
+    std::string series;
+    std::string seriesIndex;  // a number such as 3 or 2.5; only with a series
+};
+
 // The largest page file a book holds unless the user asks otherwise: e-ink readers stall on more.
 inline constexpr std::size_t kDefaultMaxPageBytes = 262144;
 
@@ -39,6 +62,11 @@ struct BookProject {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: pages are never split
     int epubVersion = 2;                              // 2 or 3
     int jobs = 0;                                     // 0: one per core
+
+    BookDetails details;
+    BookStyle style = BookStyle::Plain;
+    bool titlePage = false;  // a page with the title, the authors and the details after the cover
+    std::string stylesheetPath;  // empty: none; else the user's CSS, linked after the book's own
 };
 
 }  // namespace qb

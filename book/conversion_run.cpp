@@ -15,8 +15,10 @@
 #include "book/book_pages.h"
 #include "book/cover_picture.h"
 #include "book/cover_writer.h"
+#include "book/metadata_values.h"
 #include "book/navigation_document.h"
 #include "book/stylesheet.h"
+#include "book/title_page.h"
 #include "book/xhtml_page.h"
 #include "package/packager.h"
 #include "package/zip_directory.h"
@@ -102,8 +104,8 @@ bool isBlank(std::string_view s) {
     return true;
 }
 
-// Writes the cover picture beside the pages from the bytes read when the run began: a cover
-// given as a pipe (-c <(cmd), /dev/stdin) can be read only once.
+// Writes the cover picture (or the user's stylesheet) beside the pages from the bytes read when
+// the run began: a file given as a pipe (-c <(cmd), /dev/stdin) can be read only once.
 void writeCoverCopy(const std::string& bytes, const std::string& to) {
     std::error_code ec;
     if (fs::exists(to, ec)) throw EFCreateError(to, std::strerror(EEXIST));
@@ -233,6 +235,10 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         ui.showNote("Please set the author name!");
         return RunResult::Stopped;
     }
+    if (const std::string problem = detailsProblem(project.details); !problem.empty()) {
+        ui.showNote(problem);
+        return RunResult::Stopped;
+    }
     // Every run replaces the work folder's content: a book kept below it would be deleted by
     // the next run, or packed into itself.
     if (liesWithin(project.outputFolder, m_workFolder)) {
@@ -271,6 +277,15 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             return RunResult::Failed;
         }
     }
+    std::string userStylesheet;
+    if (!project.stylesheetPath.empty()) {
+        try {
+            userStylesheet = readUserStylesheet(project.stylesheetPath);
+        } catch (const std::exception& e) {
+            ui.showError(errorBoxText(e.what()));
+            return RunResult::Failed;
+        }
+    }
     // The old archive is not deleted here: the packer replaces it only once the new one is
     // complete, so a failed or cancelled build never costs the user the book they had.
     // The answer covers only that book: one that appears at the path while this one is packed
@@ -299,7 +314,13 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             if (ui.cancelRequested()) return RunResult::Cancelled;
         }
         for (const int written : pages.finish()) ui.pageWritten(written, pageCount);
-        writeStylesheet(joinPath(m_contentFolder, "stylesheet.css"));
+        StyleChoices style;
+        style.languageTag = pages.languageTag();
+        style.style = project.style;
+        style.titlePage = project.titlePage;
+        writeStylesheet(joinPath(m_contentFolder, "stylesheet.css"), style);
+        if (!project.stylesheetPath.empty())
+            writeCoverCopy(userStylesheet, joinPath(m_contentFolder, kUserStylesheetName));
 
         BookMetadata book;
         book.outline = pages.outline();
@@ -313,6 +334,9 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         book.date = todayDate(now);
         book.modified = modifiedTimestamp(now);
         book.epubVersion = project.epubVersion;
+        book.details = project.details;
+        book.titlePage = project.titlePage;
+        book.userStylesheet = !project.stylesheetPath.empty();
         if (!project.coverPath.empty()) {
             book.coverMediaType = coverMediaType;
             const std::string name = coverFileName(project.coverPath, book.coverMediaType);
@@ -320,8 +344,9 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             coverBytes = std::string();
             book.coverPath = name;
             writeCoverPage(joinPath(m_contentFolder, coverPageName(book.epubVersion)), name,
-                           book.languageTag, book.epubVersion);
+                           book.languageTag, book.epubVersion, project.style != BookStyle::Plain);
         }
+        if (book.titlePage) writeTitlePage(book);
         writePackageDocument(book);
         writeNavigationControlFile(book);
         if (book.epubVersion == 3) writeNavigationDocument(book);

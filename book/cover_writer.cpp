@@ -9,7 +9,7 @@
 namespace qb {
 
 void writeCoverPage(const std::string& coverPagePath, const std::string& pictureName,
-                    const std::string& languageTag, int epubVersion) {
+                    const std::string& languageTag, int epubVersion, bool styled) {
     // The manifest and the spine name this page whenever there is a cover, so a book without
     // it would be broken: a failure here ends the run like any other.
     std::vector<std::string> lines = pagePrologLines(epubVersion);
@@ -19,8 +19,8 @@ void writeCoverPage(const std::string& coverPagePath, const std::string& picture
         "<title> cover </title> ",
         std::string(kStylesheetLink) + " ",
         "</head>",
-        "<body>",
-        "<div>",
+        styled ? "<body class=\"cover\">" : "<body>",
+        styled ? "<div class=\"cover\">" : "<div>",
         "<img src=\"" + escapedAttribute(xmlChars(pictureName)) + "\" alt=\"cover\" />",
         "</div>",
         "</body>",

@@ -61,14 +61,17 @@ void writeNavigationDocument(const BookMetadata& book) {
         "<head>",
         "<title> " + escapedText(epub3Title(book.title)) + " </title> ",
         kStylesheetLink,
-        "</head>",
-        "<body>",
-        "<nav epub:type=\"toc\" id=\"toc\">",
-        "\t<ol>",
     };
     lines.insert(lines.end(), std::begin(head), std::end(head));
+    if (book.userStylesheet) lines.push_back(kUserStylesheetLink);
+    const char* const body[] = {"</head>", "<body>", "<nav epub:type=\"toc\" id=\"toc\">",
+                                "\t<ol>"};
+    lines.insert(lines.end(), std::begin(body), std::end(body));
     const std::string coverPage = coverPageName(3);
+    const std::string titlePage = titlePageName(3);
+    const std::string title = epub3Title(book.title);
     if (hasCover) lines.push_back("\t\t<li>" + link(coverPage, "cover", "cover") + "</li>");
+    if (book.titlePage) lines.push_back("\t\t<li>" + link(titlePage, title, "title") + "</li>");
     addEntries(lines, book.outline.toc, "\t");
     lines.push_back("\t</ol>");
     lines.push_back("</nav>");
@@ -77,6 +80,8 @@ void writeNavigationDocument(const BookMetadata& book) {
     lines.push_back("\t<ol>");
     if (hasCover)
         lines.push_back("\t\t<li>" + link(coverPage, "cover", "cover", "cover") + "</li>");
+    if (book.titlePage)
+        lines.push_back("\t\t<li>" + link(titlePage, title, "title", "titlepage") + "</li>");
     if (!book.outline.pages.empty())
         lines.push_back("\t\t<li>" +
                         link(book.outline.pages.front().href, "start", "start", "bodymatter") +

@@ -7,8 +7,9 @@
 namespace qb {
 
 // Writes contentFolder + "/nav.xhtml": the contents (the cover entry first when the book has
-// a cover, then the outline's entries, nested as they are) and the landmarks (the cover and
-// the first page). Raises EFCreateError or EWriteError.
+// a cover, the title page's next when it has one, then the outline's entries, nested as they
+// are) and the landmarks (the cover, the title page and the first page). Raises EFCreateError or
+// EWriteError.
 void writeNavigationDocument(const BookMetadata& book);
 
 }  // namespace qb

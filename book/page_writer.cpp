@@ -28,24 +28,27 @@ constexpr std::size_t kSpaceWindow = 2048;
 // A line with more bytes than this is never a heading, whatever its blanks.
 constexpr std::size_t kMaxHeadingBytes = 1024;
 
-std::string pageHead(int k, const std::string& languageTag, int epubVersion) {
-    std::string title;
-    appendEscapedText(title, xmlChars("page" + std::to_string(k)));
-    std::vector<std::string> lines = pagePrologLines(epubVersion);
-    const std::string rest[] = {pageRootStartTag(languageTag, epubVersion),
-                                "<head>",
-                                "<title> " + title + " </title> ",
-                                kStylesheetLink,
-                                "</head>",
-                                "<body>",
-                                "<div>"};
+// The most bytes of escaped text a page's title holds: a chapter heading may be a long line,
+// and the room a page leaves for its text must not depend on it.
+constexpr std::size_t kMaxPageTitleBytes = 240;
+
+std::string pageHead(const std::string& title, const PageOptions& options) {
+    std::vector<std::string> lines = pagePrologLines(options.epubVersion);
+    const std::string rest[] = {pageRootStartTag(options.languageTag, options.epubVersion),
+                                "<head>", "<title> " + title + " </title> ", kStylesheetLink};
     lines.insert(lines.end(), std::begin(rest), std::end(rest));
+    if (options.userStylesheet) lines.push_back(kUserStylesheetLink);
+    for (const char* line : {"</head>", "<body>", "<div>"}) lines.push_back(line);
     std::string head;
     for (const std::string& line : lines) {
         head += line;
         head += "\r\n";
     }
     return head;
+}
+
+std::string numberTitle(int k) {
+    return "page" + std::to_string(k);
 }
 
 // Where to cut escaped text so that the first piece has at most limit bytes: after the last
@@ -69,6 +72,21 @@ std::size_t cutPoint(std::string_view text, std::size_t limit) {
     return cut;
 }
 
+// A label as a page's title: escaped and, when long, cut between words.
+std::string pageTitle(std::string_view label) {
+    std::string title;
+    appendEscapedText(title, xmlChars(label));
+    if (title.size() > kMaxPageTitleBytes) title.resize(cutPoint(title, kMaxPageTitleBytes));
+    while (!title.empty() && title.back() == ' ') title.pop_back();
+    return title;
+}
+
+// The biggest head a page of text file k can have: its room for text is measured from it.
+std::size_t largestHeadSize(int k, const PageOptions& options) {
+    if (!options.chapterTitles) return pageHead(numberTitle(k), options).size();
+    return pageHead(std::string(kMaxPageTitleBytes, 'x'), options).size();
+}
+
 bool hasInk(std::string_view text) {
     return text.find_first_not_of(" \t") != std::string_view::npos;
 }
@@ -86,13 +104,14 @@ class PageComposer {
     PageComposer(int k, std::string folder, const PageOptions& options)
         : m_k(k),
           m_folder(std::move(folder)),
-          m_head(pageHead(k, options.languageTag, options.epubVersion)),
+          m_options(options),
+          m_chapterTitles(options.chapterTitles),
+          m_title(options.chapterTitles ? options.pageTitle : numberTitle(k)),
           m_extension(pageFileExtension(options.epubVersion)),
           m_pageOpened(options.pageOpened) {
         if (options.maxPageBytes > 0) {
-            m_cap = std::max(options.maxPageBytes,
-                             smallestPageCap(k, options.languageTag, options.epubVersion));
-            m_room = m_cap - m_head.size() - kPageTail.size();
+            m_cap = std::max(options.maxPageBytes, smallestPageCap(k, options));
+            m_room = m_cap - largestHeadSize(k, options) - kPageTail.size();
         }
         m_scratch.reserve(256 * 1024);
     }
@@ -110,6 +129,7 @@ class PageComposer {
                 write("<p>");
                 m_streaming = true;
             }
+            if (m_paragraphInk) writeHead();
             write(m_scratch);
             return;
         }
@@ -150,6 +170,8 @@ class PageComposer {
         if (m_pageHasInk || m_pageHasHeading) newPage();
         m_scratch.clear();
         appendParagraphChars(m_scratch, trimmed);
+        // The page's head waits for its first ink, so the heading that opens it names it.
+        if (m_chapterTitles) m_title = std::string(trimmed);
         const bool volume = level == HeadingLevel::Volume;
         const std::string_view open = volume ? "<h1>" : "<h2>";
         const std::string_view close = volume ? " </h1> \r\n" : " </h2> \r\n";
@@ -158,17 +180,19 @@ class PageComposer {
         // Only a cap below a few hundred bytes cuts a heading.
         while (m_cap > 0 && text.size() + kHeadingExtra > m_room) {
             const std::size_t cut = cutPoint(text, m_room - kHeadingExtra);
-            placeLine(open, text.substr(0, cut), close);
+            placeLine(open, text.substr(0, cut), close, true);
             if (!page) page = m_pages.size() - 1;
             text.remove_prefix(cut);
         }
-        placeLine(open, text, close);
+        placeLine(open, text, close, true);
         if (!page) page = m_pages.size() - 1;
         m_headings.push_back({level, std::string(trimmed), *page});
         m_pageHasHeading = true;
     }
 
     const std::vector<PlacedHeading>& headings() const { return m_headings; }
+    // The title of the last page, which the pages of the next text file continue under.
+    const std::string& title() const { return m_title; }
 
     std::vector<PageFile> finish() {
         ensurePage();
@@ -178,10 +202,13 @@ class PageComposer {
 
   private:
     // Puts one whole element on the current page, or on a new one when it would pass the cap.
-    void placeLine(std::string_view open, std::string_view text, std::string_view close) {
+    // A heading counts as ink.
+    void placeLine(std::string_view open, std::string_view text, std::string_view close,
+                   bool heading = false) {
         const std::size_t size = open.size() + text.size() + close.size();
         if (m_file && m_cap > 0 && m_used > 0 && m_used + size > m_room) newPage();
         ensurePage();
+        if (heading || m_paragraphInk) writeHead();
         write(open);
         write(text);
         write(close);
@@ -206,28 +233,52 @@ class PageComposer {
         std::string href = id + m_extension;
         m_file = std::make_unique<OutputFile>(m_folder + "/" + href);
         m_pages.push_back({std::move(id), std::move(href)});
-        write(m_head);
+        m_headWritten = false;
+        // A page titled by number can take its head at once; one titled by its chapter holds
+        // back what comes before its first ink (blank paragraphs), since a heading may follow.
+        if (!m_chapterTitles) writeHead();
         m_used = 0;
         m_pageHasInk = false;
         m_pageHasHeading = false;
     }
 
+    void writeHead() {
+        if (m_headWritten) return;
+        m_headWritten = true;
+        std::string title = pageTitle(m_title);
+        if (title.find_first_not_of(' ') == std::string::npos) title = numberTitle(m_k);
+        m_file->write(pageHead(title, m_options));
+        m_file->write(m_held);
+        m_held.clear();
+    }
+
     void closePage() {
+        writeHead();
         write(kPageTail);
         m_file->close();
         m_file.reset();
     }
 
-    void write(std::string_view bytes) { m_file->write(bytes); }
+    void write(std::string_view bytes) {
+        if (m_headWritten) {
+            m_file->write(bytes);
+        } else {
+            m_held.append(bytes);
+        }
+    }
 
     int m_k;
     std::string m_folder;
-    std::string m_head;
+    const PageOptions& m_options;
+    bool m_chapterTitles;
+    std::string m_title;  // of the current page, as its label reads
     const char* m_extension;
     std::function<void()> m_pageOpened;
     std::size_t m_cap = 0;   // 0: no cap
     std::size_t m_room = 0;  // bytes a page has for its paragraphs and headings
     std::unique_ptr<OutputFile> m_file;
+    bool m_headWritten = false;
+    std::string m_held;  // what the page holds before its head is written
     std::vector<PageFile> m_pages;
     std::vector<PlacedHeading> m_headings;
     std::size_t m_used = 0;  // paragraph and heading bytes on the current page
@@ -427,9 +478,15 @@ std::vector<TocEntry> fileEntries(const std::vector<PageFile>& pages,
 
 }  // namespace
 
+std::size_t smallestPageCap(int k, const PageOptions& options) {
+    return largestHeadSize(k, options) + kPageTail.size() + kHeadingExtra + kWidestChar;
+}
+
 std::size_t smallestPageCap(int k, const std::string& languageTag, int epubVersion) {
-    return pageHead(k, languageTag, epubVersion).size() + kPageTail.size() + kHeadingExtra +
-           kWidestChar;
+    PageOptions options;
+    options.languageTag = languageTag;
+    options.epubVersion = epubVersion;
+    return smallestPageCap(k, options);
 }
 
 TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourcePath,
@@ -444,6 +501,7 @@ TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourceP
 
     TextPages result;
     result.pages = composer.finish();
+    result.lastTitle = composer.title();
     std::string label = "page" + std::to_string(k);
     if (options.tocLabels == TocLabels::File) {
         std::string name = fileLabel(sourcePath);

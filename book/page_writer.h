@@ -2,7 +2,8 @@
 // Turns the text of one text file into its page files.
 //
 // Text file k gives page<k>.html and, when a size cap or a chapter heading calls for more,
-// page<k>-2.html, page<k>-3.html, ...: all with the same head (title "page<k>"), each cut
+// page<k>-2.html, page<k>-3.html, ...: all with the same head (title "page<k>", or each
+// page's chapter when the options ask for it), each cut
 // between paragraphs. A paragraph longer than a page holds is cut into consecutive paragraphs
 // whose texts joined give it back. A page under the cap is the same whether splitting is on
 // or off. In an EPUB 3 book the pages are XHTML5 and named .xhtml instead.
@@ -33,12 +34,18 @@ struct PageOptions {
     // Called before each page file is made; may be empty. An exception it throws ends the
     // writing, so that a book too big to pack stops as soon as that is known.
     std::function<void()> pageOpened;
+    // False: every page of text file k is titled "page<k>". True: each page is titled with
+    // the label of the chapter it belongs to; before the file's first heading, pageTitle.
+    bool chapterTitles = false;
+    std::string pageTitle;
+    bool userStylesheet = false;  // pages also link the user's stylesheet, after the book's
 };
 
 // What writing one text file made.
 struct TextPages {
     std::vector<PageFile> pages;  // in reading order, page<k>.html first
     std::vector<TocEntry> toc;    // the file's first-level contents entries
+    std::string lastTitle;        // the last page's title, which the next file's pages go on with
 };
 
 // Hands the text, decoded to UTF-8, to a sink in pieces that end on character boundaries.
@@ -75,5 +82,6 @@ TextPages writeTextFile(const std::string& sourcePath, int k, const std::string&
 // The smallest cap that pages of text file k can keep: the head, the tail and one heading of
 // one character, the biggest element a page must be able to take whole.
 std::size_t smallestPageCap(int k, const std::string& languageTag, int epubVersion = 2);
+std::size_t smallestPageCap(int k, const PageOptions& options);
 
 }  // namespace qb

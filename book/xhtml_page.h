@@ -13,6 +13,10 @@ inline constexpr const char* kHtml5Doctype = "<!DOCTYPE html>";
 // Line 5 of a page: the book's stylesheet.
 inline constexpr const char* kStylesheetLink =
     "<link href=\"stylesheet.css\" type=\"text/css\" rel=\"stylesheet\"/>";
+// The user's own stylesheet, copied into the book under this name and linked after the book's.
+inline constexpr const char* kUserStylesheetName = "user.css";
+inline constexpr const char* kUserStylesheetLink =
+    "<link href=\"user.css\" type=\"text/css\" rel=\"stylesheet\"/>";
 inline constexpr const char* kOpsNamespace = "http://www.idpf.org/2007/ops";
 
 // The root start tag with the language tag, ending in ">" and one space. For EPUB 3 it also
@@ -26,6 +30,11 @@ inline const char* pageFileExtension(int epubVersion) {
 // The cover page's file name beside the pages.
 inline std::string coverPageName(int epubVersion) {
     return std::string("cover") + pageFileExtension(epubVersion);
+}
+
+// The title page's file name beside the pages.
+inline std::string titlePageName(int epubVersion) {
+    return std::string("titlepage") + pageFileExtension(epubVersion);
 }
 
 // The lines before the root start tag: the declaration, and for EPUB 3 the doctype.

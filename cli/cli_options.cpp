@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "book/chapter_headings.h"
+#include "book/metadata_values.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
 #include "platform/iconv_converter.h"
@@ -88,6 +89,49 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
     return readChoice("--epub-version", epubVersion, {{"2", 2}, {"3", 3}}, project.epubVersion);
 }
 
+// The texts the user typed about the book, as they arrived.
+struct TypedDetails {
+    std::vector<std::string> authors;
+    std::optional<std::string> paragraphStyle;
+    bool noTitlePage = false;
+};
+
+// The look and the details, each value checked here so that a wrong one is a usage error.
+bool readLookAndDetails(CliOptions& options, const TypedDetails& typed) {
+    BookProject& project = options.project;
+    BookDetails& details = project.details;
+    if (!typed.authors.empty()) {
+        project.author = typed.authors.front();
+        details.otherAuthors.assign(typed.authors.begin() + 1, typed.authors.end());
+    }
+    // The command line makes a book that looks printed; --plain gives back the first
+    // program's look, though a style named beside it still applies.
+    project.style = options.plain ? BookStyle::Plain : BookStyle::Indent;
+    if (typed.paragraphStyle &&
+        !readChoice("--paragraph-style", *typed.paragraphStyle,
+                    {{"indent", BookStyle::Indent}, {"spaced", BookStyle::Spaced}}, project.style))
+        return false;
+    project.titlePage = !options.plain && !typed.noTitlePage;
+
+    if (!details.date.empty() && !isPublicationDate(details.date))
+        return usageError("--date: \"" + details.date +
+                          "\" is not a date such as 1897, 1897-05 or 1897-05-26");
+    if (!details.isbn.empty()) {
+        const std::optional<std::string> isbn = normalizedIsbn(details.isbn);
+        if (!isbn)
+            return usageError("--isbn: \"" + details.isbn +
+                              "\" is not an ISBN-10 or ISBN-13 with a right check digit");
+        details.isbn = *isbn;
+    }
+    if (!details.seriesIndex.empty()) {
+        if (!isSeriesIndex(details.seriesIndex))
+            return usageError("--series-index: \"" + details.seriesIndex +
+                              "\" is not a number such as 3 or 2.5");
+        if (details.series.empty()) return usageError("--series-index: no --series to number");
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus) {
@@ -101,7 +145,11 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         "quirebind-cli"};
     app.add_option("-t,--title", project.title, "Book title; also names the archive")
         ->type_name("TEXT");
-    app.add_option("-a,--author", project.author, "Author name");
+    TypedDetails given;
+    BookDetails& details = project.details;
+    app.add_option("-a,--author", given.authors,
+                   "Author name; give it again for each further author")
+        ->type_name("TEXT");
     app.add_option("-c,--cover", project.coverPath, "Cover picture (JPEG, PNG or GIF)")
         ->type_name("PICTURE");
     app.add_option("-o,--output", project.outputFolder,
@@ -148,6 +196,42 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "2: EPUB 2, which every reader opens (default); 3: EPUB 3, which some "
                    "stores require, with fb.ncx kept for older readers")
         ->type_name("2|3");
+    app.add_flag("--plain", options.plain,
+                 "The first program's book: no indents, a gap after every paragraph, pages "
+                 "titled by number, no title page");
+    app.add_option("--paragraph-style", given.paragraphStyle,
+                   "indent: first lines indented, as printed books (default); spaced: a gap "
+                   "between paragraphs instead. Chinese, Japanese and Korean books always indent")
+        ->type_name("indent|spaced");
+    app.add_flag("--no-title-page", given.noTitlePage,
+                 "Leave out the page with the title and author that follows the cover");
+    app.add_option("--css", project.stylesheetPath,
+                   "Your own stylesheet (at most 1 MiB of UTF-8), linked after the book's own "
+                   "so that its rules win")
+        ->type_name("FILE");
+    app.add_option("--description", details.description, "What the book is about")
+        ->type_name("TEXT");
+    app.add_option("--subject", details.subjects, "A subject or tag; give it again for more")
+        ->type_name("TEXT");
+    app.add_option("--publisher", details.publisher, "The publisher")->type_name("TEXT");
+    app.add_option("--date", details.date,
+                   "Publication date (the book's modification date stays today)")
+        ->type_name("YYYY[-MM[-DD]]");
+    app.add_option("--rights", details.rights,
+                   "Rights statement (default: \"All rights reserved by the author.\")")
+        ->type_name("TEXT");
+    app.add_option("--isbn", details.isbn,
+                   "ISBN-10 or ISBN-13, hyphens allowed; carried besides the book's own UUID")
+        ->type_name("ISBN");
+    app.add_option("--series", details.series, "The series the book belongs to")->type_name("NAME");
+    app.add_option("--series-index", details.seriesIndex, "The book's number in the series")
+        ->type_name("N");
+    app.add_option("--title-sort", details.titleSort,
+                   "The title as libraries file it (\"Hobbit, The\")")
+        ->type_name("TEXT");
+    app.add_option("--author-sort", details.authorSort,
+                   "The first author as libraries file them (\"Tolkien, J. R. R.\")")
+        ->type_name("TEXT");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
     app.add_option("FILE", project.sourceFiles, "Text files, in page order")
@@ -182,8 +266,12 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     if (!isUtf8CharsetName(typed)) {
         try {
             IconvConverter fromLocale(typed);
-            for (std::string* text : {&project.title, &project.author, &chapters})
+            for (std::string* text :
+                 {&project.title, &chapters, &details.description, &details.publisher,
+                  &details.rights, &details.series, &details.titleSort, &details.authorSort})
                 *text = fromLocale.convert(*text);
+            for (std::vector<std::string>* texts : {&given.authors, &details.subjects})
+                for (std::string& text : *texts) text = fromLocale.convert(text);
         } catch (const std::exception& e) {
             std::cerr << "quirebind-cli: cannot read the options in the locale's charset \""
                       << typed << "\": " << e.what() << "\n";
@@ -192,7 +280,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         }
     }
     if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb,
-                         epubVersion)) {
+                         epubVersion) ||
+        !readLookAndDetails(options, given)) {
         exitStatus = kExitUsage;
         return std::nullopt;
     }

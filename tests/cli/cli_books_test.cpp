@@ -84,8 +84,8 @@ TEST_F(CliBookTest, AnyNumberOfPackingThreadsGivesTheSamePages) {
         }
         files.push_back(file("f" + std::to_string(k) + ".txt", text));
     }
-    const std::string one = build(files, "One", {"--jobs", "1"});
-    const std::string four = build(files, "Four", {"--jobs", "4"});
+    const std::string one = build(files, "One", {"--plain", "--jobs", "1"});
+    const std::string four = build(files, "Four", {"--plain", "--jobs", "4"});
     for (int k = 1; k <= 6; ++k) {
         const std::string page = "OEBPS/page" + std::to_string(k) + ".html";
         EXPECT_EQ(archiveMember(one, page), archiveMember(four, page)) << page;

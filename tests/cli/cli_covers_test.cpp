@@ -20,7 +20,7 @@ namespace {
 class CliCoverTest : public CliTest {
   protected:
     std::vector<std::string> args(const std::string& cover, const std::string& text) {
-        return {"-t", "Book", "-a", "A. Writer", "-o", path("out"), "-c", cover, text};
+        return {"-t", "Book", "-a", "A. Writer", "-o", path("out"), "--plain", "-c", cover, text};
     }
 };
 
@@ -92,8 +92,8 @@ TEST_F(CliCoverTest, CoverNamedLikeABookFileInAnyCaseIsRenamed) {
     for (const std::string name : {"FB.OPF", "Fb.Ncx", "Cover.HTML", "PAGE1.html", "page1-2.html",
                                    "Stylesheet.CSS", "NAV.XHTML"}) {
         const std::string cover = file("covers/" + name, jpegPicture());
-        const ProgramResult r =
-            cli({"-t", "Book", "-a", "A. Writer", "-o", path("out"), "-y", "-c", cover, text});
+        const ProgramResult r = cli({"-t", "Book", "-a", "A. Writer", "-o", path("out"), "--plain",
+                                     "-y", "-c", cover, text});
         ASSERT_EQ(r.exitStatus, 0) << name << ": " << r.err;
         const std::vector<std::string> names = archiveMembers(path("out/Book.epub"));
         for (const std::string member :

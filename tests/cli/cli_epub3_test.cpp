@@ -49,8 +49,9 @@ class CliEpub3Test : public CliTest {
   protected:
     std::string build(const std::vector<std::string>& files, std::vector<std::string> extra,
                       const std::string& title = "Book") {
-        std::vector<std::string> args{
-            "-y", "-t", title, "-a", "A. Writer", "-o", path("out"), "--epub-version", "3"};
+        std::vector<std::string> args{"-y",        "-t",     title,       "-a",
+                                      "A. Writer", "-o",     path("out"), "--epub-version",
+                                      "3",         "--plain"};
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), files.begin(), files.end());
         return makeBook(args);
@@ -86,7 +87,8 @@ TEST_F(CliEpub3Test, VersionIsTwoUnlessThreeIsAsked) {
     }
     for (const std::vector<std::string>& choice :
          {std::vector<std::string>{}, std::vector<std::string>{"--epub-version", "2"}}) {
-        std::vector<std::string> args{"-y", "-t", "Book", "-a", "A. Writer", "-o", path("out")};
+        std::vector<std::string> args{"-y",        "-t", "Book",      "-a",
+                                      "A. Writer", "-o", path("out"), "--plain"};
         args.insert(args.end(), choice.begin(), choice.end());
         args.push_back(text);
         ASSERT_EQ(cli(args).exitStatus, 0);

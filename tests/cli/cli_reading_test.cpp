@@ -20,7 +20,8 @@ constexpr std::size_t kCap = 262144;
 class CliReadingTest : public CliTest {
   protected:
     std::string build(const std::vector<std::string>& files, std::vector<std::string> extra) {
-        std::vector<std::string> args{"-y", "-t", "Book", "-a", "A. Writer", "-o", path("out")};
+        std::vector<std::string> args{"-y",        "-t", "Book",      "-a",
+                                      "A. Writer", "-o", path("out"), "--plain"};
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), files.begin(), files.end());
         return makeBook(args);
