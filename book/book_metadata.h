@@ -15,6 +15,8 @@ struct BookMetadata {
     std::string author;       // UTF-8, as typed
     std::string coverPath;    // empty: no cover; else its file name part is the picture
     std::string coverMediaType = "image/jpeg";
+    std::string fontPath;  // empty: no embedded font; else its file name beside the pages
+    std::string fontMediaType;
     std::string contentFolder;  // fb.opf and fb.ncx are written here
     std::string identifier;     // "urn:uuid:..." (see newBookIdentifier)
     std::string date;           // YYYY-MM-DD (see todayDate)

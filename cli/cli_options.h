@@ -13,6 +13,7 @@ struct CliOptions {
     BookProject project;
     bool assumeYes = false;  // -y: replace an existing archive without asking
     bool quiet = false;      // -q: no progress lines
+    bool plain = false;      // --plain: the book as earlier versions made it, nothing added
 };
 
 // Exit statuses of quirebind-cli.
