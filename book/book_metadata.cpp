@@ -233,6 +233,8 @@ void writePackageDocument(const BookMetadata& book) {
     TXMLNode manifest = package.addChild("manifest");
     addItem(manifest, "style", "stylesheet.css", "text/css");
     if (book.userStylesheet) addItem(manifest, "user-style", kUserStylesheetName, "text/css");
+    if (!book.fontPath.empty())
+        addItem(manifest, "body-font", xmlChars(book.fontPath), xmlChars(book.fontMediaType));
     // Kept in EPUB 3 too: readers that know only EPUB 2 (and Kobo's for side-loaded books)
     // show their contents list from it.
     addItem(manifest, "ncx", "fb.ncx", "application/x-dtbncx+xml");

@@ -24,6 +24,8 @@ struct BookMetadata {
     BookDetails details;          // what the user told about the book besides title and author
     bool titlePage = false;       // titlePageName(epubVersion) follows the cover
     bool userStylesheet = false;  // kUserStylesheetName is in the book
+    std::string fontPath;  // empty: no embedded font; else its file name beside the pages
+    std::string fontMediaType;
 };
 
 // Writes contentFolder + "/fb.opf", in the package format of book.epubVersion.

@@ -51,7 +51,9 @@ struct BookProject {
     std::vector<std::string> sourceFiles;  // text files in page order; file k gives page k
     std::string title;                     // as typed, not trimmed
     std::string author;                    // as typed, not trimmed
-    std::string coverPath;                 // empty: no cover
+    std::string coverPath;                 // empty: no cover, or the drawn one
+    bool generatedCover = false;           // without coverPath: draw one from title and author
+    std::string fontPath;                  // body font, FILE or FILE#INDEX; empty: the reader's
     std::string outputFolder;              // folder that receives the .epub
     std::string charset;                   // empty: decide per file; else decode every file in it
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "book/book_metadata.h"
 #include "book/book_pages.h"
 #include "book/cover_picture.h"
+#include "book/book_typography.h"
 #include "book/cover_writer.h"
 #include "book/metadata_values.h"
 #include "book/navigation_document.h"
@@ -28,6 +30,7 @@
 #include "platform/paths.h"
 #include "platform/text_file.h"
 #include "platform/utf8.h"
+#include "typeset/body_font.h"
 
 namespace fs = std::filesystem;
 
@@ -286,6 +289,16 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             return RunResult::Failed;
         }
     }
+    // Likewise the font: one that may not or cannot be embedded ends the run before any page.
+    std::optional<BodyFont> font;
+    if (!project.fontPath.empty()) {
+        try {
+            font.emplace(project.fontPath);
+        } catch (const std::exception& e) {
+            ui.showError(errorBoxText(e.what()));
+            return RunResult::Failed;
+        }
+    }
     // The old archive is not deleted here: the packer replaces it only once the new one is
     // complete, so a failed or cancelled build never costs the user the book they had.
     // The answer covers only that book: one that appears at the path while this one is packed
@@ -337,9 +350,16 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         book.details = project.details;
         book.titlePage = project.titlePage;
         book.userStylesheet = !project.stylesheetPath.empty();
-        if (!project.coverPath.empty()) {
+        // Drawn once the pages have told the book's language, which picks the Han forms.
+        const bool drawn = project.coverPath.empty() && project.generatedCover;
+        if (drawn) {
+            coverBytes = drawnCoverPicture(project, book.languageTag, ui);
+            coverMediaType = "image/jpeg";
+        }
+        if (!project.coverPath.empty() || drawn) {
             book.coverMediaType = coverMediaType;
-            const std::string name = coverFileName(project.coverPath, book.coverMediaType);
+            const std::string name =
+                drawn ? "cover.jpg" : coverFileName(project.coverPath, book.coverMediaType);
             writeCoverCopy(coverBytes, joinPath(m_contentFolder, name));
             coverBytes = std::string();
             book.coverPath = name;
@@ -347,6 +367,13 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
                            book.languageTag, book.epubVersion, project.style != BookStyle::Plain);
         }
         if (book.titlePage) writeTitlePage(book);
+        // Last before the package document: the font holds the characters of every page.
+        if (font) {
+            const EmbeddedFontFile embedded =
+                embedBodyFont(*font, m_contentFolder, book.epubVersion, ui);
+            book.fontPath = embedded.name;
+            book.fontMediaType = embedded.mediaType;
+        }
         writePackageDocument(book);
         writeNavigationControlFile(book);
         if (book.epubVersion == 3) writeNavigationDocument(book);

@@ -53,6 +53,8 @@ class RunUi {
         (void)charset;
         (void)detected;
     }
+    // The body font is in the book: "FILE  FAMILY  <embedded size> of <file size>".
+    virtual void fontEmbedded(const std::string& text) { (void)text; }
     virtual void packingStarted() {}
     // Packing progress: bytes of the book's files packed so far, of total.
     virtual void packingProgress(std::uint64_t done, std::uint64_t total) {

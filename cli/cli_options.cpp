@@ -150,8 +150,18 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     app.add_option("-a,--author", given.authors,
                    "Author name; give it again for each further author")
         ->type_name("TEXT");
-    app.add_option("-c,--cover", project.coverPath, "Cover picture (JPEG, PNG or GIF)")
-        ->type_name("PICTURE");
+    std::string cover;
+    auto* coverOption =
+        app.add_option("-c,--cover", cover,
+                       "Cover picture (JPEG, PNG or GIF), or auto: one drawn with the title and "
+                       "the author (default, unless --plain); a picture called auto is ./auto")
+            ->type_name("PICTURE|auto");
+    bool noCover = false;
+    app.add_flag("--no-cover", noCover, "A book without a cover")->excludes(coverOption);
+    app.add_option("--font", project.fontPath,
+                   "TrueType or OpenType font for the body text, embedded with only the "
+                   "characters the book uses; FILE#N takes font N (from 0) of a collection")
+        ->type_name("FILE[#N]");
     app.add_option("-o,--output", project.outputFolder,
                    "Folder that receives TITLE.epub; created when missing")
         ->type_name("FOLDER");
@@ -259,6 +269,13 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         return std::nullopt;
     }
     project.charset = charset;
+    if (cover == "auto") {
+        project.generatedCover = true;
+    } else if (!cover.empty()) {
+        project.coverPath = cover;
+    } else {
+        project.generatedCover = !noCover && !options.plain;
+    }
 
     // What the user types arrives in the locale's charset (GBK, ISO-8859-1, ...); the book holds
     // UTF-8. Only texts are converted: paths go to the file system as the bytes they are.

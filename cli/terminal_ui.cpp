@@ -104,6 +104,12 @@ void TerminalUi::textRead(int k, const std::string& pageFile, const std::string&
     printLine(pageFile + "  " + source + "  " + charset + (detected ? " (detected)" : ""));
 }
 
+// The embedded size is what the font costs the book: worth a line of its own.
+void TerminalUi::fontEmbedded(const std::string& text) {
+    if (!m_showProgress) return;
+    printLine("font  " + text);
+}
+
 void TerminalUi::pageWritten(int k, int n) {
     showProgress("file " + std::to_string(k) + " of " + std::to_string(n));
 }

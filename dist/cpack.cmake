@@ -22,9 +22,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quirebind.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window draws its captions in these families; fontconfig finds them.
+# Drawn covers take their letters from these (Chinese, Japanese and Korean titles from Noto CJK),
+# and the window draws its captions in Liberation; fontconfig finds them all.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-noto-cjk")
 if(QB_WITH_GUI)
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", fonts-liberation")
 endif()
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
