@@ -166,6 +166,7 @@ void writePackageDocument(const BookMetadata& book) {
     // list, and in the spine some would also show it as a page of the book.
     TXMLNode spine = package.addChild("spine");
     spine.setAttribute("toc", "ncx");
+    if (epub3 && book.rightToLeft) spine.setAttribute("page-progression-direction", "rtl");
     if (hasCover) spine.addChild("itemref").setAttribute("idref", "cover");
     for (const PageFile& page : book.outline.pages) {
         spine.addChild("itemref").setAttribute("idref", xmlChars(page.id));

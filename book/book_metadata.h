@@ -20,6 +20,7 @@ struct BookMetadata {
     std::string date;           // YYYY-MM-DD (see todayDate)
     std::string modified;       // EPUB 3: YYYY-MM-DDThh:mm:ssZ (see modifiedTimestamp)
     int epubVersion = 2;        // 2 or 3
+    bool rightToLeft = false;   // EPUB 3: pages turn to the left, as vertical books do
 };
 
 // Writes contentFolder + "/fb.opf", in the package format of book.epubVersion.

@@ -21,6 +21,13 @@ enum class TocLabels {
     FirstLine,  // the first non-blank line, 80 characters at most
 };
 
+// Which way the lines of the pages run.
+enum class WritingMode {
+    Horizontal,
+    Vertical,  // top to bottom, lines right to left, pages turned to the left (EPUB 3 only)
+    Auto,      // vertical for a Japanese book in the Aozora Bunko format, else horizontal
+};
+
 // The largest page file a book holds unless the user asks otherwise: e-ink readers stall on more.
 inline constexpr std::size_t kDefaultMaxPageBytes = 262144;
 
@@ -38,7 +45,12 @@ struct BookProject {
     std::string language;  // empty: the locale's tag; "auto": detect; else a tag
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: pages are never split
     int epubVersion = 2;                              // 2 or 3
-    int jobs = 0;                                     // 0: one per core
+    // false: the user left the version to the program, which takes 3 for a book with ruby or
+    // vertical pages (EPUB 2 can have neither) and epubVersion otherwise.
+    bool epubVersionChosen = true;
+    bool aozora = false;  // recognise texts in the Aozora Bunko format and apply their markup
+    WritingMode writingMode = WritingMode::Horizontal;
+    int jobs = 0;  // 0: one per core
 };
 
 }  // namespace qb

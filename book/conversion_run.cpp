@@ -297,7 +297,16 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             if (ui.cancelRequested()) return RunResult::Cancelled;
         }
         for (const int written : pages.finish()) ui.pageWritten(written, pageCount);
-        writeStylesheet(joinPath(m_contentFolder, "stylesheet.css"));
+        const std::string stylesheet = joinPath(m_contentFolder, "stylesheet.css");
+        writeStylesheet(stylesheet);
+        if (const std::string rules = pages.stylesheetRules(); !rules.empty()) {
+            const std::string css = readFileBytes(stylesheet);
+            OutputFile out(stylesheet);
+            out.write(css);
+            out.write(rules);
+            out.close();
+        }
+        for (const std::string& note : pages.notes()) ui.bookNote(note);
 
         BookMetadata book;
         book.outline = pages.outline();
@@ -310,7 +319,8 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         const std::time_t now = std::time(nullptr);
         book.date = todayDate(now);
         book.modified = modifiedTimestamp(now);
-        book.epubVersion = project.epubVersion;
+        book.epubVersion = pages.epubVersion();
+        book.rightToLeft = pages.vertical();
         if (!project.coverPath.empty()) {
             book.coverMediaType = coverMediaType;
             const std::string name = coverFileName(project.coverPath, book.coverMediaType);

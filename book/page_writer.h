@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,12 +31,19 @@ struct PageOptions {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;
     TocLabels tocLabels = TocLabels::Page;
     int epubVersion = 2;  // 3: XHTML5 heads, whose extra bytes the cap counts
+    // The text is in the Aozora Bunko format: its markup becomes ruby, headings, page breaks
+    // and styles (see book/aozora.h), one line one paragraph whatever paragraphs says.
+    bool aozora = false;
+    bool vertical = false;  // the pages are set vertically (two-digit numbers upright)
 };
 
 // What writing one text file made.
 struct TextPages {
     std::vector<PageFile> pages;  // in reading order, page<k>.html first
     std::vector<TocEntry> toc;    // the file's first-level contents entries
+    // Aozora Bunko texts: the readings set as ruby and the annotations left unapplied, by kind.
+    std::size_t rubyCount = 0;
+    std::map<std::string, std::size_t> unapplied;
 };
 
 // Hands the text, decoded to UTF-8, to a sink in pieces that end on character boundaries.

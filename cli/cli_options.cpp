@@ -40,7 +40,9 @@ bool readChoice(const char* option, const std::string& typed,
 bool readBookChoices(BookProject& project, const std::string& paragraphs,
                      const std::string& chapters, const std::string& tocLabels,
                      const std::optional<std::string>& language,
-                     const std::optional<std::string>& maxPageKb, const std::string& epubVersion) {
+                     const std::optional<std::string>& maxPageKb,
+                     const std::optional<std::string>& epubVersion, const std::string& conventions,
+                     const std::string& writingMode) {
     if (!readChoice("--paragraphs", paragraphs,
                     {{"lines", ParagraphMode::Lines}, {"blocks", ParagraphMode::Blocks}},
                     project.paragraphs))
@@ -85,7 +87,20 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
         project.maxPageBytes = kib * 1024;
     }
 
-    return readChoice("--epub-version", epubVersion, {{"2", 2}, {"3", 3}}, project.epubVersion);
+    if (!readChoice("--conventions", conventions, {{"auto", true}, {"none", false}},
+                    project.aozora))
+        return false;
+    if (!readChoice("--writing-mode", writingMode,
+                    {{"horizontal", WritingMode::Horizontal},
+                     {"vertical", WritingMode::Vertical},
+                     {"auto", WritingMode::Auto}},
+                    project.writingMode))
+        return false;
+
+    // Not chosen: EPUB 2, unless the book has ruby or vertical pages, which only EPUB 3 has.
+    project.epubVersionChosen = epubVersion.has_value();
+    if (!epubVersion) return true;
+    return readChoice("--epub-version", *epubVersion, {{"2", 2}, {"3", 3}}, project.epubVersion);
 }
 
 }  // namespace
@@ -116,7 +131,9 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     std::string tocLabels = "page";
     std::optional<std::string> language;
     std::optional<std::string> maxPageKb;
-    std::string epubVersion = "2";
+    std::optional<std::string> epubVersion;
+    std::string conventions = "none";
+    std::string writingMode = "auto";
     app.add_option("--paragraphs", paragraphs,
                    "lines: each line one paragraph (default); blocks: blank lines separate "
                    "paragraphs and the lines between them are joined, as hard-wrapped prose needs")
@@ -145,9 +162,19 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         ->type_name("N")
         ->check(CLI::Range(1, 64));
     app.add_option("--epub-version", epubVersion,
-                   "2: EPUB 2, which every reader opens (default); 3: EPUB 3, which some "
-                   "stores require, with fb.ncx kept for older readers")
+                   "2: EPUB 2, which every reader opens; 3: EPUB 3, which some stores require, "
+                   "with fb.ncx kept for older readers; default: 2, or 3 for a book with ruby "
+                   "or vertical pages")
         ->type_name("2|3");
+    app.add_option("--conventions", conventions,
+                   "auto: recognise texts in the Aozora Bunko format and apply their markup "
+                   "(ruby, headings, page breaks, indents, emphasis); none: every character as "
+                   "it stands (default)")
+        ->type_name("auto|none");
+    app.add_option("--writing-mode", writingMode,
+                   "horizontal; vertical (EPUB 3: lines top to bottom, pages turned to the left); "
+                   "auto: vertical for a Japanese Aozora Bunko book (default)")
+        ->type_name("horizontal|vertical|auto");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
     app.add_option("FILE", project.sourceFiles, "Text files, in page order")
@@ -191,8 +218,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             return std::nullopt;
         }
     }
-    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb,
-                         epubVersion)) {
+    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb, epubVersion,
+                         conventions, writingMode)) {
         exitStatus = kExitUsage;
         return std::nullopt;
     }
