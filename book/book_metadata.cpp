@@ -258,6 +258,7 @@ void writePackageDocument(const BookMetadata& book) {
     // list, and in the spine some would also show it as a page of the book.
     TXMLNode spine = package.addChild("spine");
     spine.setAttribute("toc", "ncx");
+    if (epub3 && book.rightToLeft) spine.setAttribute("page-progression-direction", "rtl");
     if (hasCover) spine.addChild("itemref").setAttribute("idref", "cover");
     if (book.titlePage) spine.addChild("itemref").setAttribute("idref", "titlepage");
     for (const PageFile& page : book.outline.pages) {

@@ -26,6 +26,7 @@ struct BookMetadata {
     bool userStylesheet = false;  // kUserStylesheetName is in the book
     std::string fontPath;  // empty: no embedded font; else its file name beside the pages
     std::string fontMediaType;
+    bool rightToLeft = false;   // EPUB 3: pages turn to the left, as vertical books do
 };
 
 // Writes contentFolder + "/fb.opf", in the package format of book.epubVersion.

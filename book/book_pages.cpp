@@ -1,6 +1,7 @@
 #include "book/book_pages.h"
 
 #include "book/book_metadata.h"
+#include "book/aozora.h"
 #include "book/xhtml_page.h"
 #include "platform/errors.h"
 #include "platform/language.h"
@@ -39,6 +40,8 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
                     " files, the most a zip archive without ZIP64 records holds. Fewer chapter "
                     "headings or larger pages make fewer page files");
     };
+    m_options.vertical = project.writingMode == WritingMode::Vertical;
+    m_aozoraFiles.assign(project.sourceFiles.size(), false);
 
     if (project.language.empty()) {
         m_languageTag = qb::languageTag();
@@ -59,6 +62,15 @@ std::vector<int> BookPages::add(int k, RunUi& ui) {
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     const auto source = std::make_unique<SourceText>(path, m_project.charset);
     const TextPlan& plan = source->plan();
+    std::string head;
+    bool aozora = false;
+    if (m_project.aozora) {
+        head = textHead(*source);
+        aozora = looksLikeAozora(head);
+        m_aozoraFiles.at(static_cast<std::size_t>(k - 1)) = aozora;
+    }
+    // The first file settles the version and the direction, before any page is written.
+    if (!m_bookSettled) settleBook(head, aozora);
     ui.textRead(k, "page" + std::to_string(k) + pageFileExtension(m_options.epubVersion), path,
                 plan.charset, plan.detected);
     if (plan.nulOffset != std::string_view::npos) {
@@ -76,6 +88,91 @@ std::vector<int> BookPages::add(int k, RunUi& ui) {
     }
     write(k, [&](const TextSink& sink) { source->decode(sink); });
     return {k};
+}
+
+namespace {
+
+// The beginning of a text, enough to tell its format by.
+constexpr std::size_t kHeadBytes = 64 * 1024;
+
+bool isJapanese(std::string_view text) {
+    // Kana are what sets Japanese apart from the other languages written with kanji.
+    std::size_t kana = 0;
+    for (std::size_t pos = 0; pos + 2 < text.size(); ++pos) {
+        if (text[pos] != '\xE3') continue;
+        const auto b1 = static_cast<unsigned char>(text[pos + 1]);
+        if (b1 >= 0x81 && b1 <= 0x83 && ++kana >= 20) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string BookPages::textHead(const SourceText& source) {
+    TextPlan plan = source.plan();
+    if (plan.text.size() > 4 * kHeadBytes) plan.text = plan.text.substr(0, 4 * kHeadBytes);
+    std::string head;
+    decodeText(plan, [&](std::string_view piece) {
+        if (head.size() < kHeadBytes) head.append(piece);
+    });
+    return head;
+}
+
+void BookPages::settleBook(const std::string& head, bool aozora) {
+    m_bookSettled = true;
+    const bool japanese = aozora && isJapanese(head);
+    // A Japanese book would otherwise carry the locale's language, and readers would choose
+    // fonts and line breaks for that.
+    if (japanese && m_project.language.empty()) {
+        m_languageTag = "ja";
+        m_options.languageTag = m_languageTag;
+    }
+    bool vertical = m_project.writingMode == WritingMode::Vertical ||
+                    (m_project.writingMode == WritingMode::Auto && japanese);
+    const bool ruby = aozora && hasAozoraRuby(head);
+    if (!m_project.epubVersionChosen && (vertical || ruby)) {
+        m_options.epubVersion = 3;
+        m_versionNotes.push_back(std::string("EPUB 3, for its ") +
+                                 (vertical && ruby ? "vertical pages and ruby"
+                                  : vertical       ? "vertical pages"
+                                                   : "ruby") +
+                                 " (fb.ncx kept for older readers)");
+    }
+    if (vertical && m_options.epubVersion == 2) {
+        vertical = false;
+        m_versionNotes.push_back(
+            "EPUB 2 cannot declare vertical writing: the pages are horizontal"
+            " (--epub-version 3 makes them vertical)");
+    }
+    m_options.vertical = vertical;
+}
+
+std::string BookPages::stylesheetRules() const {
+    if (m_anyAozora) return aozoraStylesheetRules(m_options.vertical);
+    if (m_options.vertical) return verticalStylesheetRules();
+    return {};
+}
+
+std::vector<std::string> BookPages::notes() const {
+    std::vector<std::string> notes = m_versionNotes;
+    if (m_anyAozora) {
+        std::string text =
+            "Aozora Bunko markup applied: " + std::to_string(m_rubyCount) + " readings set as ruby";
+        notes.push_back(std::move(text));
+    }
+    if (!m_unapplied.empty()) {
+        std::string text = "Aozora Bunko annotations left unapplied and dropped:";
+        std::size_t shown = 0;
+        for (const auto& [kind, count] : m_unapplied) {
+            if (++shown > 20) {
+                text += " and " + std::to_string(m_unapplied.size() - 20) + " more kinds";
+                break;
+            }
+            text += (shown > 1 ? ", " : " ") + kind + " (" + std::to_string(count) + ")";
+        }
+        notes.push_back(std::move(text));
+    }
+    return notes;
 }
 
 std::vector<int> BookPages::finish() {
@@ -129,6 +226,7 @@ std::vector<int> BookPages::settleLanguage(const SourceText* current, int curren
 
 void BookPages::write(int k, const TextFeed& text) {
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
+    m_options.aozora = m_aozoraFiles.at(static_cast<std::size_t>(k - 1));
     const std::size_t overBefore = m_chapters ? m_chapters->linesOverLimit() : 0;
     TextPages pages = writeTextPages(text, k, path, m_contentFolder, m_options);
     // Silence would let the user believe that those lines are no headings.
@@ -140,6 +238,11 @@ void BookPages::write(int k, const TextFeed& text) {
                                     " as text; a simpler pattern decides every line");
     }
     m_options.pageTitle = std::move(pages.lastTitle);
+    if (m_options.aozora) {
+        m_anyAozora = true;
+        m_rubyCount += pages.rubyCount;
+        for (const auto& [kind, count] : pages.unapplied) m_unapplied[kind] += count;
+    }
     for (PageFile& page : pages.pages) m_outline.pages.push_back(std::move(page));
     for (TocEntry& entry : pages.toc) m_outline.toc.push_back(std::move(entry));
 }

@@ -8,6 +8,7 @@
 // kLanguageSampleBytes) and the bytes of one file are held at a time.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,6 +54,15 @@ class BookPages {
     const std::string& languageTag() const { return m_languageTag; }
     // The page files and contents entries of the files written so far.
     const BookOutline& outline() const { return m_outline; }
+    // The EPUB version and the writing direction, settled with the first file read: an
+    // Aozora Bunko text asks for vertical pages and ruby, which only EPUB 3 can declare.
+    int epubVersion() const { return m_options.epubVersion; }
+    bool vertical() const { return m_options.vertical; }
+    // Rules the book's stylesheet needs beyond its own, for the pages written.
+    std::string stylesheetRules() const;
+    // What the user should know about the book made of the files so far: the version chosen
+    // and why, the annotations left unapplied.
+    std::vector<std::string> notes() const;
 
   private:
     struct Kept {
@@ -65,6 +75,8 @@ class BookPages {
     // Samples source's text; true when all of it went into the sample.
     bool sample(const SourceText& source);
     std::vector<int> settleLanguage(const SourceText* current, int currentK);
+    static std::string textHead(const SourceText& source);
+    void settleBook(const std::string& head, bool aozora);
 
     const BookProject& m_project;
     std::string m_contentFolder;
@@ -78,6 +90,12 @@ class BookPages {
     BookOutline m_outline;
     RunUi* m_ui = nullptr;  // the one add was last given: warnings of pages written later go there
     std::size_t m_members = 0;  // files of the book planned so far, its pages among them
+    bool m_bookSettled = false;
+    std::vector<bool> m_aozoraFiles;  // by k - 1
+    bool m_anyAozora = false;
+    std::size_t m_rubyCount = 0;
+    std::map<std::string, std::size_t> m_unapplied;
+    std::vector<std::string> m_versionNotes;
 };
 
 }  // namespace qb

@@ -44,6 +44,13 @@ struct BookDetails {
     std::string seriesIndex;  // a number such as 3 or 2.5; only with a series
 };
 
+// Which way the lines of the pages run.
+enum class WritingMode {
+    Horizontal,
+    Vertical,  // top to bottom, lines right to left, pages turned to the left (EPUB 3 only)
+    Auto,      // vertical for a Japanese book in the Aozora Bunko format, else horizontal
+};
+
 // The largest page file a book holds unless the user asks otherwise: e-ink readers stall on more.
 inline constexpr std::size_t kDefaultMaxPageBytes = 262144;
 
@@ -69,6 +76,11 @@ struct BookProject {
     BookStyle style = BookStyle::Plain;
     bool titlePage = false;  // a page with the title, the authors and the details after the cover
     std::string stylesheetPath;  // empty: none; else the user's CSS, linked after the book's own
+    // false: the user left the version to the program, which takes 3 for a book with ruby or
+    // vertical pages (EPUB 2 can have neither) and epubVersion otherwise.
+    bool epubVersionChosen = true;
+    bool aozora = false;  // recognise texts in the Aozora Bunko format and apply their markup
+    WritingMode writingMode = WritingMode::Horizontal;
 };
 
 }  // namespace qb

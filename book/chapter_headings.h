@@ -16,6 +16,7 @@ enum class HeadingLevel {
     None,     // not a heading
     Volume,   // "Part One", "Book II", "第三卷", "卷三": its chapters are nested under it
     Chapter,  // "Chapter 12", "第十二章 风起", "Prologue", a line the user's pattern matches
+    Section,  // a heading below a chapter (an Aozora Bunko 小見出し): nested under it
 };
 
 // The longest line, in characters once trimmed, that can be a heading.

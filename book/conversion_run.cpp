@@ -334,6 +334,15 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         writeStylesheet(joinPath(m_contentFolder, "stylesheet.css"), style);
         if (!project.stylesheetPath.empty())
             writeCoverCopy(userStylesheet, joinPath(m_contentFolder, kUserStylesheetName));
+        const std::string stylesheet = joinPath(m_contentFolder, "stylesheet.css");
+        if (const std::string rules = pages.stylesheetRules(); !rules.empty()) {
+            const std::string css = readFileBytes(stylesheet);
+            OutputFile out(stylesheet);
+            out.write(css);
+            out.write(rules);
+            out.close();
+        }
+        for (const std::string& note : pages.notes()) ui.bookNote(note);
 
         BookMetadata book;
         book.outline = pages.outline();
@@ -346,7 +355,8 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         const std::time_t now = std::time(nullptr);
         book.date = todayDate(now);
         book.modified = modifiedTimestamp(now);
-        book.epubVersion = project.epubVersion;
+        book.epubVersion = pages.epubVersion();
+        book.rightToLeft = pages.vertical();
         book.details = project.details;
         book.titlePage = project.titlePage;
         book.userStylesheet = !project.stylesheetPath.empty();

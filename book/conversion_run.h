@@ -38,6 +38,9 @@ class RunUi {
         (void)caption;
         (void)text;
     }
+    // Something about the book made that the user should know: the EPUB version chosen for
+    // it and why, markup left unapplied.
+    virtual void bookNote(const std::string& text) { (void)text; }
     // Progress: page k of n written; then packing starts.
     virtual void pageWritten(int k, int n) {
         (void)k;

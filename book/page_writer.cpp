@@ -4,6 +4,7 @@
 #include <iterator>
 #include <optional>
 
+#include "book/aozora.h"
 #include "book/xhtml_page.h"
 #include "book/xml/xml_text.h"
 #include "platform/line_splitter.h"
@@ -91,6 +92,53 @@ bool hasInk(std::string_view text) {
     return text.find_first_not_of(" \t") != std::string_view::npos;
 }
 
+// Where to cut a paragraph's markup so that the first piece has at most limit bytes: between
+// elements and characters, never inside a tag, an element or a character reference. 0 when
+// there is no such place (one element larger than the limit).
+std::size_t markupCutPoint(std::string_view html, std::size_t limit) {
+    std::size_t best = 0;
+    int depth = 0;
+    bool inTag = false;
+    bool closing = false;
+    bool inReference = false;
+    for (std::size_t i = 0; i < html.size() && i <= limit; ++i) {
+        const char c = html[i];
+        if (i > 0 && depth == 0 && !inTag && !inReference && !isUtf8Continuation(c)) best = i;
+        if (c == '<') {
+            inTag = true;
+            closing = i + 1 < html.size() && html[i + 1] == '/';
+        } else if (c == '>' && inTag) {
+            inTag = false;
+            if (closing) {
+                --depth;
+            } else if (html[i - 1] != '/') {
+                ++depth;
+            }
+        } else if (c == '&') {
+            inReference = true;
+        } else if (c == ';') {
+            inReference = false;
+        }
+    }
+    return best;
+}
+
+std::string_view headingTag(HeadingLevel level) {
+    switch (level) {
+        case HeadingLevel::Volume:
+            return "h1";
+        case HeadingLevel::Section:
+            return "h3";
+        default:
+            return "h2";
+    }
+}
+
+std::string classAttribute(std::string_view cssClass) {
+    if (cssClass.empty()) return {};
+    return " class=\"" + std::string(cssClass) + "\"";
+}
+
 struct PlacedHeading {
     HeadingLevel level;
     std::string label;
@@ -172,9 +220,9 @@ class PageComposer {
         appendParagraphChars(m_scratch, trimmed);
         // The page's head waits for its first ink, so the heading that opens it names it.
         if (m_chapterTitles) m_title = std::string(trimmed);
-        const bool volume = level == HeadingLevel::Volume;
-        const std::string_view open = volume ? "<h1>" : "<h2>";
-        const std::string_view close = volume ? " </h1> \r\n" : " </h2> \r\n";
+        const std::string tag(headingTag(level));
+        const std::string open = "<" + tag + ">";
+        const std::string close = " </" + tag + "> \r\n";
         std::string_view text = m_scratch;
         std::optional<std::size_t> page;
         // Only a cap below a few hundred bytes cuts a heading.
@@ -188,6 +236,46 @@ class PageComposer {
         if (!page) page = m_pages.size() - 1;
         m_headings.push_back({level, std::string(trimmed), *page});
         m_pageHasHeading = true;
+    }
+
+    // A paragraph of ready markup, cut between elements where it passes the cap.
+    void markupParagraph(std::string_view html, std::string_view cssClass) {
+        const std::string open = "<p" + classAttribute(cssClass) + ">";
+        m_paragraphInk = hasInk(html);
+        if (m_cap > 0) {
+            const std::size_t extra = open.size() + kParagraphExtra;
+            const std::size_t limit = m_room > extra ? m_room - extra : 0;
+            while (html.size() > limit) {
+                const std::size_t cut = markupCutPoint(html, limit);
+                if (cut == 0) break;
+                placeLine(open, html.substr(0, cut), " </p> \r\n");
+                html.remove_prefix(cut);
+            }
+        }
+        placeLine(open, html, " </p> \r\n");
+        m_paragraphInk = false;
+    }
+
+    // A heading of ready markup, on a page of its own as every heading is; label is its
+    // contents entry.
+    void markupHeading(HeadingLevel level, std::string_view html, std::string_view cssClass,
+                       const std::string& label) {
+        if (m_pageHasInk || m_pageHasHeading) newPage();
+        if (m_chapterTitles) m_title = label;
+        const std::string tag(headingTag(level));
+        m_paragraphInk = true;
+        placeLine("<" + tag + classAttribute(cssClass) + ">", html, " </" + tag + "> \r\n");
+        m_paragraphInk = false;
+        m_headings.push_back({level, label, m_pages.size() - 1});
+        m_pageHasHeading = true;
+    }
+
+    // True until the current page has something to read.
+    bool pageEmpty() const { return !m_pageHasInk && !m_pageHasHeading; }
+
+    // What follows starts a new page, unless the page so far holds nothing to read.
+    void pageBreak() {
+        if (m_pageHasInk || m_pageHasHeading) newPage();
     }
 
     const std::vector<PlacedHeading>& headings() const { return m_headings; }
@@ -447,6 +535,40 @@ class LineClassifier : public LineHandler {
     bool m_overflow = false;  // the line is too long to be a heading
 };
 
+// The lines of an Aozora Bunko text, whole, through its converter onto the pages.
+class AozoraLines : public LineHandler, private AozoraSink {
+  public:
+    AozoraLines(const PageOptions& options, PageComposer& out)
+        : m_out(out), m_text(AozoraOptions{options.epubVersion == 3, options.vertical}, *this) {}
+
+    AozoraText& text() { return m_text; }
+
+    void lineText(std::string_view text) override { m_line.append(text); }
+    void lineEnd() override {
+        m_text.line(m_line);
+        m_line.clear();
+    }
+
+  private:
+    void paragraph(std::string_view html, std::string_view cssClass) override {
+        // Blank lines after a page break would only push the page's text away from its start.
+        if (html.empty() && m_out.pageEmpty()) return;
+        m_out.markupParagraph(html, cssClass);
+    }
+    void heading(int level, std::string_view html, std::string_view cssClass,
+                 const std::string& label) override {
+        const HeadingLevel kind = level == 1   ? HeadingLevel::Volume
+                                  : level == 2 ? HeadingLevel::Chapter
+                                               : HeadingLevel::Section;
+        m_out.markupHeading(kind, html, cssClass, label);
+    }
+    void pageBreak() override { m_out.pageBreak(); }
+
+    PageComposer& m_out;
+    AozoraText m_text;
+    std::string m_line;
+};
+
 std::string fileLabel(const std::string& sourcePath) {
     std::string name = fileNamePart(sourcePath);
     const std::size_t dot = name.rfind('.');
@@ -461,19 +583,46 @@ std::vector<TocEntry> fileEntries(const std::vector<PageFile>& pages,
     // A heading that opens the file's first page stands for the file: one entry, not two.
     if (headings.empty() || headings.front().page != 0)
         toc.push_back({std::move(fileLabel), pages.front().href, pages.front().id, {}});
-    std::optional<std::size_t> volume;
+    // Each heading goes under the last one of a higher level: chapters under their volume,
+    // sections under their chapter.
+    std::vector<std::pair<int, std::vector<TocEntry>*>> open{{0, &toc}};
     for (const PlacedHeading& h : headings) {
-        TocEntry entry{h.label, pages[h.page].href, pages[h.page].id, {}};
-        if (h.level == HeadingLevel::Volume) {
-            toc.push_back(std::move(entry));
-            volume = toc.size() - 1;
-        } else if (volume) {
-            toc[*volume].children.push_back(std::move(entry));
-        } else {
-            toc.push_back(std::move(entry));
-        }
+        const int rank = h.level == HeadingLevel::Volume    ? 1
+                         : h.level == HeadingLevel::Chapter ? 2
+                                                            : 3;
+        while (open.back().first >= rank) open.pop_back();
+        std::vector<TocEntry>* into = open.back().second;
+        into->push_back({h.label, pages[h.page].href, pages[h.page].id, {}});
+        open.emplace_back(rank, &into->back().children);
     }
     return toc;
+}
+
+std::string defaultLabel(int k, const std::string& sourcePath, const PageOptions& options) {
+    if (options.tocLabels == TocLabels::File) {
+        std::string name = fileLabel(sourcePath);
+        if (!name.empty()) return name;
+    }
+    return "page" + std::to_string(k);
+}
+
+TextPages writeAozoraPages(const TextFeed& text, int k, const std::string& sourcePath,
+                           PageComposer& composer, const PageOptions& options) {
+    AozoraLines lines(options, composer);
+    LineSplitter splitter(lines);
+    text([&](std::string_view piece) { splitter.feed(piece); });
+    splitter.finish();
+    lines.text().finish();
+
+    TextPages result;
+    result.pages = composer.finish();
+    // The book's title page stands for the file in the contents.
+    std::string label = lines.text().title();
+    if (label.empty()) label = defaultLabel(k, sourcePath, options);
+    result.toc = fileEntries(result.pages, composer.headings(), std::move(label));
+    result.rubyCount = lines.text().rubyCount();
+    result.unapplied = lines.text().unapplied();
+    return result;
 }
 
 }  // namespace
@@ -492,6 +641,7 @@ std::size_t smallestPageCap(int k, const std::string& languageTag, int epubVersi
 TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourcePath,
                          const std::string& contentFolder, const PageOptions& options) {
     PageComposer composer(k, contentFolder, options);
+    if (options.aozora) return writeAozoraPages(text, k, sourcePath, composer, options);
     Paragraphs paragraphs(options.paragraphs, composer);
     LineClassifier lines(options.chapters, options.tocLabels == TocLabels::FirstLine, paragraphs);
     LineSplitter splitter(lines);

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ struct PageOptions {
     bool chapterTitles = false;
     std::string pageTitle;
     bool userStylesheet = false;  // pages also link the user's stylesheet, after the book's
+    // The text is in the Aozora Bunko format: its markup becomes ruby, headings, page breaks
+    // and styles (see book/aozora.h), one line one paragraph whatever paragraphs says.
+    bool aozora = false;
+    bool vertical = false;  // the pages are set vertically (two-digit numbers upright)
 };
 
 // What writing one text file made.
@@ -46,6 +51,9 @@ struct TextPages {
     std::vector<PageFile> pages;  // in reading order, page<k>.html first
     std::vector<TocEntry> toc;    // the file's first-level contents entries
     std::string lastTitle;        // the last page's title, which the next file's pages go on with
+    // Aozora Bunko texts: the readings set as ruby and the annotations left unapplied, by kind.
+    std::size_t rubyCount = 0;
+    std::map<std::string, std::size_t> unapplied;
 };
 
 // Hands the text, decoded to UTF-8, to a sink in pieces that end on character boundaries.

@@ -41,7 +41,9 @@ bool readChoice(const char* option, const std::string& typed,
 bool readBookChoices(BookProject& project, const std::string& paragraphs,
                      const std::string& chapters, const std::string& tocLabels,
                      const std::optional<std::string>& language,
-                     const std::optional<std::string>& maxPageKb, const std::string& epubVersion) {
+                     const std::optional<std::string>& maxPageKb,
+                     const std::optional<std::string>& epubVersion, const std::string& conventions,
+                     const std::string& writingMode) {
     if (!readChoice("--paragraphs", paragraphs,
                     {{"lines", ParagraphMode::Lines}, {"blocks", ParagraphMode::Blocks}},
                     project.paragraphs))
@@ -86,7 +88,20 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
         project.maxPageBytes = kib * 1024;
     }
 
-    return readChoice("--epub-version", epubVersion, {{"2", 2}, {"3", 3}}, project.epubVersion);
+    if (!readChoice("--conventions", conventions, {{"auto", true}, {"none", false}},
+                    project.aozora))
+        return false;
+    if (!readChoice("--writing-mode", writingMode,
+                    {{"horizontal", WritingMode::Horizontal},
+                     {"vertical", WritingMode::Vertical},
+                     {"auto", WritingMode::Auto}},
+                    project.writingMode))
+        return false;
+
+    // Not chosen: EPUB 2, unless the book has ruby or vertical pages, which only EPUB 3 has.
+    project.epubVersionChosen = epubVersion.has_value();
+    if (!epubVersion) return true;
+    return readChoice("--epub-version", *epubVersion, {{"2", 2}, {"3", 3}}, project.epubVersion);
 }
 
 // The texts the user typed about the book, as they arrived.
@@ -174,7 +189,9 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     std::string tocLabels = "page";
     std::optional<std::string> language;
     std::optional<std::string> maxPageKb;
-    std::string epubVersion = "2";
+    std::optional<std::string> epubVersion;
+    std::string conventions = "none";
+    std::string writingMode = "auto";
     app.add_option("--paragraphs", paragraphs,
                    "lines: each line one paragraph (default); blocks: blank lines separate "
                    "paragraphs and the lines between them are joined, as hard-wrapped prose needs")
@@ -203,8 +220,9 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         ->type_name("N")
         ->check(CLI::Range(1, 64));
     app.add_option("--epub-version", epubVersion,
-                   "2: EPUB 2, which every reader opens (default); 3: EPUB 3, which some "
-                   "stores require, with fb.ncx kept for older readers")
+                   "2: EPUB 2, which every reader opens; 3: EPUB 3, which some stores require, "
+                   "with fb.ncx kept for older readers; default: 2, or 3 for a book with ruby "
+                   "or vertical pages")
         ->type_name("2|3");
     app.add_flag("--plain", options.plain,
                  "The first program's book: no indents, a gap after every paragraph, pages "
@@ -242,6 +260,15 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     app.add_option("--author-sort", details.authorSort,
                    "The first author as libraries file them (\"Tolkien, J. R. R.\")")
         ->type_name("TEXT");
+    app.add_option("--conventions", conventions,
+                   "auto: recognise texts in the Aozora Bunko format and apply their markup "
+                   "(ruby, headings, page breaks, indents, emphasis); none: every character as "
+                   "it stands (default)")
+        ->type_name("auto|none");
+    app.add_option("--writing-mode", writingMode,
+                   "horizontal; vertical (EPUB 3: lines top to bottom, pages turned to the left); "
+                   "auto: vertical for a Japanese Aozora Bunko book (default)")
+        ->type_name("horizontal|vertical|auto");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
     app.add_option("FILE", project.sourceFiles, "Text files, in page order")
@@ -296,8 +323,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             return std::nullopt;
         }
     }
-    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb,
-                         epubVersion) ||
+    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb, epubVersion,
+                         conventions, writingMode) ||
         !readLookAndDetails(options, given)) {
         exitStatus = kExitUsage;
         return std::nullopt;

@@ -65,6 +65,10 @@ void TerminalUi::showWarning(const std::string& caption, const std::string& text
     printLine(caption + ": " + text);
 }
 
+void TerminalUi::bookNote(const std::string& text) {
+    if (m_showProgress) printLine(text);
+}
+
 bool TerminalUi::askOverwrite(const std::string& text) {
     if (m_assumeYes) return true;
     const std::string target =

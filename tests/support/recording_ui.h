@@ -20,7 +20,7 @@ class RecordingUi : public RunUi {
     std::vector<std::string> events;
     // How each text file was read and what the user was warned of, in order, kept apart so that
     // a test of the run's steps need not expect them: "read k page1.html a.txt UTF-8[ detected]"
-    // (the file name part only), "warning: " caption ": " text.
+    // (the file name part only), "warning: " caption ": " text, "book: " and a note on the book.
     std::vector<std::string> reading;
     // Every packingProgress report, (done, total).
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
@@ -56,6 +56,7 @@ class RecordingUi : public RunUi {
     void showWarning(const std::string& caption, const std::string& text) override {
         reading.push_back("warning: " + caption + ": " + text);
     }
+    void bookNote(const std::string& text) override { reading.push_back("book: " + text); }
     void pageWritten(int k, int n) override {
         events.push_back("page " + std::to_string(k) + "/" + std::to_string(n));
         if (onPageWritten) onPageWritten(k, n);
