@@ -117,7 +117,7 @@ std::string bookStylesheet(const StyleChoices& choices) {
         }
         append(css, kSharedRules);
     }
-    if (choices.writing == WritingMode::VerticalRl) append(css, kVerticalRules);
+    if (choices.writing == WritingMode::Vertical) append(css, kVerticalRules);
     if (choices.titlePage) append(css, kTitlePageRules);
     return css;
 }

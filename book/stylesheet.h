@@ -9,16 +9,10 @@
 
 namespace qb {
 
-// Which way the lines of the book run.
-enum class WritingMode {
-    Horizontal,
-    VerticalRl,  // top to bottom, columns from right to left, as Japanese novels are printed
-};
-
 struct StyleChoices {
     std::string languageTag;  // the book's: Chinese, Japanese and Korean are set their own way
     BookStyle style = BookStyle::Plain;
-    WritingMode writing = WritingMode::Horizontal;
+    WritingMode writing = WritingMode::Horizontal;  // Horizontal or Vertical, as settled
     bool titlePage = false;  // the book has a title page to lay out
 };
 
