@@ -16,6 +16,7 @@
 #include "platform/iconv_converter.h"
 #include "platform/language.h"
 #include "platform/locale.h"
+#include "platform/paths.h"
 #include "platform/text_file.h"
 
 namespace qb {
@@ -128,6 +129,25 @@ std::vector<std::string> listedFiles(const std::string& list, bool nulSeparated)
     return paths;
 }
 
+// True when path is folder itself or lies below it, compared by device and inode so that
+// links, ".." or a second name cannot hide it.
+bool liesWithin(const std::string& path, const std::string& folder) {
+    struct stat target {};
+    if (::stat(folder.c_str(), &target) != 0) return false;
+    std::error_code ec;
+    std::filesystem::path at =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+    if (ec) return false;
+    for (;;) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
+            st.st_ino == target.st_ino)
+            return true;
+        if (!at.has_relative_path()) return false;
+        at = at.parent_path();
+    }
+}
+
 // What is wrong with the place the book would go, said before any work: a dangling link as
 // the output folder (the system would only say "Not a directory"), and a folder standing
 // where the archive would be (no answer to the overwrite question could replace it).
@@ -142,6 +162,11 @@ std::string outputFault(const BookProject& project) {
         return "-o: \"" + folder + "\" is a symbolic link to \"" + target +
                "\", which does not exist";
     }
+    // A book kept in the template folder would be copied into every later run's work folder.
+    if (const std::string templateFolder = findTemplateFolder();
+        !templateFolder.empty() && liesWithin(folder, templateFolder))
+        return "-o: \"" + folder + "\" lies inside the book template \"" + templateFolder +
+               "\"; please choose another folder";
     if (project.title.empty()) return {};
     const std::string archive = folder + "/" + archiveFileName(project.title);
     if (::stat(archive.c_str(), &st) == 0 && S_ISDIR(st.st_mode))

@@ -136,6 +136,16 @@ TEST_F(CliFailureTest, MistakesInWhatWasTypedAreNamed) {
         EXPECT_EQ(r.out, "");
     }
     EXPECT_FALSE(fs::exists(path("nowhere")));
+
+    // The template beside the program: a book saved there would travel into every later one.
+    const std::string templateFolder = fs::path(QB_CLI_PATH).parent_path() / "epubfiles";
+    const ProgramResult inside =
+        cli({"-t", "T", "-a", "A", "-o", templateFolder + "/META-INF", text});
+    EXPECT_EQ(inside.exitStatus, 1);
+    EXPECT_EQ(inside.err, "quirebind-cli: -o: \"" + templateFolder +
+                              "/META-INF\" lies inside the book template \"" + templateFolder +
+                              "\"; please choose another folder\n");
+    EXPECT_FALSE(fs::exists(templateFolder + "/META-INF/T.epub"));
     // Named as the message says, the file is read.
     EXPECT_EQ(cli({"-t", "T", "-a", "A", "-o", path("out2"), "--", "-notes.txt"}).exitStatus, 1);
     const ProgramResult r = cli({"-q", "-t", "T", "-a", "A", "-o", path("out2"), "--", dashed});
