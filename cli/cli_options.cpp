@@ -1,20 +1,30 @@
 #include "cli/cli_options.h"
 
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 
 #include "book/chapter_headings.h"
 #include "book/metadata_values.h"
+#include "book/conversion_run.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
 #include "platform/iconv_converter.h"
 #include "platform/language.h"
 #include "platform/locale.h"
+#include "platform/paths.h"
+#include "platform/text_file.h"
 
 namespace qb {
 namespace {
+
+// A list of files is only names: 64 MiB holds hundreds of thousands of them.
+constexpr std::uint64_t kMaxListBytes = std::uint64_t{64} << 20;
 
 bool usageError(const std::string& text) {
     std::cerr << "quirebind-cli: " << text << "\n";
@@ -147,6 +157,83 @@ bool readLookAndDetails(CliOptions& options, const TypedDetails& typed) {
     return true;
 }
 
+// "--max-page-kb=" with nothing after "=" would take the next word as its value: a file name
+// that then goes missing from the book, or a wrong number.
+bool emptyValuesRefused(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg.size() > 3 && arg.substr(0, 2) == "--" && arg.find('=') == arg.size() - 1)
+            return usageError(std::string(arg.substr(0, arg.size() - 1)) +
+                              ": no value after \"=\"");
+    }
+    return true;
+}
+
+// The paths a --files-from list names: one a line (a CR before the LF is no part of the name,
+// empty lines are skipped), or NUL-separated with -0, since a name may hold a line break.
+// "-" reads standard input.
+std::vector<std::string> listedFiles(const std::string& list, bool nulSeparated) {
+    const std::string bytes = readFileBytes(list == "-" ? "/dev/stdin" : list, kMaxListBytes);
+    std::vector<std::string> paths;
+    const char separator = nulSeparated ? '\0' : '\n';
+    for (std::size_t from = 0; from < bytes.size();) {
+        std::size_t end = bytes.find(separator, from);
+        if (end == std::string::npos) end = bytes.size();
+        std::string path = bytes.substr(from, end - from);
+        if (!nulSeparated && !path.empty() && path.back() == '\r') path.pop_back();
+        if (!path.empty()) paths.push_back(std::move(path));
+        from = end + 1;
+    }
+    return paths;
+}
+
+// True when path is folder itself or lies below it, compared by device and inode so that
+// links, ".." or a second name cannot hide it.
+bool liesWithin(const std::string& path, const std::string& folder) {
+    struct stat target {};
+    if (::stat(folder.c_str(), &target) != 0) return false;
+    std::error_code ec;
+    std::filesystem::path at =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+    if (ec) return false;
+    for (;;) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
+            st.st_ino == target.st_ino)
+            return true;
+        if (!at.has_relative_path()) return false;
+        at = at.parent_path();
+    }
+}
+
+// What is wrong with the place the book would go, said before any work: a dangling link as
+// the output folder (the system would only say "Not a directory"), and a folder standing
+// where the archive would be (no answer to the overwrite question could replace it).
+std::string outputFault(const BookProject& project) {
+    if (project.outputFolder.empty()) return {};  // the run asks for one
+    const std::string& folder = project.outputFolder;
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+        ::stat(folder.c_str(), &st) != 0 && errno == ENOENT) {
+        std::error_code ec;
+        const std::string target = std::filesystem::read_symlink(folder, ec).string();
+        return "-o: \"" + folder + "\" is a symbolic link to \"" + target +
+               "\", which does not exist";
+    }
+    // A book kept in the template folder would be copied into every later run's work folder.
+    if (const std::string templateFolder = findTemplateFolder();
+        !templateFolder.empty() && liesWithin(folder, templateFolder))
+        return "-o: \"" + folder + "\" lies inside the book template \"" + templateFolder +
+               "\"; please choose another folder";
+    if (project.title.empty()) return {};
+    const std::string archive = folder + "/" + archiveFileName(project.title);
+    if (::stat(archive.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return "\"" + archive + "\" is a folder, which no book can replace; rename it, or " +
+               "choose another title or output folder";
+    return {};
+}
+
 }  // namespace
 
 std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus) {
@@ -271,16 +358,43 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         ->type_name("horizontal|vertical|auto");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
-    app.add_option("FILE", project.sourceFiles, "Text files, in page order")
-        ->type_name("FILE")
-        ->required();
+    app.add_option("FILE", project.sourceFiles, "Text files, in page order")->type_name("FILE");
+    std::string filesFrom;
+    bool nulSeparated = false;
+    app.add_option("--files-from", filesFrom,
+                   "Also the text files named in LIST, one a line, after any FILE; - reads "
+                   "standard input. For more files than a command line holds")
+        ->type_name("LIST");
+    app.add_flag("-0,--null", nulSeparated,
+                 "The names in the --files-from list end with a NUL byte instead of a line break");
     app.footer(
         "Prints the path of the book it made. Exit status: 0 built, 1 not built, 2 wrong usage.");
 
+    if (!emptyValuesRefused(argc, argv)) {
+        exitStatus = kExitUsage;
+        return std::nullopt;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
         exitStatus = app.exit(e);  // --help or --version: printed on stdout
+        return std::nullopt;
+    } catch (const CLI::ExtrasError& e) {
+        // A file named "-notes.txt" reads as options; say how to name it.
+        std::string dashed;
+        for (int i = 1; i < argc && dashed.empty(); ++i) {
+            const std::string_view arg = argv[i];
+            if (arg == "--") break;
+            if (arg.size() > 1 && arg[0] == '-' && e.what() != nullptr &&
+                std::string_view(e.what()).find(arg) != std::string_view::npos)
+                dashed = arg;
+        }
+        if (dashed.empty()) dashed = "?";
+        std::cerr << "quirebind-cli: \"" << dashed
+                  << "\" is no option; a file whose name begins with \"-\" is given as ./" << dashed
+                  << " or after --\n"
+                  << "Run with --help for more information.\n";
+        exitStatus = kExitUsage;
         return std::nullopt;
     } catch (const CLI::ParseError& e) {
         std::cerr << "quirebind-cli: " << e.what() << "\n"
@@ -302,6 +416,30 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         project.coverPath = cover;
     } else {
         project.generatedCover = !noCover && !options.plain;
+    }
+
+    if (!filesFrom.empty()) {
+        try {
+            for (std::string& path : listedFiles(filesFrom, nulSeparated))
+                project.sourceFiles.push_back(std::move(path));
+        } catch (const std::exception& e) {
+            std::cerr << "quirebind-cli: --files-from: " << e.what() << "\n";
+            exitStatus = kExitNotBuilt;
+            return std::nullopt;
+        }
+    } else if (nulSeparated) {
+        usageError("-0 goes with --files-from");
+        exitStatus = kExitUsage;
+        return std::nullopt;
+    }
+    if (project.sourceFiles.empty()) {
+        std::cerr << "quirebind-cli: "
+                  << (filesFrom.empty() ? "FILE is required"
+                                        : "--files-from: \"" + filesFrom + "\" names no file")
+                  << "\n"
+                  << "Run with --help for more information.\n";
+        exitStatus = kExitUsage;
+        return std::nullopt;
     }
 
     // What the user types arrives in the locale's charset (GBK, ISO-8859-1, ...); the book holds
@@ -327,6 +465,11 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                          conventions, writingMode) ||
         !readLookAndDetails(options, given)) {
         exitStatus = kExitUsage;
+        return std::nullopt;
+    }
+    if (const std::string fault = outputFault(project); !fault.empty()) {
+        std::cerr << "quirebind-cli: " << fault << "\n";
+        exitStatus = kExitNotBuilt;
         return std::nullopt;
     }
     exitStatus = kExitBuilt;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <string_view>
 
 #include "cli/interruption.h"
 #include "platform/ascii.h"
@@ -24,10 +25,40 @@ std::string trimmedLower(std::string text) {
     return lowerAscii(text);
 }
 
+// Control characters in a file name would act on the terminal (set its title, clear the
+// screen, move the cursor); written as "\x1b" they show what the name holds. Line breaks and
+// tabs of the messages themselves stay, and C1 controls (U+0080 to U+009F) count too.
+std::string escapedControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F || c1) {
+            if (c1) c = static_cast<unsigned char>(text[++i]);
+            static const char hex[] = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 TerminalUi::TerminalUi(bool assumeYes, bool showProgress)
-    : m_assumeYes(assumeYes), m_showProgress(showProgress) {}
+    : m_assumeYes(assumeYes),
+      m_showProgress(showProgress),
+      m_escapeControls(isatty(STDERR_FILENO) != 0) {}
+
+std::string TerminalUi::shown(const std::string& text) const {
+    return m_escapeControls ? escapedControls(text) : text;
+}
 
 TerminalUi::~TerminalUi() {
     endProgress();
@@ -41,12 +72,12 @@ void TerminalUi::endProgress() {
 
 void TerminalUi::printLine(const std::string& text) {
     endProgress();
-    std::cerr << kPrefix << text << std::endl;
+    std::cerr << kPrefix << shown(text) << std::endl;
 }
 
 void TerminalUi::showProgress(const std::string& text) {
     if (!m_showProgress) return;
-    std::cerr << kClearLine << kPrefix << text << std::flush;
+    std::cerr << kClearLine << kPrefix << shown(text) << std::flush;
     m_progressShown = true;
 }
 
@@ -79,7 +110,7 @@ bool TerminalUi::askOverwrite(const std::string& text) {
         return false;
     }
     endProgress();
-    std::cerr << kPrefix << target << text << " [y/N] " << std::flush;
+    std::cerr << kPrefix << shown(target + text) << " [y/N] " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) {
         std::cerr << '\n';

@@ -45,12 +45,15 @@ class TerminalUi : public RunUi {
   private:
     void printLine(const std::string& text);
     void showProgress(const std::string& text);
+    // text as it may go to stderr: with its control characters escaped on a terminal.
+    std::string shown(const std::string& text) const;
 
     const ConversionRun* m_run = nullptr;
     bool m_assumeYes;
     bool m_showProgress;
     bool m_progressShown = false;
     int m_packedPercent = -1;
+    bool m_escapeControls;
 };
 
 }  // namespace qb

@@ -190,5 +190,42 @@ TEST_F(CliBookTest, NamedGbk) {
     expectValidBook(archive);
 }
 
+TEST_F(CliTest, FilesFromAListComeAfterTheNamedOnesInOrder) {
+    const std::string one = file("one.txt", "One\n");
+    const std::string two = file("two\nlines.txt", "Two\n");
+    const std::string three = file("three.txt", "Three\n");
+    const std::vector<std::string> common{"-q", "-y", "-t", "Book", "-a", "A", "-o", path("out")};
+    const auto pagesOf = [&](const std::vector<std::string>& args, const ProgramOptions& options) {
+        std::vector<std::string> all = common;
+        all.insert(all.end(), args.begin(), args.end());
+        const ProgramResult r = cli(all, options);
+        EXPECT_EQ(r.exitStatus, 0) << r.err;
+        std::string texts;
+        for (const char* page : {"OEBPS/page1.html", "OEBPS/page2.html", "OEBPS/page3.html"}) {
+            const std::string html = archiveMember(path("out/Book.epub"), page);
+            for (const char* word : {"One", "Two", "Three"}) {
+                if (html.find(std::string("<p>") + word) != std::string::npos) texts += word;
+            }
+        }
+        return texts;
+    };
+    // Lines (a CR before the LF and empty lines are no names), and NUL-separated for names
+    // that hold a line break, from a file and from standard input.
+    file("list.txt", three + "\r\n\n" + one + "\n");
+    EXPECT_EQ(pagesOf({file("two.txt", "Two\n"), "--files-from", path("list.txt")}, cliOptions()),
+              "TwoThreeOne");
+    file("list0", three + std::string(1, '\0') + two + std::string(1, '\0'));
+    ProgramOptions fromStdin = cliOptions();
+    fromStdin.standardInput = path("list0");
+    EXPECT_EQ(pagesOf({one, "--files-from", "-", "-0"}, fromStdin), "OneThreeTwo");
+
+    file("empty.txt", "\n\n");
+    const ProgramResult r =
+        cli({"-t", "T", "-a", "A", "-o", path("out"), "--files-from", path("empty.txt")});
+    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_EQ(r.err, "quirebind-cli: --files-from: \"" + path("empty.txt") +
+                         "\" names no file\nRun with --help for more information.\n");
+}
+
 }  // namespace
 }  // namespace qb::test

@@ -160,12 +160,9 @@ TEST_F(CliEpub3Test, CoverAndTwelvePages) {
                          "<li><a epub:type=\"cover\" href=\"cover.xhtml\">cover</a></li>"));
     EXPECT_EQ(archiveMember(archive, "OEBPS/page8.xhtml").find("<!DOCTYPE html>\r\n"), 40u);
     expectValidBook(archive, 3);
-    // fb.ncx keeps the label as it was; only the navigation document needs text to show.
-    std::vector<std::string> ncx = ncxEntries(archive);
-    ASSERT_EQ(ncx.size(), 13u);
-    EXPECT_EQ(ncx[12], ">page12.xhtml");
-    ncx[12] = nav[12];
-    EXPECT_EQ(nav, ncx);
+    // fb.ncx gives the same labels, the fallback for one with nothing to show included: older
+    // readers list its entries as they stand.
+    EXPECT_EQ(ncxEntries(archive), nav);
 }
 
 TEST_F(CliEpub3Test, SplitPagesStayUnderTheCap) {

@@ -100,6 +100,58 @@ TEST_F(CliFailureTest, WrongUsageExitsWithTwoAndMakesNothing) {
     EXPECT_EQ(r.out.rfind("quirebind-cli ", 0), 0u) << r.out;
 }
 
+TEST_F(CliFailureTest, MistakesInWhatWasTypedAreNamed) {
+    const std::string text = file("a.txt", "x\n");
+    const std::string dashed = file("-notes.txt", "x\n");
+    fs::create_directories(path("out/T.epub"));
+    fs::create_symlink(path("nowhere"), path("dangling"));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const std::string help = "Run with --help for more information.\n";
+    const Case cases[] = {
+        // Without the check the next word, the file, would be the value.
+        {{"--max-page-kb=", text}, 2, "--max-page-kb: no value after \"=\"\n"},
+        {{"-t", "T", "-a", "A", "-o", path("out"), "-notes.txt"},
+         2,
+         "\"-notes.txt\" is no option; a file whose name begins with \"-\" is given as "
+         "./-notes.txt or after --\n" +
+             help},
+        {{"-t", "T", "-a", "A", "-o", path("dangling"), text},
+         1,
+         "-o: \"" + path("dangling") + "\" is a symbolic link to \"" + path("nowhere") +
+             "\", which does not exist\n"},
+        {{"-t", "T", "-a", "A", "-o", path("out"), "-y", text},
+         1,
+         "\"" + path("out/T.epub") +
+             "\" is a folder, which no book can replace; rename it, or choose another title or "
+             "output folder\n"},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult r = cli(c.args);
+        EXPECT_EQ(r.exitStatus, c.status) << r.err;
+        EXPECT_EQ(r.err, "quirebind-cli: " + c.err);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(path("nowhere")));
+
+    // The template beside the program: a book saved there would travel into every later one.
+    const std::string templateFolder = fs::path(QB_CLI_PATH).parent_path() / "epubfiles";
+    const ProgramResult inside =
+        cli({"-t", "T", "-a", "A", "-o", templateFolder + "/META-INF", text});
+    EXPECT_EQ(inside.exitStatus, 1);
+    EXPECT_EQ(inside.err, "quirebind-cli: -o: \"" + templateFolder +
+                              "/META-INF\" lies inside the book template \"" + templateFolder +
+                              "\"; please choose another folder\n");
+    EXPECT_FALSE(fs::exists(templateFolder + "/META-INF/T.epub"));
+    // Named as the message says, the file is read.
+    EXPECT_EQ(cli({"-t", "T", "-a", "A", "-o", path("out2"), "--", "-notes.txt"}).exitStatus, 1);
+    const ProgramResult r = cli({"-q", "-t", "T", "-a", "A", "-o", path("out2"), "--", dashed});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+}
+
 TEST_F(CliFailureTest, MissingEntriesAreNotedOneAtATime) {
     const std::string text = file("a.txt", "x\n");
     struct Case {

@@ -138,5 +138,23 @@ TEST_F(CliTest, TheCharsetOfEachFileStaysOnTheTerminal) {
         << guessed;
 }
 
+TEST_F(CliTest, ControlCharactersInNamesAreShownEscapedOnTheTerminal) {
+    // A title-setting sequence and a screen clear in a file's name; and a name that cannot be
+    // read, for the error line.
+    const std::string named = file("a\033]2;owned\a\033[2J\xC2\x9B.txt", "x\n");
+    const std::string missing = path("gone\033[2J.txt");
+    Terminal terminal;
+    ProgramOptions options = cliOptions();
+    options.standardError = terminal.name();
+    const ProgramResult r =
+        cli({"-t", "Book", "-a", "A", "-o", path("out"), "-y", named, missing}, options);
+    EXPECT_EQ(r.exitStatus, 1);
+    const std::string screen = terminal.screen();
+    EXPECT_NE(screen.find("a\\x1b]2;owned\\x07\\x1b[2J\\x9b.txt"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("gone\\x1b[2J.txt"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("\033]"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("\033[2J"), std::string::npos) << screen;
+}
+
 }  // namespace
 }  // namespace qb::test
