@@ -14,6 +14,8 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
     if (!project.chapters.empty() && project.chapters != "off")
         m_chapters = std::make_unique<ChapterHeadings>(project.chapters);
     m_options.paragraphs = project.paragraphs;
+    m_options.judgeParagraphs = project.paragraphs == ParagraphMode::Auto;
+    m_options.conventions = project.conventions;
     m_options.chapters = m_chapters.get();
     m_options.maxPageBytes = project.maxPageBytes;
     m_options.tocLabels = project.tocLabels;
@@ -36,6 +38,7 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
 BookPages::~BookPages() = default;
 
 std::vector<int> BookPages::add(int k, RunUi& ui) {
+    m_ui = &ui;
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     const auto source = std::make_unique<SourceText>(path, m_project.charset);
     const TextPlan& plan = source->plan();
@@ -110,6 +113,7 @@ std::vector<int> BookPages::settleLanguage(const SourceText* current, int curren
 void BookPages::write(int k, const TextFeed& text) {
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     TextPages pages = writeTextPages(text, k, path, m_contentFolder, m_options);
+    if (!pages.shape.empty() && m_ui != nullptr) m_ui->textShaped(k, pages.shape);
     for (PageFile& page : pages.pages) m_outline.pages.push_back(std::move(page));
     for (TocEntry& entry : pages.toc) m_outline.toc.push_back(std::move(entry));
 }

@@ -71,6 +71,7 @@ class BookPages {
     std::string m_sample;
     std::vector<Kept> m_kept;
     BookOutline m_outline;
+    RunUi* m_ui = nullptr;  // the run's, from the last add
 };
 
 }  // namespace qb

@@ -53,6 +53,11 @@ class RunUi {
         (void)charset;
         (void)detected;
     }
+    // How the paragraphs of text file k were judged ("paragraphs: blocks (...)"), when they were.
+    virtual void textShaped(int k, const std::string& shape) {
+        (void)k;
+        (void)shape;
+    }
     virtual void packingStarted() {}
     // Packing progress: bytes of the book's files packed so far, of total.
     virtual void packingProgress(std::uint64_t done, std::uint64_t total) {

@@ -30,12 +30,19 @@ struct PageOptions {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;
     TocLabels tocLabels = TocLabels::Page;
     int epubVersion = 2;  // 3: XHTML5 heads, whose extra bytes the cap counts
+    // Judge each file's paragraphs from its shape (blocks or one a line); paragraphs then
+    // names only the mode used when this is off.
+    bool judgeParagraphs = false;
+    // Apply the text's conventions: a Project Gutenberg header and footer moved behind the
+    // story, _emphasis_, scene breaks, contents lists kept as text.
+    bool conventions = false;
 };
 
 // What writing one text file made.
 struct TextPages {
     std::vector<PageFile> pages;  // in reading order, page<k>.html first
     std::vector<TocEntry> toc;    // the file's first-level contents entries
+    std::string shape;            // how its paragraphs were judged; empty when they were not
 };
 
 // Hands the text, decoded to UTF-8, to a sink in pieces that end on character boundaries.

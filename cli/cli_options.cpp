@@ -40,10 +40,16 @@ bool readChoice(const char* option, const std::string& typed,
 bool readBookChoices(BookProject& project, const std::string& paragraphs,
                      const std::string& chapters, const std::string& tocLabels,
                      const std::optional<std::string>& language,
-                     const std::optional<std::string>& maxPageKb, const std::string& epubVersion) {
+                     const std::optional<std::string>& maxPageKb, const std::string& epubVersion,
+                     const std::string& conventions) {
     if (!readChoice("--paragraphs", paragraphs,
-                    {{"lines", ParagraphMode::Lines}, {"blocks", ParagraphMode::Blocks}},
+                    {{"lines", ParagraphMode::Lines},
+                     {"blocks", ParagraphMode::Blocks},
+                     {"auto", ParagraphMode::Auto}},
                     project.paragraphs))
+        return false;
+    if (!readChoice("--conventions", conventions, {{"auto", true}, {"none", false}},
+                    project.conventions))
         return false;
 
     if (chapters == "off") {
@@ -97,43 +103,60 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
 
     CLI::App app{
         "Turns plain-text files into one EPUB book: each file becomes one or more pages, in "
-        "the order given, each line one paragraph unless --paragraphs says otherwise.",
+        "the order given; paragraphs, chapters, language and the text's conventions are read "
+        "from the text unless --plain or the options below say otherwise.",
         "quirebind-cli"};
-    app.add_option("-t,--title", project.title, "Book title; also names the archive")
+    app.add_option("-t,--title", project.title,
+                   "Book title; also names the archive (default: the one the first file names in "
+                   "its text or its file name, else its file name)")
         ->type_name("TEXT");
-    app.add_option("-a,--author", project.author, "Author name");
+    app.add_option("-a,--author", project.author,
+                   "Author name (default: the one the first file names, else \"Unknown\")");
     app.add_option("-c,--cover", project.coverPath, "Cover picture (JPEG, PNG or GIF)")
         ->type_name("PICTURE");
     app.add_option("-o,--output", project.outputFolder,
-                   "Folder that receives TITLE.epub; created when missing")
+                   "Folder that receives TITLE.epub; created when missing (default: the current "
+                   "folder)")
         ->type_name("FOLDER");
     app.add_flag("-y,--yes", options.assumeYes, "Replace an existing archive without asking");
     app.add_option("--encoding", charset,
                    "Decode every text file in CHARSET instead of choosing per file")
         ->type_name("CHARSET");
-    std::string paragraphs = "lines";
-    std::string chapters = "off";
+    // The command line reads the text by default; --plain gives the window's book.
+    bool plain = false;
+    std::optional<std::string> paragraphs;
+    std::optional<std::string> chapters;
+    std::optional<std::string> conventions;
     std::string tocLabels = "page";
     std::optional<std::string> language;
     std::optional<std::string> maxPageKb;
     std::string epubVersion = "2";
+    app.add_flag("--plain", plain,
+                 "The book of the window's defaults: each line one paragraph, no chapters, the "
+                 "locale's language, no conventions; reading options given beside it still apply");
     app.add_option("--paragraphs", paragraphs,
-                   "lines: each line one paragraph (default); blocks: blank lines separate "
-                   "paragraphs and the lines between them are joined, as hard-wrapped prose needs")
-        ->type_name("lines|blocks");
+                   "auto: chosen per file from its shape (default); lines: each line one "
+                   "paragraph (--plain); blocks: blank lines separate paragraphs and the lines "
+                   "between them are joined, as hard-wrapped prose needs")
+        ->type_name("auto|lines|blocks");
     app.add_option("--chapters", chapters,
-                   "off (default); auto: lines such as \"Chapter 12\", \"Part One\", "
+                   "auto (default): lines such as \"Chapter 12\", \"Part One\", "
                    "\"Prologue\", \"第十二章\", \"卷三\" begin a new page and a contents entry; "
-                   "or a PCRE2 pattern that matches a whole heading line (trimmed, at most 80 "
-                   "characters)")
-        ->type_name("off|auto|REGEX");
+                   "off (--plain); or a PCRE2 pattern that matches a whole heading line (trimmed, "
+                   "at most 80 characters)")
+        ->type_name("auto|off|REGEX");
+    app.add_option("--conventions", conventions,
+                   "auto (default): a Project Gutenberg header and footer go to the last page, "
+                   "_words_ are set in italics, lines such as \"* * *\" are scene breaks, a "
+                   "contents list stays text; none (--plain): the text as it is")
+        ->type_name("auto|none");
     app.add_option("--toc-labels", tocLabels,
                    "Contents label of each text file: page (\"page3\", default), file (its "
                    "name without extension) or first-line (its first non-blank line)")
         ->type_name("page|file|first-line");
     app.add_option("--language", language,
                    "Language of the book: a BCP 47 tag (de, zh-CN, pt-BR) or auto to detect it "
-                   "from the text; default: the locale's")
+                   "from the text (default; --plain: the locale's)")
         ->type_name("TAG|auto");
     app.add_option("--max-page-kb", maxPageKb,
                    "Largest page file in KiB (default 256); longer texts continue in more page "
@@ -182,8 +205,9 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     if (!isUtf8CharsetName(typed)) {
         try {
             IconvConverter fromLocale(typed);
-            for (std::string* text : {&project.title, &project.author, &chapters})
+            for (std::string* text : {&project.title, &project.author})
                 *text = fromLocale.convert(*text);
+            if (chapters) *chapters = fromLocale.convert(*chapters);
         } catch (const std::exception& e) {
             std::cerr << "quirebind-cli: cannot read the options in the locale's charset \""
                       << typed << "\": " << e.what() << "\n";
@@ -191,8 +215,15 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             return std::nullopt;
         }
     }
-    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb,
-                         epubVersion)) {
+    options.titleGiven = app.count("--title") > 0;
+    options.authorGiven = app.count("--author") > 0;
+    // "--language auto" names none: a Gutenberg header's may still fill it.
+    options.languageGiven = language && lowerAscii(*language) != "auto";
+    if (!plain && !language) language = "auto";
+    if (project.outputFolder.empty() && app.count("--output") == 0) project.outputFolder = ".";
+    if (!readBookChoices(project, paragraphs.value_or(plain ? "lines" : "auto"),
+                         chapters.value_or(plain ? "off" : "auto"), tocLabels, language, maxPageKb,
+                         epubVersion, conventions.value_or(plain ? "none" : "auto"))) {
         exitStatus = kExitUsage;
         return std::nullopt;
     }

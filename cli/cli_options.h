@@ -13,6 +13,10 @@ struct CliOptions {
     BookProject project;
     bool assumeYes = false;  // -y: replace an existing archive without asking
     bool quiet = false;      // -q: no progress lines
+    // What the user typed; the rest may come from the text.
+    bool titleGiven = false;
+    bool authorGiven = false;
+    bool languageGiven = false;
 };
 
 // Exit statuses of quirebind-cli.

@@ -104,6 +104,11 @@ void TerminalUi::textRead(int k, const std::string& pageFile, const std::string&
     printLine(pageFile + "  " + source + "  " + charset + (detected ? " (detected)" : ""));
 }
 
+void TerminalUi::textShaped(int k, const std::string& shape) {
+    if (!m_showProgress) return;
+    printLine("file " + std::to_string(k) + ": " + shape);
+}
+
 void TerminalUi::pageWritten(int k, int n) {
     showProgress("file " + std::to_string(k) + " of " + std::to_string(n));
 }

@@ -30,6 +30,7 @@ class TerminalUi : public RunUi {
     // One lasting line per text file: "page3.html  a.txt  GBK (detected)".
     void textRead(int k, const std::string& pageFile, const std::string& source,
                   const std::string& charset, bool detected) override;
+    void textShaped(int k, const std::string& shape) override;
     void pageWritten(int k, int n) override;
     void packingStarted() override;
     void packingProgress(std::uint64_t done, std::uint64_t total) override;

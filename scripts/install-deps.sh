@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git clang-format
   zlib1g-dev libpng-dev libjpeg-dev libpugixml-dev libuchardet-dev libcli11-dev
-  libpcre2-dev libcld2-dev
+  libpcre2-dev libcld2-dev libopencc-dev libopencc-data
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest locales
   fonts-liberation fontconfig

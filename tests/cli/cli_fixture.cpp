@@ -25,6 +25,7 @@ ProgramOptions CliTest::cliOptions() const {
 
 std::vector<std::string> CliTest::cliArgs(const std::vector<std::string>& args) const {
     std::vector<std::string> all{QB_CLI_PATH};
+    if (m_plain) all.push_back("--plain");
     all.insert(all.end(), args.begin(), args.end());
     return all;
 }

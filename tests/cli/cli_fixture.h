@@ -34,6 +34,8 @@ class CliTest : public ::testing::Test {
     // Work folders the program left in its TMPDIR.
     std::vector<std::string> leftWorkFolders() const { return folderNames(m_tmp); }
 
+    // Runs give --plain first: most tests check the window's book, which it makes.
+    bool m_plain = true;
     TempFolder m_folder;
     const std::string m_dir = m_folder.path();
     const std::string m_tmp = m_dir + "/tmp";
