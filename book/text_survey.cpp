@@ -246,8 +246,8 @@ TextReading TextSurvey::finish() {
         std::string label = std::move(c.label);
         if (c.titleLine != static_cast<std::size_t>(-1)) {
             setRole(c.titleLine, LineRole::HeadingPart);
-            const char last = label.empty() ? ' ' : label.back();
-            label += (last == '.' || last == ':') ? " " : ": ";
+            // Joined with a space only: the heading keeps the text's own words and marks.
+            label += ' ';
             label += c.title;
         }
         m_reading.headings.emplace(c.line, PlannedHeading{c.level, std::move(label)});
