@@ -35,6 +35,7 @@ void BookOptions::applyTo(BookProject& project) const {
     project.maxPageBytes = maxPageBytes;
     project.charset = charset;
     project.epubVersion = epubVersion;
+    project.conventions = conventions;
 }
 
 std::string chapterPatternProblem(const std::string& pattern) {
@@ -70,7 +71,10 @@ BookOptions readBookOptions(const IniFile& settings) {
     BookOptions options;
     const auto read = [&](const char* key) { return settings.readString(kSection, key, ""); };
 
-    if (sameWord(read("Paragraphs"), "blocks")) options.paragraphs = ParagraphMode::Blocks;
+    const std::string paragraphs = read("Paragraphs");
+    if (sameWord(paragraphs, "blocks")) options.paragraphs = ParagraphMode::Blocks;
+    if (sameWord(paragraphs, "auto")) options.paragraphs = ParagraphMode::Auto;
+    options.conventions = sameWord(read("Conventions"), "auto");
 
     const std::string chapters = read("Chapters");
     if (sameWord(chapters, "auto"))
@@ -110,7 +114,10 @@ void writeBookOptions(IniFile& settings, const BookOptions& options) {
     const auto write = [&](const char* key, const std::string& value) {
         settings.writeString(kSection, key, value);
     };
-    write("Paragraphs", options.paragraphs == ParagraphMode::Blocks ? "blocks" : "lines");
+    write("Paragraphs", options.paragraphs == ParagraphMode::Blocks ? "blocks"
+                        : options.paragraphs == ParagraphMode::Auto ? "auto"
+                                                                    : "lines");
+    write("Conventions", options.conventions ? "auto" : "none");
     write("Chapters", options.chapters.empty() ? "off" : options.chapters);
     write("TocLabels", options.tocLabels == TocLabels::File        ? "file"
                        : options.tocLabels == TocLabels::FirstLine ? "first-line"

@@ -19,6 +19,7 @@ struct BookOptions {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: no limit
     std::string charset;                              // empty: decided per file
     int epubVersion = 2;
+    bool conventions = false;  // apply the text's conventions (Gutenberg, _emphasis_, ...)
 
     void applyTo(BookProject& project) const;
     bool operator==(const BookOptions&) const = default;

@@ -32,6 +32,7 @@ QWidget* withField(QComboBox* box, QLineEdit* field, QWidget* parent) {
 BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent)
     : QDialog(parent),
       m_paragraphs(new QComboBox(this)),
+      m_conventions(new QComboBox(this)),
       m_chapters(new QComboBox(this)),
       m_pattern(new QLineEdit(this)),
       m_tocLabels(new QComboBox(this)),
@@ -47,10 +48,17 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     setWindowTitle(QStringLiteral("Book options"));
 
     m_paragraphs->addItems({QStringLiteral("Each line is a paragraph"),
-                            QStringLiteral("Blank lines separate paragraphs")});
-    m_paragraphs->setCurrentIndex(options.paragraphs == ParagraphMode::Blocks ? 1 : 0);
+                            QStringLiteral("Blank lines separate paragraphs"),
+                            QStringLiteral("Detect from the text")});
+    m_paragraphs->setCurrentIndex(options.paragraphs == ParagraphMode::Blocks ? 1
+                                  : options.paragraphs == ParagraphMode::Auto ? 2
+                                                                              : 0);
 
-    m_chapters->addItems({QStringLiteral("None"), QStringLiteral("Find chapter headings"),
+    m_conventions->addItems({QStringLiteral("None: the text as it is"),
+                             QStringLiteral("Detect (Gutenberg header, _italics_, * * *)")});
+    m_conventions->setCurrentIndex(options.conventions ? 1 : 0);
+
+    m_chapters->addItems({QStringLiteral("None"), QStringLiteral("Detect chapter headings"),
                           QStringLiteral("Headings matching:")});
     m_pattern->setPlaceholderText(QStringLiteral("^Chapter \\d+"));
     if (options.chapters == "auto") {
@@ -94,6 +102,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Paragraphs:"), m_paragraphs);
+    form->addRow(QStringLiteral("Text con&ventions:"), m_conventions);
     form->addRow(QStringLiteral("&Chapters:"), withField(m_chapters, m_pattern, this));
     form->addRow(QStringLiteral("C&ontents entries:"), m_tocLabels);
     form->addRow(QStringLiteral("&Language:"), withField(m_language, m_languageTag, this));
@@ -125,8 +134,10 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
 
 BookOptions BookOptionsDialog::options() const {
     BookOptions options;
-    options.paragraphs =
-        m_paragraphs->currentIndex() == 1 ? ParagraphMode::Blocks : ParagraphMode::Lines;
+    options.paragraphs = m_paragraphs->currentIndex() == 1   ? ParagraphMode::Blocks
+                         : m_paragraphs->currentIndex() == 2 ? ParagraphMode::Auto
+                                                             : ParagraphMode::Lines;
+    options.conventions = m_conventions->currentIndex() == 1;
     if (m_chapters->currentIndex() == 1) options.chapters = "auto";
     if (m_chapters->currentIndex() == 2) options.chapters = m_pattern->text().toStdString();
     options.tocLabels = m_tocLabels->currentIndex() == 1   ? TocLabels::File

@@ -41,6 +41,7 @@ class BookOptionsDialog : public QDialog {
     void updateState();
 
     QComboBox* m_paragraphs;
+    QComboBox* m_conventions;
     QComboBox* m_chapters;
     QLineEdit* m_pattern;
     QComboBox* m_tocLabels;

@@ -1,7 +1,7 @@
 #include "book/book_pages.h"
 
-#include "book/book_metadata.h"
 #include "book/aozora.h"
+#include "book/book_metadata.h"
 #include "book/xhtml_page.h"
 #include "platform/errors.h"
 #include "platform/language.h"
@@ -17,6 +17,8 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
     if (!project.chapters.empty() && project.chapters != "off")
         m_chapters = std::make_unique<ChapterHeadings>(project.chapters);
     m_options.paragraphs = project.paragraphs;
+    m_options.judgeParagraphs = project.paragraphs == ParagraphMode::Auto;
+    m_options.conventions = project.conventions;
     m_options.chapters = m_chapters.get();
     m_options.maxPageBytes = project.maxPageBytes;
     m_options.tocLabels = project.tocLabels;
@@ -243,6 +245,7 @@ void BookPages::write(int k, const TextFeed& text) {
         m_rubyCount += pages.rubyCount;
         for (const auto& [kind, count] : pages.unapplied) m_unapplied[kind] += count;
     }
+    if (!pages.shape.empty() && m_ui != nullptr) m_ui->textShaped(k, pages.shape);
     for (PageFile& page : pages.pages) m_outline.pages.push_back(std::move(page));
     for (TocEntry& entry : pages.toc) m_outline.toc.push_back(std::move(entry));
 }

@@ -12,6 +12,9 @@ namespace qb {
 enum class ParagraphMode {
     Lines,   // each line one paragraph
     Blocks,  // blank lines separate paragraphs; the lines of a block are joined with one space
+             // (none between two CJK characters)
+    Auto,    // per text file, from its shape: Blocks for hard-wrapped prose, else each line one
+             // paragraph with blank lines only separating; indentation left to the stylesheet
 };
 
 // How the contents entry of each text file is labelled (chapter entries carry their heading).
@@ -68,6 +71,9 @@ struct BookProject {
     std::string chapters;  // empty or "off": none; "auto"; else a pattern
     TocLabels tocLabels = TocLabels::Page;
     std::string language;  // empty: the locale's tag; "auto": detect; else a tag
+    // The conventions a text follows (a Project Gutenberg header and footer, _emphasis_, scene
+    // breaks, a contents list) are recognised and applied.
+    bool conventions = false;
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: pages are never split
     int epubVersion = 2;                              // 2 or 3
     int jobs = 0;                                     // 0: one per core

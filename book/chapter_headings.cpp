@@ -16,6 +16,9 @@ namespace {
 
 using Chars = std::u32string;
 
+// The longest title glued to "第十二章" without a blank.
+constexpr std::size_t kMaxGluedTitleChars = 20;
+
 bool isBlank(char32_t c) {
     return c == ' ' || c == '\t' || c == 0x3000;
 }
@@ -189,7 +192,7 @@ HeadingLevel englishHeading(const Chars& s) {
     if (word.empty()) return HeadingLevel::None;
     HeadingLevel level = HeadingLevel::None;
     bool numbered = true;
-    if (word == "chapter") {
+    if (word == "chapter" || word == "letter" || word == "stave") {
         level = HeadingLevel::Chapter;
     } else if (word == "part" || word == "book" || word == "volume") {
         level = HeadingLevel::Volume;
@@ -250,7 +253,16 @@ bool cjkRestIsTitle(const Chars& s, std::size_t i, bool attachedTitle) {
     static const std::u32string particles =
         U"的之中里裏是和与與了就也都说說合团團课課次天名位个個届屆年";
     if (particles.find(s[i]) != std::u32string::npos) return false;
-    return cjkTitleIsSound(s.substr(i));
+    // A title glued on without a blank is a heading only when it is short and does not read
+    // as a sentence or a quotation: a line of prose copied from a heading ends that way.
+    const Chars title = s.substr(i);
+    if (title.size() > kMaxGluedTitleChars) return false;
+    for (std::u32string_view end : {U"——", U"……", U"。", U"」", U"”", U"』"}) {
+        if (title.size() >= end.size() &&
+            std::u32string_view(title).substr(title.size() - end.size()) == end)
+            return false;
+    }
+    return cjkTitleIsSound(title);
 }
 
 bool startsWith(const Chars& s, std::u32string_view prefix) {
@@ -268,6 +280,11 @@ HeadingLevel cjkHeading(const Chars& s) {
         if (volumeUnits.find(s[end]) != std::u32string::npos) level = HeadingLevel::Volume;
         if (level == HeadingLevel::None) return level;
         return cjkRestIsTitle(s, end + 1, true) ? level : HeadingLevel::None;
+    }
+    if (startsWith(s, U"その")) {
+        const std::size_t end = cjkNumberEnd(s, 2);
+        if (end == 2) return HeadingLevel::None;
+        return cjkRestIsTitle(s, end, false) ? HeadingLevel::Chapter : HeadingLevel::None;
     }
     if (s[0] == U'卷') {
         std::size_t end = cjkNumberEnd(s, 1);
@@ -330,16 +347,112 @@ HeadingLevel autoHeadingLevel(std::string_view trimmedLine) {
     // Most lines are prose: turn them away on their first character before decoding the rest.
     const auto first = static_cast<unsigned char>(trimmedLine[0]);
     if (first < 0x80) {
-        if (std::string_view("CPBVEFAI").find(static_cast<char>(first)) == std::string_view::npos)
+        if (std::string_view("CPBVEFAILS").find(static_cast<char>(first)) == std::string_view::npos)
             return HeadingLevel::None;
         return englishHeading(decode(trimmedLine));
     }
     const std::size_t len = utf8SequenceLength(trimmedLine, 0);
     if (len == 0) return HeadingLevel::None;
-    static const std::u32string firsts = U"第卷序楔引尾终終后後番プエ";
+    static const std::u32string firsts = U"第卷序楔引尾终終后後番プエそ";
     if (firsts.find(decode(trimmedLine.substr(0, len))[0]) == std::u32string::npos)
         return HeadingLevel::None;
     return cjkHeading(decode(trimmedLine));
+}
+
+namespace {
+
+int romanValue(const Chars& s, std::size_t from, std::size_t to) {
+    int total = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        auto value = [](char32_t c) {
+            switch (c) {
+                case 'I':
+                    return 1;
+                case 'V':
+                    return 5;
+                case 'X':
+                    return 10;
+                case 'L':
+                    return 50;
+                case 'C':
+                    return 100;
+                case 'D':
+                    return 500;
+                case 'M':
+                    return 1000;
+                default:
+                    return 0;
+            }
+        };
+        const int v = value(s[i]);
+        const int next = i + 1 < to ? value(s[i + 1]) : 0;
+        total += v < next ? -v : v;
+    }
+    return total;
+}
+
+// "十一" = 11, "三十六" = 36, "百二" = 102, "１２" = 12; 0 for anything else.
+int cjkNumeralValue(const Chars& s) {
+    static const std::u32string digits = U"〇一二三四五六七八九";
+    int total = 0;
+    int digit = -1;
+    int plain = 0;
+    bool positional = true;
+    for (const char32_t c : s) {
+        if (c >= U'０' && c <= U'９') {
+            plain = plain * 10 + static_cast<int>(c - U'０');
+            if (plain > 100000) return 0;
+            continue;
+        }
+        positional = false;
+        const std::size_t d = digits.find(c);
+        if (d != std::u32string::npos) {
+            digit = static_cast<int>(d);
+            continue;
+        }
+        const int unit = c == U'十' ? 10 : c == U'百' ? 100 : c == U'千' ? 1000 : 0;
+        if (unit == 0) return 0;
+        total += (digit < 0 ? 1 : digit) * unit;
+        digit = -1;
+    }
+    if (positional) return plain;
+    return total + (digit < 0 ? 0 : digit);
+}
+
+}  // namespace
+
+NumberedHeading numberedHeading(std::string_view trimmedLine) {
+    if (trimmedLine.empty() || trimmedLine.size() > kMaxHeadingChars * 4) return {};
+    const auto first = static_cast<unsigned char>(trimmedLine[0]);
+    if (first < 0x80) {
+        if (std::string_view("IVXLC").find(static_cast<char>(first)) == std::string_view::npos)
+            return {};
+        const Chars s = decode(trimmedLine);
+        std::size_t end = 0;
+        while (end < s.size() &&
+               std::u32string_view(U"IVXLCDM").find(s[end]) != std::u32string_view::npos)
+            ++end;
+        if (!isRomanNumeral(lowerAscii(s, 0, end))) return {};
+        std::size_t rest = end;
+        if (rest < s.size() && s[rest] == '.') ++rest;
+        rest = skipBlanks(s, rest);
+        if (rest < s.size()) {
+            // The title must be set apart and written in capitals: "I. A SCANDAL IN BOHEMIA".
+            if (rest == end || hasLowerCase(s.substr(rest)) || !startsLikeATitle(s[rest]))
+                return {};
+        }
+        return {NumberedForm::Roman, romanValue(s, 0, end), HeadingLevel::Chapter};
+    }
+    const Chars s = decode(trimmedLine);
+    if (s.size() >= 3 && (s[0] == U'上' || s[0] == U'中' || s[0] == U'下') && isBlank(s[1]) &&
+        s.size() <= 30) {
+        const int number = s[0] == U'上' ? 1 : s[0] == U'中' ? 2 : 3;
+        return {NumberedForm::JapanesePart, number, HeadingLevel::Volume};
+    }
+    if (s.size() > 6) return {};
+    const int number = cjkNumeralValue(s);
+    if (number <= 0) return {};
+    return {NumberedForm::Numeral, number, HeadingLevel::Chapter};
 }
 
 // A compiled user pattern. JIT-compiled where the platform has it; every match runs under a

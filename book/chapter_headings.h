@@ -35,6 +35,8 @@ class ChapterHeadings {
     // The level of a line that trimHeadingBlanks has trimmed. Blank lines and lines longer than
     // kMaxHeadingChars are never headings.
     HeadingLevel classify(std::string_view trimmedLine) const;
+    // True for "auto": the built-in forms.
+    bool builtIn() const { return m_pattern == nullptr; }
 
     // Lines on which the pattern gave up, backtracking past its limit: they were taken as text.
     std::size_t linesOverLimit() const { return m_linesOverLimit; }
@@ -51,6 +53,19 @@ class ChapterHeadings {
 
 // The built-in forms alone, for a trimmed line.
 HeadingLevel autoHeadingLevel(std::string_view trimmedLine);
+
+// Forms that are headings only where such lines number upward through the text: a Roman
+// numeral alone or with a title in capitals ("IV.", "I. A SCANDAL IN BOHEMIA"), a kanji or
+// full-width numeral alone ("一", "十一", "１２"), a part of a Japanese novel ("上　先生と私").
+enum class NumberedForm { None, Roman, Numeral, JapanesePart };
+
+struct NumberedHeading {
+    NumberedForm form = NumberedForm::None;
+    int number = 0;  // 1 for "I", "一", "上"
+    HeadingLevel level = HeadingLevel::None;
+};
+
+NumberedHeading numberedHeading(std::string_view trimmedLine);
 
 // The line without leading and trailing blanks: spaces, tabs and the ideographic space U+3000
 // that CJK texts indent with.

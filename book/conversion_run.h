@@ -58,6 +58,11 @@ class RunUi {
     }
     // The body font is in the book: "FILE  FAMILY  <embedded size> of <file size>".
     virtual void fontEmbedded(const std::string& text) { (void)text; }
+    // How the paragraphs of text file k were judged ("paragraphs: blocks (...)"), when they were.
+    virtual void textShaped(int k, const std::string& shape) {
+        (void)k;
+        (void)shape;
+    }
     virtual void packingStarted() {}
     // Packing progress: bytes of the book's files packed so far, of total.
     virtual void packingProgress(std::uint64_t done, std::uint64_t total) {

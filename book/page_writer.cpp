@@ -5,6 +5,9 @@
 #include <optional>
 
 #include "book/aozora.h"
+#include "book/text_blanks.h"
+#include "book/text_conventions.h"
+#include "book/text_survey.h"
 #include "book/xhtml_page.h"
 #include "book/xml/xml_text.h"
 #include "platform/line_splitter.h"
@@ -61,6 +64,12 @@ std::size_t cutPoint(std::string_view text, std::size_t limit) {
     if (amp != std::string_view::npos &&
         text.substr(from + amp, cut - from - amp).find(';') == std::string_view::npos)
         cut = from + amp;
+    // Nor inside "<em>" or "</em>" (text itself never holds a bare "<").
+    const std::size_t tagFrom = cut >= 5 ? cut - 5 : 0;
+    const std::size_t lt = text.substr(tagFrom, cut - tagFrom).rfind('<');
+    if (lt != std::string_view::npos &&
+        text.substr(tagFrom + lt, cut - tagFrom - lt).find('>') == std::string_view::npos)
+        cut = tagFrom + lt;
     const std::size_t window = std::min(kSpaceWindow, limit / 4);
     const std::size_t start = cut > window ? cut - window : 0;
     const std::size_t space = text.substr(start, cut - start).rfind(' ');
@@ -169,6 +178,32 @@ class PageComposer {
         if (!m_paragraphInk) m_paragraphInk = hasInk(raw);
         m_scratch.clear();
         appendParagraphChars(m_scratch, raw);
+        append();
+    }
+
+    // Markup inside the current paragraph: "<em>" or "</em>", always in pairs.
+    void markup(std::string_view tag) {
+        m_scratch.assign(tag);
+        m_markup = true;
+        append();
+    }
+
+    // A scene break: a paragraph of its own, centred by the stylesheet.
+    void scene(std::string_view trimmed) {
+        m_scratch.clear();
+        appendParagraphChars(m_scratch, trimmed);
+        placeLine("<p class=\"scene\">", m_scratch, " </p> \r\n");
+        m_pageHasInk = true;
+    }
+
+    // What follows begins a page of its own: the back matter after the story.
+    void newSection() {
+        if (m_file && (m_pageHasInk || m_pageHasHeading)) newPage();
+    }
+
+  private:
+    // Puts m_scratch (escaped text or markup) into the current paragraph.
+    void append() {
         if (m_cap == 0) {
             // Without a cap nothing needs measuring: the text goes straight out, so that a
             // huge line is never held twice.
@@ -182,19 +217,39 @@ class PageComposer {
             return;
         }
         m_paragraph += m_scratch;
+        // Room for the "</em>" that closes emphasis a cut leaves open.
+        const std::size_t limit = m_room - kParagraphExtra - (m_markup ? 5 : 0);
         // The placed parts are dropped once at the end: dropping each from the front would
         // move the rest every time, quadratic in a long piece.
-        const std::size_t limit = m_room - kParagraphExtra;
         std::size_t placed = 0;
         while (m_paragraph.size() - placed > limit) {
             const std::string_view rest = std::string_view(m_paragraph).substr(placed);
             const std::size_t cut = cutPoint(rest, limit);
-            placeLine("<p>", rest.substr(0, cut), " </p> \r\n");
+            const std::string_view piece = rest.substr(0, cut);
             placed += cut;
+            if (!m_markup) {
+                placeLine("<p>", piece, " </p> \r\n");
+                continue;
+            }
+            // Emphasis open across the cut is closed before it and opened again after it.
+            bool open = m_emphasisOpen;
+            for (std::size_t at = piece.find('<'); at != std::string_view::npos;
+                 at = piece.find('<', at + 1))
+                open = piece.substr(at, 4) == "<em>";
+            std::string closed(piece);
+            if (open) closed += "</em>";
+            placeLine("<p>", closed, " </p> \r\n");
+            m_emphasisOpen = false;
+            if (open) {
+                m_paragraph.erase(0, placed);
+                placed = 0;
+                m_paragraph.insert(0, "<em>");
+            }
         }
         m_paragraph.erase(0, placed);
     }
 
+  public:
     void endParagraph() {
         if (m_cap == 0) {
             if (m_streaming) {
@@ -210,6 +265,7 @@ class PageComposer {
             m_paragraph.clear();
         }
         m_paragraphInk = false;
+        m_emphasisOpen = false;
     }
 
     void heading(HeadingLevel level, std::string_view trimmed) {
@@ -374,33 +430,51 @@ class PageComposer {
     bool m_pageHasHeading = false;
     std::string m_paragraph;  // escaped text of the paragraph under way (with a cap)
     bool m_paragraphInk = false;
-    bool m_streaming = false;  // "<p>" written, the paragraph's end not yet (without a cap)
+    bool m_streaming = false;     // "<p>" written, the paragraph's end not yet (without a cap)
+    bool m_markup = false;        // paragraphs may hold emphasis
+    bool m_emphasisOpen = false;  // at the start of m_paragraph
     std::string m_scratch;
 };
 
-// Lines into paragraphs: one each, or blocks separated by blank lines and joined with a space.
+// How lines become paragraphs.
+enum class Shape {
+    Lines,       // each line one paragraph, as it is
+    Blocks,      // blank lines separate paragraphs; the lines between them are joined
+    LineBlocks,  // each line with ink one paragraph, trimmed; blank lines only separate
+};
+
+// A paragraph longer than this is not searched for emphasis: it goes out as it comes.
+constexpr std::size_t kMaxEmphasisBytes = 1 << 20;
+
+// Lines into paragraphs, with the text's _emphasis_ set when asked.
 class Paragraphs {
   public:
-    Paragraphs(ParagraphMode mode, PageComposer& out)
-        : m_blocks(mode == ParagraphMode::Blocks), m_out(out) {}
+    Paragraphs(Shape shape, bool emphasis, PageComposer& out)
+        : m_shape(shape), m_emphasis(emphasis), m_out(out) {}
 
     void lineText(std::string_view text) {
-        if (!m_blocks) {
-            m_out.text(text);
+        if (m_shape == Shape::Lines) {
+            emit(text);
             return;
         }
         std::size_t from = 0;
         if (!m_lineInk) {
-            from = text.find_first_not_of(" \t");
-            if (from == std::string_view::npos) return;  // leading blanks are dropped
-            if (m_blockOpen) m_out.text(" ");
+            from = leadingBlankBytes(text);
+            if (from == text.size()) return;  // leading blanks are dropped
+            if (m_blockOpen) {
+                // Wrapped CJK text runs on without a space.
+                std::size_t length = 0;
+                const char32_t next = utf8At(text, from, length);
+                if (!isCjkChar(m_lastChar) || !isCjkChar(next)) emit(" ");
+            }
             m_lineInk = true;
             m_blockOpen = true;
         }
-        const std::size_t last = text.find_last_not_of(" \t");
-        if (last == std::string_view::npos || last < from) {
+        const std::string_view rest = text.substr(from);
+        const std::size_t trailing = trailingBlankBytes(rest);
+        if (trailing == rest.size()) {
             // Blanks that are dropped if the line ends after them.
-            m_pendingBlanks.append(text.substr(from));
+            m_pendingBlanks.append(rest);
             return;
         }
         if (!m_pendingBlanks.empty()) {
@@ -408,48 +482,105 @@ class Paragraphs {
             constexpr std::size_t kPiece = 64 * 1024;
             const std::string_view blanks = m_pendingBlanks;
             for (std::size_t at = 0; at < blanks.size(); at += kPiece)
-                m_out.text(blanks.substr(at, kPiece));
+                emit(blanks.substr(at, kPiece));
             m_pendingBlanks.clear();
         }
-        m_out.text(text.substr(from, last + 1 - from));
-        m_pendingBlanks.assign(text.substr(last + 1));
+        const std::string_view body = rest.substr(0, rest.size() - trailing);
+        emit(body);
+        m_lastChar = lastUtf8Char(body);
+        m_pendingBlanks.assign(rest.substr(body.size()));
     }
 
     void lineEnd() {
-        if (!m_blocks) {
+        if (m_shape == Shape::Lines) {
+            flushEmphasis();
             m_out.endParagraph();
             return;
         }
-        if (!m_lineInk) endBlock();
+        if (!m_lineInk || m_shape == Shape::LineBlocks) endBlock();
         m_lineInk = false;
         m_pendingBlanks.clear();
     }
 
     void heading(HeadingLevel level, std::string_view trimmed) {
-        if (m_blocks) {
-            endBlock();
-            m_lineInk = false;
-            m_pendingBlanks.clear();
-        }
+        endLine();
         m_out.heading(level, trimmed);
     }
 
+    void scene(std::string_view trimmed) {
+        endLine();
+        m_out.scene(trimmed);
+    }
+
+    // Ends the paragraph under way, in the shapes where a line alone does not.
+    void breakParagraph() { endLine(); }
+
+    // The back matter: a page of its own, its text as written.
+    void backMatter() {
+        endLine();
+        m_out.newSection();
+        m_emphasis = false;
+    }
+
     void finish() {
-        if (m_blocks) endBlock();
+        if (m_shape != Shape::Lines) endBlock();
     }
 
   private:
+    void endLine() {
+        if (m_shape == Shape::Lines) return;
+        endBlock();
+        m_lineInk = false;
+        m_pendingBlanks.clear();
+    }
+
     void endBlock() {
         if (!m_blockOpen) return;
+        flushEmphasis();
         m_out.endParagraph();
         m_blockOpen = false;
     }
 
-    bool m_blocks;
+    void emit(std::string_view text) {
+        if (!m_emphasis) {
+            m_out.text(text);
+            return;
+        }
+        if (!m_tooLong && m_held.size() + text.size() <= kMaxEmphasisBytes) {
+            m_held.append(text);
+            return;
+        }
+        if (!m_held.empty()) m_out.text(m_held);
+        m_held.clear();
+        m_tooLong = true;
+        m_out.text(text);
+    }
+
+    void flushEmphasis() {
+        m_tooLong = false;
+        if (m_held.empty()) return;
+        const std::string_view held = m_held;
+        std::size_t pos = 0;
+        for (const auto& [open, close] : emphasisPairs(held)) {
+            if (open > pos) m_out.text(held.substr(pos, open - pos));
+            m_out.markup("<em>");
+            m_out.text(held.substr(open + 1, close - open - 1));
+            m_out.markup("</em>");
+            pos = close + 1;
+        }
+        if (pos < held.size()) m_out.text(held.substr(pos));
+        m_held.clear();
+    }
+
+    Shape m_shape;
+    bool m_emphasis;
     PageComposer& m_out;
     bool m_lineInk = false;    // the line so far holds more than blanks
     bool m_blockOpen = false;  // a paragraph has begun and not ended
+    char32_t m_lastChar = 0;   // the last character of the paragraph's text so far
     std::string m_pendingBlanks;
+    std::string m_held;  // the paragraph's text, held until its emphasis is known
+    bool m_tooLong = false;
 };
 
 // The first line that is not blank, trimmed and cut to kMaxHeadingChars characters.
@@ -569,6 +700,103 @@ class AozoraLines : public LineHandler, private AozoraSink {
     std::string m_line;
 };
 
+// Hands lines on as the survey planned them: headings, the title lines they took, scene
+// breaks, and a Project Gutenberg header and footer moved behind the story.
+class PlannedLines : public LineHandler {
+  public:
+    PlannedLines(const TextReading& reading, bool wantFirstLine, Paragraphs& out)
+        : m_reading(reading), m_wantFirstLine(wantFirstLine), m_out(out) {}
+
+    const FirstLine& firstLine() const { return m_firstLine; }
+
+    void lineText(std::string_view text) override {
+        if (m_index < m_reading.storyBegin) {
+            m_header.back().append(text);
+            return;
+        }
+        if (m_index >= m_reading.storyEnd) {
+            if (!m_inBackMatter) startBackMatter();
+            m_out.lineText(text);
+            return;
+        }
+        if (m_wantFirstLine && !m_firstLine.done()) m_firstLine.lineText(text);
+        const LineRole role = m_reading.role(m_index);
+        if (role == LineRole::OwnLine && !m_ownLineOpen) {
+            m_out.breakParagraph();
+            m_ownLineOpen = true;
+        }
+        if (role == LineRole::Text || role == LineRole::OwnLine) {
+            m_out.lineText(text);
+        } else if (m_line.size() < kMaxHeadingBytes) {
+            m_line.append(text);
+        }
+    }
+
+    void lineEnd() override {
+        const std::size_t index = m_index++;
+        if (index < m_reading.storyBegin) {
+            m_header.emplace_back();
+            return;
+        }
+        if (index >= m_reading.storyEnd) {
+            if (!m_inBackMatter) startBackMatter();
+            m_out.lineEnd();
+            return;
+        }
+        if (m_wantFirstLine && !m_firstLine.done()) m_firstLine.lineEnd();
+        switch (m_reading.role(index)) {
+            case LineRole::Text:
+                m_out.lineEnd();
+                break;
+            case LineRole::OwnLine:
+                if (!m_ownLineOpen) m_out.breakParagraph();
+                m_out.lineEnd();
+                m_out.breakParagraph();
+                m_ownLineOpen = false;
+                break;
+            case LineRole::Heading: {
+                const PlannedHeading& heading = m_reading.headings.at(index);
+                m_out.heading(heading.level, heading.label);
+                break;
+            }
+            case LineRole::HeadingPart:
+                break;
+            case LineRole::SceneBreak:
+                m_out.scene(trimBlanks(m_line));
+                break;
+        }
+        m_line.clear();
+    }
+
+    void finish() {
+        if (!m_inBackMatter && m_header.size() > 1) startBackMatter();
+    }
+
+  private:
+    // The header goes first on the back matter's page, then the footer as it comes.
+    void startBackMatter() {
+        m_inBackMatter = true;
+        m_out.backMatter();
+        m_header.pop_back();  // the line under way when the header ended
+        for (const std::string& line : m_header) {
+            if (!line.empty()) m_out.lineText(line);
+            m_out.lineEnd();
+        }
+        m_out.breakParagraph();
+        m_header.clear();
+    }
+
+    const TextReading& m_reading;
+    bool m_wantFirstLine;
+    Paragraphs& m_out;
+    FirstLine m_firstLine;
+    std::size_t m_index = 0;  // of the line under way
+    std::string m_line;       // a heading or scene-break line under way
+    std::vector<std::string> m_header{std::string()};
+    bool m_inBackMatter = false;
+    bool m_ownLineOpen = false;
+};
+
 std::string fileLabel(const std::string& sourcePath) {
     std::string name = fileNamePart(sourcePath);
     const std::size_t dot = name.rfind('.');
@@ -642,22 +870,60 @@ TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourceP
                          const std::string& contentFolder, const PageOptions& options) {
     PageComposer composer(k, contentFolder, options);
     if (options.aozora) return writeAozoraPages(text, k, sourcePath, composer, options);
-    Paragraphs paragraphs(options.paragraphs, composer);
-    LineClassifier lines(options.chapters, options.tocLabels == TocLabels::FirstLine, paragraphs);
-    LineSplitter splitter(lines);
-    text([&](std::string_view piece) { splitter.feed(piece); });
-    splitter.finish();
-    paragraphs.finish();
-
+    const bool wantFirstLine = options.tocLabels == TocLabels::FirstLine;
+    const bool autoChapters = options.chapters != nullptr && options.chapters->builtIn();
+    std::optional<FirstLine> firstLine;
     TextPages result;
+    if (!options.conventions && !options.judgeParagraphs && !autoChapters) {
+        Paragraphs paragraphs(
+            options.paragraphs == ParagraphMode::Blocks ? Shape::Blocks : Shape::Lines, false,
+            composer);
+        LineClassifier lines(options.chapters, wantFirstLine, paragraphs);
+        LineSplitter splitter(lines);
+        text([&](std::string_view piece) { splitter.feed(piece); });
+        splitter.finish();
+        paragraphs.finish();
+        firstLine = lines.firstLine();
+    } else {
+        // Read twice: once to plan (the shape of the paragraphs, where the story begins and
+        // which lines are headings), once to write.
+        SurveyOptions plan;
+        plan.chapters = options.chapters;
+        plan.autoChapters = autoChapters;
+        plan.conventions = options.conventions;
+        plan.judgeShape = options.judgeParagraphs;
+        TextSurvey survey(plan);
+        {
+            LineSplitter splitter(survey);
+            text([&](std::string_view piece) { splitter.feed(piece); });
+            splitter.finish();
+        }
+        const TextReading reading = survey.finish();
+        Shape shape = options.paragraphs == ParagraphMode::Blocks ? Shape::Blocks : Shape::Lines;
+        if (options.judgeParagraphs) {
+            shape = reading.blocks ? Shape::Blocks : Shape::LineBlocks;
+            result.shape = reading.blocks
+                               ? "paragraphs: blocks (hard-wrapped prose; blank lines separate)"
+                               : "paragraphs: lines (one paragraph a line)";
+        }
+        Paragraphs paragraphs(shape, options.conventions, composer);
+        PlannedLines lines(reading, wantFirstLine, paragraphs);
+        LineSplitter splitter(lines);
+        text([&](std::string_view piece) { splitter.feed(piece); });
+        splitter.finish();
+        lines.finish();
+        paragraphs.finish();
+        firstLine = lines.firstLine();
+    }
+
     result.pages = composer.finish();
     result.lastTitle = composer.title();
     std::string label = "page" + std::to_string(k);
     if (options.tocLabels == TocLabels::File) {
         std::string name = fileLabel(sourcePath);
         if (!name.empty()) label = std::move(name);
-    } else if (options.tocLabels == TocLabels::FirstLine && lines.firstLine().done()) {
-        label = lines.firstLine().text();
+    } else if (wantFirstLine && firstLine->done()) {
+        label = firstLine->text();
     }
     result.toc = fileEntries(result.pages, composer.headings(), std::move(label));
     return result;

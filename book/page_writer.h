@@ -44,6 +44,12 @@ struct PageOptions {
     // and styles (see book/aozora.h), one line one paragraph whatever paragraphs says.
     bool aozora = false;
     bool vertical = false;  // the pages are set vertically (two-digit numbers upright)
+    // Judge each file's paragraphs from its shape (blocks or one a line); paragraphs then
+    // names only the mode used when this is off.
+    bool judgeParagraphs = false;
+    // Apply the text's conventions: a Project Gutenberg header and footer moved behind the
+    // story, _emphasis_, scene breaks, contents lists kept as text.
+    bool conventions = false;
 };
 
 // What writing one text file made.
@@ -54,6 +60,7 @@ struct TextPages {
     // Aozora Bunko texts: the readings set as ruby and the annotations left unapplied, by kind.
     std::size_t rubyCount = 0;
     std::map<std::string, std::size_t> unapplied;
+    std::string shape;            // how its paragraphs were judged; empty when they were not
 };
 
 // Hands the text, decoded to UTF-8, to a sink in pieces that end on character boundaries.

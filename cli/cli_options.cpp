@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "book/chapter_headings.h"
-#include "book/metadata_values.h"
 #include "book/conversion_run.h"
+#include "book/metadata_values.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
 #include "platform/iconv_converter.h"
@@ -55,8 +55,13 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
                      const std::optional<std::string>& epubVersion, const std::string& conventions,
                      const std::string& writingMode) {
     if (!readChoice("--paragraphs", paragraphs,
-                    {{"lines", ParagraphMode::Lines}, {"blocks", ParagraphMode::Blocks}},
+                    {{"lines", ParagraphMode::Lines},
+                     {"blocks", ParagraphMode::Blocks},
+                     {"auto", ParagraphMode::Auto}},
                     project.paragraphs))
+        return false;
+    if (!readChoice("--conventions", conventions, {{"auto", true}, {"none", false}},
+                    project.conventions))
         return false;
 
     if (chapters == "off") {
@@ -98,9 +103,8 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
         project.maxPageBytes = kib * 1024;
     }
 
-    if (!readChoice("--conventions", conventions, {{"auto", true}, {"none", false}},
-                    project.aozora))
-        return false;
+    // Aozora Bunko markup is one of the conventions a text may follow.
+    project.aozora = project.conventions;
     if (!readChoice("--writing-mode", writingMode,
                     {{"horizontal", WritingMode::Horizontal},
                      {"vertical", WritingMode::Vertical},
@@ -243,9 +247,12 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
 
     CLI::App app{
         "Turns plain-text files into one EPUB book: each file becomes one or more pages, in "
-        "the order given, each line one paragraph unless --paragraphs says otherwise.",
+        "the order given; paragraphs, chapters, language and the text's conventions are read "
+        "from the text unless --plain or the options below say otherwise.",
         "quirebind-cli"};
-    app.add_option("-t,--title", project.title, "Book title; also names the archive")
+    app.add_option("-t,--title", project.title,
+                   "Book title; also names the archive (default: the one the first file names in "
+                   "its text or its file name, else its file name)")
         ->type_name("TEXT");
     TypedDetails given;
     BookDetails& details = project.details;
@@ -265,37 +272,46 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "characters the book uses; FILE#N takes font N (from 0) of a collection")
         ->type_name("FILE[#N]");
     app.add_option("-o,--output", project.outputFolder,
-                   "Folder that receives TITLE.epub; created when missing")
+                   "Folder that receives TITLE.epub; created when missing (default: the current "
+                   "folder)")
         ->type_name("FOLDER");
     app.add_flag("-y,--yes", options.assumeYes, "Replace an existing archive without asking");
     app.add_option("--encoding", charset,
                    "Decode every text file in CHARSET instead of choosing per file")
         ->type_name("CHARSET");
-    std::string paragraphs = "lines";
-    std::string chapters = "off";
+    // The command line reads the text by default; --plain gives the window's book.
+    std::optional<std::string> paragraphs;
+    std::optional<std::string> chapters;
+    std::optional<std::string> conventions;
     std::string tocLabels = "page";
     std::optional<std::string> language;
     std::optional<std::string> maxPageKb;
     std::optional<std::string> epubVersion;
-    std::string conventions = "none";
     std::string writingMode = "auto";
     app.add_option("--paragraphs", paragraphs,
-                   "lines: each line one paragraph (default); blocks: blank lines separate "
-                   "paragraphs and the lines between them are joined, as hard-wrapped prose needs")
-        ->type_name("lines|blocks");
+                   "auto: chosen per file from its shape (default); lines: each line one "
+                   "paragraph (--plain); blocks: blank lines separate paragraphs and the lines "
+                   "between them are joined, as hard-wrapped prose needs")
+        ->type_name("auto|lines|blocks");
     app.add_option("--chapters", chapters,
-                   "off (default); auto: lines such as \"Chapter 12\", \"Part One\", "
+                   "auto (default): lines such as \"Chapter 12\", \"Part One\", "
                    "\"Prologue\", \"第十二章\", \"卷三\" begin a new page and a contents entry; "
-                   "or a PCRE2 pattern that matches a whole heading line (trimmed, at most 80 "
-                   "characters)")
-        ->type_name("off|auto|REGEX");
+                   "off (--plain); or a PCRE2 pattern that matches a whole heading line (trimmed, "
+                   "at most 80 characters)")
+        ->type_name("auto|off|REGEX");
+    app.add_option("--conventions", conventions,
+                   "auto (default): a Project Gutenberg header and footer go to the last page, "
+                   "_words_ are set in italics, lines such as \"* * *\" are scene breaks, a "
+                   "contents list stays text, Aozora Bunko markup becomes ruby, headings, page "
+                   "breaks, indents and emphasis; none (--plain): the text as it is")
+        ->type_name("auto|none");
     app.add_option("--toc-labels", tocLabels,
                    "Contents label of each text file: page (\"page3\", default), file (its "
                    "name without extension) or first-line (its first non-blank line)")
         ->type_name("page|file|first-line");
     app.add_option("--language", language,
                    "Language of the book: a BCP 47 tag (de, zh-CN, pt-BR) or auto to detect it "
-                   "from the text; default: the locale's")
+                   "from the text (default; --plain: the locale's)")
         ->type_name("TAG|auto");
     app.add_option("--max-page-kb", maxPageKb,
                    "Largest page file in KiB (default 256); longer texts continue in more page "
@@ -312,8 +328,9 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "or vertical pages")
         ->type_name("2|3");
     app.add_flag("--plain", options.plain,
-                 "The first program's book: no indents, a gap after every paragraph, pages "
-                 "titled by number, no title page");
+                 "The book of the window's defaults: each line one paragraph, no chapters, the "
+                 "locale's language, no conventions, no indents, no title page, no drawn cover; "
+                 "reading options given beside it still apply");
     app.add_option("--paragraph-style", given.paragraphStyle,
                    "indent: first lines indented, as printed books (default); spaced: a gap "
                    "between paragraphs instead. Chinese, Japanese and Korean books always indent")
@@ -347,11 +364,6 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     app.add_option("--author-sort", details.authorSort,
                    "The first author as libraries file them (\"Tolkien, J. R. R.\")")
         ->type_name("TEXT");
-    app.add_option("--conventions", conventions,
-                   "auto: recognise texts in the Aozora Bunko format and apply their markup "
-                   "(ruby, headings, page breaks, indents, emphasis); none: every character as "
-                   "it stands (default)")
-        ->type_name("auto|none");
     app.add_option("--writing-mode", writingMode,
                    "horizontal; vertical (EPUB 3: lines top to bottom, pages turned to the left); "
                    "auto: vertical for a Japanese Aozora Bunko book (default)")
@@ -449,9 +461,10 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         try {
             IconvConverter fromLocale(typed);
             for (std::string* text :
-                 {&project.title, &chapters, &details.description, &details.publisher,
-                  &details.rights, &details.series, &details.titleSort, &details.authorSort})
+                 {&project.title, &details.description, &details.publisher, &details.rights,
+                  &details.series, &details.titleSort, &details.authorSort})
                 *text = fromLocale.convert(*text);
+            if (chapters) *chapters = fromLocale.convert(*chapters);
             for (std::vector<std::string>* texts : {&given.authors, &details.subjects})
                 for (std::string& text : *texts) text = fromLocale.convert(text);
         } catch (const std::exception& e) {
@@ -461,8 +474,16 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             return std::nullopt;
         }
     }
-    if (!readBookChoices(project, paragraphs, chapters, tocLabels, language, maxPageKb, epubVersion,
-                         conventions, writingMode) ||
+    options.titleGiven = app.count("--title") > 0;
+    options.authorGiven = app.count("--author") > 0;
+    // "--language auto" names none: a Gutenberg header's may still fill it.
+    options.languageGiven = language && lowerAscii(*language) != "auto";
+    if (!options.plain && !language) language = "auto";
+    if (project.outputFolder.empty() && app.count("--output") == 0) project.outputFolder = ".";
+    if (!readBookChoices(project, paragraphs.value_or(options.plain ? "lines" : "auto"),
+                         chapters.value_or(options.plain ? "off" : "auto"), tocLabels, language,
+                         maxPageKb, epubVersion,
+                         conventions.value_or(options.plain ? "none" : "auto"), writingMode) ||
         !readLookAndDetails(options, given)) {
         exitStatus = kExitUsage;
         return std::nullopt;

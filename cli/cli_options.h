@@ -14,6 +14,10 @@ struct CliOptions {
     bool assumeYes = false;  // -y: replace an existing archive without asking
     bool quiet = false;      // -q: no progress lines
     bool plain = false;      // --plain: the first program's book
+    // What the user typed; the rest may come from the text.
+    bool titleGiven = false;
+    bool authorGiven = false;
+    bool languageGiven = false;
 };
 
 // Exit statuses of quirebind-cli.

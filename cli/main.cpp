@@ -8,8 +8,10 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "book/conversion_run.h"
+#include "cli/book_defaults.h"
 #include "cli/child_process.h"
 #include "cli/cli_options.h"
 #include "cli/interruption.h"
@@ -44,8 +46,12 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     int status = qb::kExitUsage;
-    const std::optional<qb::CliOptions> options = qb::parseCommandLine(argc, argv, status);
+    std::optional<qb::CliOptions> options = qb::parseCommandLine(argc, argv, status);
     if (!options) return status;
+    const std::vector<std::string> defaults = qb::fillBookDefaults(*options);
+    if (!options->quiet && isatty(STDERR_FILENO) != 0) {
+        for (const std::string& line : defaults) std::cerr << "quirebind-cli: " << line << "\n";
+    }
 
     const std::string templateFolder = qb::findTemplateFolder();
     if (templateFolder.empty()) {

@@ -145,6 +145,11 @@ void TerminalUi::fontEmbedded(const std::string& text) {
     printLine("font  " + text);
 }
 
+void TerminalUi::textShaped(int k, const std::string& shape) {
+    if (!m_showProgress) return;
+    printLine("file " + std::to_string(k) + ": " + shape);
+}
+
 void TerminalUi::pageWritten(int k, int n) {
     showProgress("file " + std::to_string(k) + " of " + std::to_string(n));
 }

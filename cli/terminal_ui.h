@@ -33,6 +33,7 @@ class TerminalUi : public RunUi {
     // "font  FILE  FAMILY  312 KiB of 19 MiB", a lasting line like the text files'.
     void fontEmbedded(const std::string& text) override;
     void bookNote(const std::string& text) override;
+    void textShaped(int k, const std::string& shape) override;
     void pageWritten(int k, int n) override;
     void packingStarted() override;
     void packingProgress(std::uint64_t done, std::uint64_t total) override;

@@ -191,6 +191,102 @@ bool isLanguageTag(std::string_view tag) {
     return i == parts.size();
 }
 
+namespace {
+
+#include "platform/chinese_forms.inc"
+
+bool inTable(const char32_t* begin, const char32_t* end, char32_t c) {
+    return std::binary_search(begin, end, c);
+}
+
+}  // namespace
+
+std::string chineseRegionTag(std::string_view utf8Text) {
+    std::size_t simplified = 0;
+    std::size_t traditional = 0;
+    const std::string_view text = withoutCutUtf8Tail(utf8Text);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = utf8SequenceLength(text, i);
+        if (len < 3) {
+            i += len == 0 ? 1 : len;
+            continue;
+        }
+        const char32_t c = codePointAt(text, i, len);
+        if (inTable(std::begin(kSimplifiedOnly), std::end(kSimplifiedOnly), c)) ++simplified;
+        if (inTable(std::begin(kTraditionalOnly), std::end(kTraditionalOnly), c)) ++traditional;
+        i += len;
+    }
+    // A text of shared characters, or a tie, is read in the simplified region: GBK texts,
+    // the commonest by far, hold no traditional-only character at all.
+    return traditional > simplified ? "zh-TW" : "zh-CN";
+}
+
+std::string scriptLanguageTag(std::string_view utf8Text) {
+    enum Script { Han, Kana, Hangul, Cyrillic, Greek, Thai, Arabic, Hebrew, Latin, Count };
+    std::size_t counts[Count] = {};
+    const std::string_view text = withoutCutUtf8Tail(utf8Text);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = utf8SequenceLength(text, i);
+        if (len == 0) {
+            ++i;
+            continue;
+        }
+        const char32_t c = codePointAt(text, i, len);
+        i += len;
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0x24F))
+            ++counts[Latin];
+        else if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) ||
+                 (c >= 0x20000 && c <= 0x3FFFF) || (c >= 0xF900 && c <= 0xFAFF))
+            ++counts[Han];
+        else if ((c >= 0x3041 && c <= 0x30FF) || (c >= 0x31F0 && c <= 0x31FF))
+            ++counts[Kana];
+        else if ((c >= 0xAC00 && c <= 0xD7AF) || (c >= 0x1100 && c <= 0x11FF))
+            ++counts[Hangul];
+        else if (c >= 0x400 && c <= 0x52F)
+            ++counts[Cyrillic];
+        else if (c >= 0x370 && c <= 0x3FF)
+            ++counts[Greek];
+        else if (c >= 0xE00 && c <= 0xE7F)
+            ++counts[Thai];
+        else if (c >= 0x600 && c <= 0x6FF)
+            ++counts[Arabic];
+        else if (c >= 0x590 && c <= 0x5FF)
+            ++counts[Hebrew];
+    }
+    // One script must hold two thirds of the letters: a text in two scripts, or letters at
+    // random, names no language.
+    const std::size_t cjk = counts[Han] + counts[Kana] + counts[Hangul];
+    std::size_t total = cjk;
+    std::size_t best = Latin;
+    for (std::size_t script : {Latin, Cyrillic, Greek, Thai, Arabic, Hebrew}) {
+        total += counts[script];
+        if (counts[script] > counts[best]) best = script;
+    }
+    if (cjk >= counts[best]) {
+        if (cjk < 10 || cjk * 3 < total * 2) return {};
+        if (counts[Hangul] * 2 > cjk) return "ko";
+        // Japanese writes kana between its kanji; Chinese texts hold a stray one at most.
+        if (counts[Kana] * 10 >= cjk) return "ja";
+        if (counts[Han] > 0) return chineseRegionTag(text);
+        return {};
+    }
+    if (counts[best] < 20 || counts[best] * 3 < total * 2) return {};
+    switch (best) {
+        case Cyrillic:
+            return "ru";
+        case Greek:
+            return "el";
+        case Thai:
+            return "th";
+        case Arabic:
+            return "ar";
+        case Hebrew:
+            return "he";
+        default:
+            return {};
+    }
+}
+
 std::string detectLanguage(std::string_view utf8Text) {
     // A sample of a megabyte settles the language of any book; more only costs time.
     constexpr std::size_t kMostSampleBytes = 1 << 20;
@@ -222,8 +318,12 @@ std::string detectLanguage(std::string_view utf8Text) {
                                                         top3, percent3, scores3, nullptr,
                                                         &letterBytes, &reliable, &validPrefix);
     }
-    if (!reliable || letterBytes < kLeastLetterBytes) return {};
-    return bookTag(CLD2::LanguageCode(found));
+    std::string tag;
+    if (reliable && letterBytes >= kLeastLetterBytes) tag = bookTag(CLD2::LanguageCode(found));
+    // The script most letters are written in tells what the detector could not.
+    if (tag.empty()) tag = scriptLanguageTag(sample);
+    if (tag.rfind("zh", 0) == 0) tag = chineseRegionTag(sample);
+    return tag;
 }
 
 }  // namespace qb

@@ -419,6 +419,37 @@ TextPlan eightBitPlan(std::string_view bytes, std::size_t base, std::string char
 
 }  // namespace
 
+std::string whatwgDecoderName(std::string_view label) {
+    // Files labelled with the old standard names are written by Windows programs in their
+    // supersets: a strict Shift_JIS decoder turns the NEC and IBM extensions (①, ㈱, Ⅱ, 髙)
+    // into U+FFFD, and ISO-8859-1 has no curly quotes. Browsers settled on these decoders.
+    static const std::pair<std::string_view, std::string_view> supersets[] = {
+        {"SHIFT_JIS", "CP932"},
+        {"SHIFT-JIS", "CP932"},
+        {"SJIS", "CP932"},
+        {"MS_KANJI", "CP932"},
+        {"WINDOWS-31J", "CP932"},
+        {"EUC-KR", "CP949"},
+        {"EUCKR", "CP949"},
+        {"GB2312", "GB18030"},
+        {"GBK", "GB18030"},
+        {"EUC-CN", "GB18030"},
+        {"HZ-GB-2312", "GB18030"},
+        {"BIG5", "BIG5-HKSCS"},
+        {"ISO-8859-1", "WINDOWS-1252"},
+        {"ASCII", "WINDOWS-1252"},
+        {"US-ASCII", "WINDOWS-1252"},
+        {"TIS-620", "WINDOWS-874"},
+        {"ISO-8859-11", "WINDOWS-874"},
+        {"ISO-8859-9", "WINDOWS-1254"},
+    };
+    const std::string name = upperAscii(std::string(label));
+    for (const auto& [from, to] : supersets) {
+        if (name == from) return std::string(to);
+    }
+    return name;
+}
+
 std::string detectCharset(std::string_view bytes) {
     // uchardet learns nothing from plain ASCII: feed it the blocks that hold other bytes,
     // up to a quarter of a megabyte: that settles the charset of any real text, and keeps the
@@ -444,8 +475,7 @@ std::string detectCharset(std::string_view bytes) {
     }
     uchardet_data_end(detector.get());
     const char* found = uchardet_get_charset(detector.get());
-    std::string cs = found ? upperAscii(found) : std::string();
-    if (cs == "ISO-8859-1" || cs == "ASCII" || cs == "US-ASCII") cs = "WINDOWS-1252";
+    std::string cs = whatwgDecoderName(found ? found : "");
     if (cs.empty() || !IconvConverter::knows(cs) || !isByteOrientedCharset(cs)) return {};
     return cs;
 }

@@ -45,7 +45,12 @@ void decodeText(const TextPlan& plan, const TextSink& sink);
 std::string decodeToUtf8(std::string_view bytes, const std::string& charset = "");
 
 // The charset uchardet finds for 8-bit text, as an iconv name; empty when it finds none.
-// ISO-8859-1 is reported as WINDOWS-1252, its superset in everyday files.
+// A standard charset is reported as the superset real files are written in (whatwgDecoderName).
 std::string detectCharset(std::string_view bytes);
+
+// The decoder for a charset label as browsers choose it: Shift_JIS reads as CP932, EUC-KR as
+// CP949, GB2312 and GBK as GB18030, Big5 as BIG5-HKSCS, ISO-8859-1 and ASCII as WINDOWS-1252,
+// TIS-620 as WINDOWS-874, ISO-8859-9 as WINDOWS-1254; any other label upper-cased as it is.
+std::string whatwgDecoderName(std::string_view label);
 
 }  // namespace qb

@@ -463,6 +463,13 @@ class WindowTest : public QObject {
             auto form = place.makeForm();
             QCOMPARE(form->bookOptions().maxPageBytes, qb::kDefaultMaxPageBytes);
         }
+        // Detecting the paragraphs and the text's conventions is remembered too.
+        writeText(place.path("config.ini"), "[Options]\nParagraphs=auto\nConventions=auto\n");
+        {
+            auto form = place.makeForm();
+            QCOMPARE(form->bookOptions().paragraphs, qb::ParagraphMode::Auto);
+            QVERIFY(form->bookOptions().conventions);
+        }
         QVERIFY(place.ui->errors.isEmpty());
     }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "platform/errors.h"
 
@@ -44,6 +45,10 @@ TEST(AutoHeadings, EnglishForms) {
                                {"Book Three: The Return", kVolume},
                                {"Volume 2", kVolume},
                                {"Prologue", kChapter},
+                               {"Letter 1", kChapter},
+                               {"LETTER IV", kChapter},
+                               {"STAVE I", kChapter},
+                               {"Chapter I. PETER BREAKS THROUGH", kChapter},
                                {"Epilogue", kChapter},
                                {"EPILOGUE", kChapter},
                                {"Prologue: Before the Storm", kChapter},
@@ -85,6 +90,9 @@ TEST(AutoHeadings, CjkForms) {
     const ChapterHeadings headings("auto");
     expectLevels(headings, {
                                {"第十二章 风起", kChapter},
+                               {"第1話", kChapter},
+                               {"その一", kChapter},
+                               {"第三回风起", kChapter},
                                {"第12章", kChapter},
                                {"第１２章　风起", kChapter},
                                {"第一百零三回", kChapter},
@@ -107,11 +115,40 @@ TEST(AutoHeadings, CjkForms) {
                            });
 }
 
+TEST(AutoHeadings, NumberedFormsAndTheirNumbers) {
+    const std::tuple<const char*, NumberedForm, int> cases[] = {
+        {"I. A SCANDAL IN BOHEMIA", NumberedForm::Roman, 1},
+        {"XIV", NumberedForm::Roman, 14},
+        {"IV.", NumberedForm::Roman, 4},
+        {"I. A scandal in Bohemia", NumberedForm::None, 0},
+        {"I am here", NumberedForm::None, 0},
+        {"一", NumberedForm::Numeral, 1},
+        {"十一", NumberedForm::Numeral, 11},
+        {"三十六", NumberedForm::Numeral, 36},
+        {"１２", NumberedForm::Numeral, 12},
+        {"12", NumberedForm::None, 0},
+        {"上　先生と私", NumberedForm::JapanesePart, 1},
+        {"下　先生と遺書", NumberedForm::JapanesePart, 3},
+        {"一人", NumberedForm::None, 0},
+    };
+    for (const auto& [line, form, number] : cases) {
+        const NumberedHeading h = numberedHeading(line);
+        EXPECT_EQ(h.form, form) << line;
+        if (form != NumberedForm::None) {
+            EXPECT_EQ(h.number, number) << line;
+        }
+    }
+}
+
 TEST(AutoHeadings, CjkNearMisses) {
     const ChapterHeadings headings("auto");
     expectLevels(headings, {
                                // The words in the middle of a line.
                                {"这是第一章的内容", kNone},
+                               // A copied line of a heading with a title glued on.
+                               {"第三十八回林潇湘魁夺菊花诗薛蘅芜讽和螃蟹咏——", kNone},
+                               {"第一章他说……", kNone},
+                               {"第一回宴桃园豪杰三结义斩黄巾英雄首立功又过了一回", kNone},
                                {"他翻到第一章，开始读。", kNone},
                                // At the start, but the line goes on as a sentence.
                                {"第一章的内容很长", kNone},
@@ -132,9 +169,9 @@ TEST(AutoHeadings, AHeadingIsAtMostEightyCharacters) {
     const std::string fits = title + std::string(80 - title.size(), 'A');
     EXPECT_EQ(headings.classify(fits), kChapter);
     EXPECT_EQ(headings.classify(fits + "A"), kNone);
-    // Characters, not bytes: 78 Chinese characters after "第一章" is 81.
-    std::string cjk = "第一章";
-    for (int i = 0; i < 77; ++i) cjk += "风";
+    // Characters, not bytes: 77 Chinese characters after "第一章 " is 81.
+    std::string cjk = "第一章 ";
+    for (int i = 0; i < 76; ++i) cjk += "风";
     EXPECT_EQ(headings.classify(cjk), kChapter);
     EXPECT_EQ(headings.classify(cjk + "风"), kNone);
     // A long sentence that starts like a heading.

@@ -159,9 +159,9 @@ TEST_F(CliFailureTest, MissingEntriesAreNotedOneAtATime) {
         std::string note;
     };
     const Case cases[] = {
-        {{text}, "Please set the saving path!"},
-        {{"-t", "T", "-a", "A", text}, "Please set the saving path!"},
-        {{"-o", path("out"), "-a", "A", text}, "Please set the book title!"},
+        {{"-o", "", text}, "Please set the saving path!"},
+        {{"-o", "", "-t", "T", "-a", "A", text}, "Please set the saving path!"},
+        {{"-o", path("out"), "-t", " ", "-a", "A", text}, "Please set the book title!"},
         {{"-o", path("out"), "-t", "T", "-a", "", text}, "Please set the author name!"},
     };
     for (const Case& c : cases) {
@@ -194,7 +194,7 @@ TEST_F(CliFailureTest, MissingOrUnreadableInputsEndTheRunWithTheirMessage) {
 
     // A cover that is not there ends the run once the entries are checked.
     const std::string cover = path("missing.jpg");
-    r = cli({"-c", cover, good});
+    r = cli({"-o", "", "-c", cover, good});
     EXPECT_EQ(r.err, "quirebind-cli: Please set the saving path!\n");
     r = cli(with(entries(path("out")), {"-c", cover, good}));
     EXPECT_EQ(r.exitStatus, 1);

@@ -35,7 +35,7 @@ class CliTest : public ::testing::Test {
     // Work folders the program left in its TMPDIR.
     std::vector<std::string> leftWorkFolders() const { return folderNames(m_tmp); }
 
-    // Runs add --plain: the book as earlier versions made it, which most tests are about.
+    // Runs give --plain first: most tests check the window's book, which it makes.
     bool m_plain = true;
     TempFolder m_folder;
     const std::string m_dir = m_folder.path();

@@ -208,7 +208,7 @@ TEST_F(CliReadingTest, WrongChoicesAreUsageErrors) {
         std::string message;
     };
     std::vector<Case> cases = {
-        {{"--paragraphs", "words"}, "--paragraphs: \"words\" is neither lines nor blocks"},
+        {{"--paragraphs", "words"}, "--paragraphs: \"words\" is not one of lines, blocks, auto"},
         {{"--toc-labels", "chapter"},
          "--toc-labels: \"chapter\" is not one of page, file, "
          "first-line"},

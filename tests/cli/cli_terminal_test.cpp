@@ -103,6 +103,23 @@ TEST_F(CliTest, ProgressIsShownOnATerminalUnlessQuiet) {
     }
 }
 
+TEST_F(CliTest, TheTerminalSaysWhereTheTitleCameFromAndHowParagraphsWereRead) {
+    m_plain = false;
+    const std::string text = file("notes.txt",
+                                  "Title: A Tale\n*** START OF THE PROJECT GUTENBERG "
+                                  "EBOOK X ***\nOne line.\nAnother line.\n");
+    Terminal terminal;
+    ProgramOptions options = cliOptions();
+    options.standardError = terminal.name();
+    const ProgramResult r = cli({"-o", path("out"), text}, options);
+    EXPECT_EQ(r.exitStatus, 0);
+    const std::string screen = terminal.screen();
+    for (const char* line : {"quirebind-cli: Title: A Tale (from the text)\n",
+                             "quirebind-cli: Author: Unknown (named nowhere)\n",
+                             "quirebind-cli: file 1: paragraphs: lines (one paragraph a line)"})
+        EXPECT_NE(screen.find(line), std::string::npos) << screen;
+}
+
 TEST_F(CliTest, TheCharsetOfEachFileStaysOnTheTerminal) {
     // "中文测试，这是一个用于检测字符集的文件。" in GBK, twice: enough to be detected.
     const std::string gbk =

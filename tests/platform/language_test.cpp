@@ -107,6 +107,25 @@ TEST(LanguageDetection, NamesTheLanguageOfABooksText) {
     EXPECT_EQ(detectLanguage(kJapanese), "ja");
 }
 
+TEST(LanguageDetection, TheScriptDecidesWhereTheDetectorCannot) {
+    const std::pair<std::string, std::string> cases[] = {
+        // Short texts the detector is not confident of, and a list of names.
+        {"第一回　宴桃园豪杰三结义　斩黄巾英雄首立功", "zh-CN"},
+        {"第一回　宴桃園豪傑三結義　斬黃巾英雄首立功", "zh-TW"},
+        {"上　先生と私　一　私はその人を常に先生と呼んでいた。", "ja"},
+        {"제1장　서울의 봄　그날 아침은 맑았다", "ko"},
+        {"Глава первая. Утро в городе", "ru"},
+        {"Κεφάλαιο πρώτο. Το πρωί στην πόλη", "el"},
+        {"Chapter one. The morning", ""},
+        {"天地玄黄", ""},  // too few characters to go on
+    };
+    for (const auto& [text, tag] : cases) EXPECT_EQ(scriptLanguageTag(text), tag) << text;
+    // A text of characters both forms share is simplified: GBK holds no others.
+    EXPECT_EQ(chineseRegionTag("天下大势，分久必合，合久必分"), "zh-CN");
+    EXPECT_EQ(chineseRegionTag("话说天下大势"), "zh-CN");
+    EXPECT_EQ(chineseRegionTag("話說天下大勢"), "zh-TW");
+}
+
 TEST(LanguageDetection, SamplesCutAnywhereOrWithStrayBytesStillCount) {
     // Cut inside the last character: CLD2 would refuse the whole sample for that byte.
     for (std::size_t cut = 1; cut <= 2; ++cut) {

@@ -344,5 +344,26 @@ TEST(Charsets, DetectionNamesCommonCharsets) {
     EXPECT_EQ(detectCharset("plain ascii"), "");
 }
 
+TEST(Charsets, StandardLabelsReadAsTheSupersetsFilesUse) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Shift_JIS", "CP932"},
+        {"EUC-KR", "CP949"},
+        {"gb2312", "GB18030"},
+        {"GBK", "GB18030"},
+        {"Big5", "BIG5-HKSCS"},
+        {"ISO-8859-1", "WINDOWS-1252"},
+        {"ASCII", "WINDOWS-1252"},
+        {"TIS-620", "WINDOWS-874"},
+        {"ISO-8859-9", "WINDOWS-1254"},
+        {"WINDOWS-1251", "WINDOWS-1251"},
+        {"UTF-8", "UTF-8"},
+    };
+    for (const auto& [label, decoder] : cases)
+        EXPECT_EQ(whatwgDecoderName(label), decoder) << label;
+    // "①" and "～" as Windows writes them in a file uchardet calls Shift_JIS.
+    EXPECT_EQ(decodeToUtf8("\x87\x40\x81\x60", whatwgDecoderName("SHIFT_JIS")),
+              "\xE2\x91\xA0\xEF\xBD\x9E");
+}
+
 }  // namespace
 }  // namespace qb

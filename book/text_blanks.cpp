@@ -1,0 +1,75 @@
+#include "book/text_blanks.h"
+
+#include "platform/utf8.h"
+
+namespace qb {
+
+bool isBlankChar(char32_t c) {
+    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+char32_t utf8At(std::string_view s, std::size_t pos, std::size_t& length) {
+    length = utf8SequenceLength(s, pos);
+    if (length == 0) {
+        length = 1;
+        return 0xFFFD;
+    }
+    auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[pos + k]); };
+    if (length == 1) return b(0);
+    char32_t c = b(0) & (0xFF >> (length + 1));
+    for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (b(i) & 0x3F);
+    return c;
+}
+
+char32_t lastUtf8Char(std::string_view s) {
+    if (s.empty()) return 0;
+    std::size_t pos = s.size() - 1;
+    while (pos > 0 && isUtf8Continuation(s[pos]) && s.size() - pos < 4) --pos;
+    std::size_t length = 0;
+    const char32_t c = utf8At(s, pos, length);
+    return pos + length == s.size() ? c : 0xFFFD;
+}
+
+std::size_t leadingBlankBytes(std::string_view s) {
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        std::size_t length = 0;
+        if (!isBlankChar(utf8At(s, pos, length))) break;
+        pos += length;
+    }
+    return pos;
+}
+
+std::size_t trailingBlankBytes(std::string_view s) {
+    const std::size_t size = s.size();
+    while (!s.empty()) {
+        std::size_t pos = s.size() - 1;
+        while (pos > 0 && isUtf8Continuation(s[pos]) && s.size() - pos < 4) --pos;
+        std::size_t length = 0;
+        if (!isBlankChar(utf8At(s, pos, length)) || pos + length != s.size()) break;
+        s.remove_suffix(length);
+    }
+    return size - s.size();
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    s.remove_prefix(leadingBlankBytes(s));
+    s.remove_suffix(trailingBlankBytes(s));
+    return s;
+}
+
+bool isCjkChar(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x2FDF) ||  // radicals
+           (c >= 0x3001 && c <= 0x303F) ||  // CJK punctuation (not the ideographic space)
+           (c >= 0x3040 && c <= 0x31FF) ||  // kana, bopomofo
+           (c >= 0x3400 && c <= 0x4DBF) ||  // extension A
+           (c >= 0x4E00 && c <= 0x9FFF) ||  // unified ideographs
+           (c >= 0xAC00 && c <= 0xD7AF) ||  // Hangul syllables
+           (c >= 0xF900 && c <= 0xFAFF) ||  // compatibility ideographs
+           (c >= 0xFF01 && c <= 0xFF60) ||  // full-width forms
+           (c >= 0x20000 && c <= 0x3FFFF);  // supplementary ideographs
+}
+
+}  // namespace qb
