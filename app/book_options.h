@@ -1,6 +1,7 @@
 #pragma once
-// The reading choices the window offers in its book-options dialog, as they are remembered in
-// config.ini (section "Options", beside SavePath) and handed to the converter on BookProject.
+// The reading and typesetting choices the window offers in its book-options dialog, as they are
+// remembered in config.ini (section "Options", beside SavePath) and handed to the converter on
+// BookProject.
 
 #include <cstddef>
 #include <string>
@@ -19,6 +20,9 @@ struct BookOptions {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: no limit
     std::string charset;                              // empty: decided per file
     int epubVersion = 2;
+    BookStyle style = BookStyle::Plain;  // the window keeps the first program's look unless asked
+    bool titlePage = false;
+    std::string stylesheetPath;  // empty: none
 
     void applyTo(BookProject& project) const;
     bool operator==(const BookOptions&) const = default;
@@ -31,6 +35,7 @@ inline constexpr int kMaxPageKiB = 65536;
 std::string chapterPatternProblem(const std::string& pattern);
 std::string languageTagProblem(const std::string& tag);
 std::string charsetProblem(const std::string& charset);
+std::string stylesheetProblem(const std::string& path);
 
 // Reads the options; a missing or unusable value gives that option's default.
 BookOptions readBookOptions(const IniFile& settings);
