@@ -105,9 +105,15 @@ TEST_F(CliLookTest, PlainAndNoTitlePage) {
     EXPECT_TRUE(contains(css, "p { margin: 0 0 0.6em 0; text-indent: 0; }")) << css;
     EXPECT_TRUE(contains(css, "h2 {")) << css;
 
-    archive = build({"--plain", "--paragraph-style", "indent"});
+    // Repeatable options take one value each: the text file after them stays a text file.
+    archive =
+        build({"--plain", "--paragraph-style", "indent", "-a", "B. Writer", "--subject", "Night"});
     EXPECT_TRUE(contains(archiveMember(archive, "OEBPS/stylesheet.css"), "text-indent: 1.5em"));
-    EXPECT_FALSE(contains(archiveMember(archive, "OEBPS/fb.opf"), "titlepage"));
+    const std::string opf = archiveMember(archive, "OEBPS/fb.opf");
+    EXPECT_FALSE(contains(opf, "titlepage"));
+    EXPECT_TRUE(contains(opf, "<dc:subject>Night</dc:subject>")) << opf;
+    EXPECT_TRUE(contains(opf, ">B. Writer</dc:creator>")) << opf;
+    EXPECT_FALSE(contains(opf, "story.txt")) << opf;
 }
 
 TEST_F(CliLookTest, AValueThatIsNotValidIsAUsageErrorNamingIt) {
