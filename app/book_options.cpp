@@ -1,5 +1,6 @@
 #include "app/book_options.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QString>
 
@@ -36,6 +37,9 @@ void BookOptions::applyTo(BookProject& project) const {
     project.charset = charset;
     project.epubVersion = epubVersion;
     project.conventions = conventions;
+    project.style = style;
+    project.titlePage = titlePage;
+    project.stylesheetPath = stylesheetPath;
 }
 
 std::string chapterPatternProblem(const std::string& pattern) {
@@ -64,6 +68,16 @@ std::string charsetProblem(const std::string& charset) {
     if (charset.empty()) return "Type the name of a charset, such as windows-1252 or GB18030.";
     if (holdsControl(charset) || sameWord(charset, "auto") || !IconvConverter::knows(charset))
         return "The charset \"" + charset + "\" is not known here.";
+    return {};
+}
+
+std::string stylesheetProblem(const std::string& path) {
+    if (path.empty()) return "Choose the stylesheet file, or no stylesheet.";
+    // The settings file keeps one value per line.
+    if (holdsControl(path)) return "A file name cannot hold a line break or a tab.";
+    const QFileInfo file(QString::fromStdString(path));
+    if (!file.isFile() || !file.isReadable())
+        return "The stylesheet \"" + path + "\" is not a file that can be read.";
     return {};
 }
 
@@ -107,6 +121,16 @@ BookOptions readBookOptions(const IniFile& settings) {
         options.charset = charset;
 
     if (read("EpubVersion") == "3") options.epubVersion = 3;
+
+    const std::string style = read("ParagraphStyle");
+    if (sameWord(style, "indent"))
+        options.style = BookStyle::Indent;
+    else if (sameWord(style, "spaced"))
+        options.style = BookStyle::Spaced;
+    options.titlePage = sameWord(read("TitlePage"), "yes");
+    // A stylesheet that has gone since is still named: the run says that it is missing.
+    const std::string stylesheet = read("Stylesheet");
+    if (!holdsControl(stylesheet)) options.stylesheetPath = stylesheet;
     return options;
 }
 
@@ -126,6 +150,11 @@ void writeBookOptions(IniFile& settings, const BookOptions& options) {
     write("MaxPageKB", std::to_string(options.maxPageBytes / 1024));
     write("Encoding", options.charset.empty() ? "auto" : options.charset);
     write("EpubVersion", std::to_string(options.epubVersion == 3 ? 3 : 2));
+    write("ParagraphStyle", options.style == BookStyle::Indent   ? "indent"
+                            : options.style == BookStyle::Spaced ? "spaced"
+                                                                 : "plain");
+    write("TitlePage", options.titlePage ? "yes" : "no");
+    write("Stylesheet", options.stylesheetPath);
 }
 
 }  // namespace qb

@@ -1,6 +1,7 @@
 #pragma once
-// The reading choices the window offers in its book-options dialog, as they are remembered in
-// config.ini (section "Options", beside SavePath) and handed to the converter on BookProject.
+// The reading and typesetting choices the window offers in its book-options dialog, as they are
+// remembered in config.ini (section "Options", beside SavePath) and handed to the converter on
+// BookProject.
 
 #include <cstddef>
 #include <string>
@@ -20,6 +21,9 @@ struct BookOptions {
     std::string charset;                              // empty: decided per file
     int epubVersion = 2;
     bool conventions = false;  // apply the text's conventions (Gutenberg, _emphasis_, ...)
+    BookStyle style = BookStyle::Plain;  // the window keeps the first program's look unless asked
+    bool titlePage = false;
+    std::string stylesheetPath;  // empty: none
 
     void applyTo(BookProject& project) const;
     bool operator==(const BookOptions&) const = default;
@@ -32,6 +36,7 @@ inline constexpr int kMaxPageKiB = 65536;
 std::string chapterPatternProblem(const std::string& pattern);
 std::string languageTagProblem(const std::string& tag);
 std::string charsetProblem(const std::string& charset);
+std::string stylesheetProblem(const std::string& path);
 
 // Reads the options; a missing or unusable value gives that option's default.
 BookOptions readBookOptions(const IniFile& settings);

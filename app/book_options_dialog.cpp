@@ -1,7 +1,9 @@
 #include "app/book_options_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -42,6 +44,11 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
       m_encoding(new QComboBox(this)),
       m_charset(new QLineEdit(this)),
       m_version(new QComboBox(this)),
+      m_style(new QComboBox(this)),
+      m_titlePage(
+          new QCheckBox(QStringLiteral("A page with the title and &author after the cover"), this)),
+      m_stylesheet(new QLineEdit(this)),
+      m_chooseStylesheet(new QPushButton(QStringLiteral("C&hoose..."), this)),
       m_problem(new QLabel(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setObjectName(QStringLiteral("BookOptionsDialog"));
@@ -100,6 +107,28 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     m_version->addItems({QStringLiteral("EPUB 2"), QStringLiteral("EPUB 3")});
     m_version->setCurrentIndex(options.epubVersion == 3 ? 1 : 0);
 
+    m_style->addItems({QStringLiteral("Plain: a gap after every paragraph"),
+                       QStringLiteral("Indented first lines, as printed books"),
+                       QStringLiteral("Spaced paragraphs, centred headings")});
+    m_style->setCurrentIndex(options.style == BookStyle::Indent   ? 1
+                             : options.style == BookStyle::Spaced ? 2
+                                                                  : 0);
+    m_titlePage->setChecked(options.titlePage);
+    m_stylesheet->setPlaceholderText(QStringLiteral("None"));
+    m_stylesheet->setText(QString::fromStdString(options.stylesheetPath));
+    connect(m_chooseStylesheet, &QPushButton::clicked, this, [this] {
+        const QString chosen =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Stylesheet"), m_stylesheet->text(),
+                                         QStringLiteral("Stylesheets (*.css);;All files (*)"));
+        if (!chosen.isEmpty()) m_stylesheet->setText(chosen);
+    });
+    auto* stylesheetRow = new QWidget(this);
+    auto* stylesheetLayout = new QHBoxLayout(stylesheetRow);
+    stylesheetLayout->setContentsMargins(0, 0, 0, 0);
+    stylesheetLayout->addWidget(m_stylesheet, 1);
+    stylesheetLayout->addWidget(m_chooseStylesheet);
+    stylesheetRow->setFocusProxy(m_stylesheet);
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Paragraphs:"), m_paragraphs);
     form->addRow(QStringLiteral("Text con&ventions:"), m_conventions);
@@ -109,6 +138,9 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     form->addRow(QStringLiteral("Page si&ze cap:"), m_pageCap);
     form->addRow(QStringLiteral("Text &encoding:"), withField(m_encoding, m_charset, this));
     form->addRow(QStringLiteral("EPUB &version:"), m_version);
+    form->addRow(QStringLiteral("Paragraph &style:"), m_style);
+    form->addRow(QString(), m_titlePage);
+    form->addRow(QStringLiteral("Your s&tylesheet:"), stylesheetRow);
 
     // Red that reads on the desktop's own background, light or dark.
     QPalette warning = m_problem->palette();
@@ -127,7 +159,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     for (QComboBox* box : {m_chapters, m_language, m_encoding})
         connect(box, &QComboBox::currentIndexChanged, this, [this] { updateState(); });
-    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset})
+    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset, m_stylesheet})
         connect(edit, &QLineEdit::textChanged, this, [this] { updateState(); });
     updateState();
 }
@@ -150,6 +182,11 @@ BookOptions BookOptionsDialog::options() const {
     if (m_encoding->currentIndex() == 1)
         options.charset = m_charset->text().trimmed().toStdString();
     options.epubVersion = m_version->currentIndex() == 1 ? 3 : 2;
+    options.style = m_style->currentIndex() == 1   ? BookStyle::Indent
+                    : m_style->currentIndex() == 2 ? BookStyle::Spaced
+                                                   : BookStyle::Plain;
+    options.titlePage = m_titlePage->isChecked();
+    options.stylesheetPath = m_stylesheet->text().trimmed().toStdString();
     return options;
 }
 
@@ -161,6 +198,8 @@ QString BookOptionsDialog::problem() const {
         problem = languageTagProblem(chosen.language);
     if (problem.empty() && m_encoding->currentIndex() == 1)
         problem = charsetProblem(chosen.charset);
+    if (problem.empty() && !chosen.stylesheetPath.empty())
+        problem = stylesheetProblem(chosen.stylesheetPath);
     return QString::fromStdString(problem);
 }
 

@@ -1,15 +1,18 @@
 #pragma once
 // The book-options dialog: how paragraphs, chapters and contents entries are made, the book's
-// language, the page size cap, the text encoding and the EPUB version.
+// language, the page size cap, the text encoding, the EPUB version, and the book's look: the
+// paragraph style, the title page and the user's own stylesheet.
 
 #include <QDialog>
 
 #include "app/book_options.h"
 
+class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace qb {
@@ -35,6 +38,10 @@ class BookOptionsDialog : public QDialog {
     QComboBox* encodingBox() const { return m_encoding; }
     QLineEdit* charsetEdit() const { return m_charset; }
     QComboBox* versionBox() const { return m_version; }
+    QComboBox* styleBox() const { return m_style; }
+    QCheckBox* titlePageBox() const { return m_titlePage; }
+    QLineEdit* stylesheetEdit() const { return m_stylesheet; }
+    QPushButton* stylesheetButton() const { return m_chooseStylesheet; }
     QDialogButtonBox* buttons() const { return m_buttons; }
 
   private:
@@ -51,6 +58,10 @@ class BookOptionsDialog : public QDialog {
     QComboBox* m_encoding;
     QLineEdit* m_charset;
     QComboBox* m_version;
+    QComboBox* m_style;
+    QCheckBox* m_titlePage;
+    QLineEdit* m_stylesheet;
+    QPushButton* m_chooseStylesheet;
     QLabel* m_problem;
     QDialogButtonBox* m_buttons;
 };

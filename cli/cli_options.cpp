@@ -258,7 +258,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     BookDetails& details = project.details;
     app.add_option("-a,--author", given.authors,
                    "Author name; give it again for each further author")
-        ->type_name("TEXT");
+        ->type_name("TEXT")
+        ->allow_extra_args(false);
     std::string cover;
     auto* coverOption =
         app.add_option("-c,--cover", cover,
@@ -343,8 +344,10 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         ->type_name("FILE");
     app.add_option("--description", details.description, "What the book is about")
         ->type_name("TEXT");
+    // One value each time, so that the text files after it are not taken for more.
     app.add_option("--subject", details.subjects, "A subject or tag; give it again for more")
-        ->type_name("TEXT");
+        ->type_name("TEXT")
+        ->allow_extra_args(false);
     app.add_option("--publisher", details.publisher, "The publisher")->type_name("TEXT");
     app.add_option("--date", details.date,
                    "Publication date (the book's modification date stays today)")

@@ -2,6 +2,7 @@
 // dark desktop, the settings file, the places it works in, and what closing it does.
 
 #include <QBitmap>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -409,10 +411,11 @@ class WindowTest : public QObject {
 
     void bookOptionsAreRememberedInConfigIni() {
         WindowPlace place;
-        writeText(place.path("config.ini"),
-                  "[Options]\nSavePath=/books\nParagraphs=Blocks\nChapters=^Chapter \\d+\n"
-                  "TocLabels=first-line\nLanguage=de-DE\nMaxPageKB=512\nEncoding=windows-1252\n"
-                  "EpubVersion=3\n");
+        writeText(
+            place.path("config.ini"),
+            "[Options]\nSavePath=/books\nParagraphs=Blocks\nChapters=^Chapter \\d+\n"
+            "TocLabels=first-line\nLanguage=de-DE\nMaxPageKB=512\nEncoding=windows-1252\n"
+            "EpubVersion=3\nParagraphStyle=Spaced\nTitlePage=yes\nStylesheet=/books/my.css\n");
         qb::BookOptions chosen;
         chosen.paragraphs = qb::ParagraphMode::Blocks;
         chosen.chapters = "^Chapter \\d+";
@@ -421,6 +424,9 @@ class WindowTest : public QObject {
         chosen.maxPageBytes = 512 * 1024;
         chosen.charset = "windows-1252";
         chosen.epubVersion = 3;
+        chosen.style = qb::BookStyle::Spaced;
+        chosen.titlePage = true;
+        chosen.stylesheetPath = "/books/my.css";
         {
             auto form = place.makeForm();
             QCOMPARE(form->bookOptions(), chosen);
@@ -439,7 +445,8 @@ class WindowTest : public QObject {
         const QByteArray saved = readFile(place.path("config.ini"));
         for (const char* line :
              {"SavePath=/books", "Paragraphs=lines", "Chapters=auto", "TocLabels=page",
-              "Language=auto", "MaxPageKB=0", "Encoding=auto", "EpubVersion=2"})
+              "Language=auto", "MaxPageKB=0", "Encoding=auto", "EpubVersion=2",
+              "ParagraphStyle=plain", "TitlePage=no", "Stylesheet="})
             QVERIFY2(saved.contains(line), line);
         {
             auto form = place.makeForm();
@@ -453,7 +460,8 @@ class WindowTest : public QObject {
         // Values that cannot be used fall back to each option's default.
         writeText(place.path("config.ini"),
                   "[Options]\nParagraphs=sideways\nChapters=(unclosed\nTocLabels=chapter\n"
-                  "Language=system\nMaxPageKB=12abc\nEncoding=no-such-charset\nEpubVersion=4\n");
+                  "Language=system\nMaxPageKB=12abc\nEncoding=no-such-charset\nEpubVersion=4\n"
+                  "ParagraphStyle=fancy\nTitlePage=maybe\n");
         {
             auto form = place.makeForm();
             QCOMPARE(form->bookOptions(), qb::BookOptions());
@@ -509,7 +517,21 @@ class WindowTest : public QObject {
         dialog.versionBox()->setCurrentIndex(1);
         dialog.paragraphsBox()->setCurrentIndex(1);
         dialog.tocLabelsBox()->setCurrentIndex(1);
+
+        QTemporaryDir folder;
+        const QString css = folder.filePath("mine.css");
+        dialog.stylesheetEdit()->setText(css);
+        QVERIFY(!ok->isEnabled());  // not there yet
+        writeText(css, "p { color: #333 }\n");
+        dialog.stylesheetEdit()->clear();
+        dialog.stylesheetEdit()->setText(css);
+        QVERIFY(ok->isEnabled());
+        dialog.styleBox()->setCurrentIndex(1);
+        dialog.titlePageBox()->setChecked(true);
         const qb::BookOptions chosen = dialog.options();
+        QVERIFY(chosen.style == qb::BookStyle::Indent);
+        QVERIFY(chosen.titlePage);
+        QCOMPARE(chosen.stylesheetPath, css.toStdString());
         QCOMPARE(chosen.maxPageBytes, std::size_t(0));
         QCOMPARE(chosen.epubVersion, 3);
         QCOMPARE(chosen.language, std::string("pt-BR"));

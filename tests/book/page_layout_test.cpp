@@ -473,5 +473,57 @@ TEST_F(PageLayoutTest, Epub3PagesAreXhtml5UnderTheSameCap) {
     EXPECT_EQ(joined(write("abc&def\xE6\x98\xA5\n"), smallest), "abc&def\xE6\x98\xA5");
 }
 
+// Each page is titled with its chapter, the first with the title it was handed; blank lines
+// that precede a heading on its page wait for it, so it names their page too.
+TEST_F(PageLayoutTest, PagesAreTitledByTheirChapter) {
+    ChapterHeadings chapters("auto");
+    m_options.chapters = &chapters;
+    m_options.chapterTitles = true;
+    m_options.pageTitle = "Tom & Jerry";
+    const auto title = [this](const PageFile& page) {
+        const std::string text = read(page);
+        const std::size_t from = text.find("<title> ") + 8;
+        return text.substr(from, text.find(" </title>") - from);
+    };
+    for (const std::size_t cap : {kCap, std::size_t{0}}) {
+        for (const bool charByChar : {false, true}) {
+            m_options.maxPageBytes = cap;
+            const TextPages pages =
+                write("Before\n\nChapter 1\nText\n\n\nChapter 2\nMore\n", 1, charByChar);
+            ASSERT_EQ(pages.pages.size(), 3u);
+            EXPECT_EQ(title(pages.pages[0]), "Tom &amp; Jerry");
+            EXPECT_EQ(title(pages.pages[1]), "Chapter 1");
+            EXPECT_EQ(title(pages.pages[2]), "Chapter 2");
+            EXPECT_EQ(pages.lastTitle, "Chapter 2");
+
+            const TextPages first = write("\n \nChapter 1\nText\n", 2, charByChar);
+            ASSERT_EQ(first.pages.size(), 1u);
+            EXPECT_EQ(read(first.pages[0]),
+                      pageOf({paragraphLine(""), paragraphLine(" "), headingLine("h2", "Chapter 1"),
+                              paragraphLine("Text")},
+                             "Chapter 1"));
+        }
+    }
+
+    // A heading of any length gives a title of a bounded size, cut between characters, and a
+    // page still keeps to its cap.
+    ChapterHeadings anyLine("Chapter .*");
+    m_options.chapters = &anyLine;
+    m_options.maxPageBytes = 2048;
+    const std::string heading = "Chapter " + std::string(70, '&') + "\xE6\x98\xA5";
+    std::string text = heading + "\n";
+    for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i) + "\n";
+    const TextPages pages = write(text);
+    ASSERT_GT(pages.pages.size(), 2u);
+    for (const PageFile& page : pages.pages) {
+        const std::string t = title(page);
+        EXPECT_LE(t.size(), 240u);
+        EXPECT_EQ(t.substr(0, 13), "Chapter &amp;");
+        EXPECT_EQ(t.substr(t.size() - 5), "&amp;");
+        EXPECT_LE(read(page).size(), 2048u);
+    }
+    EXPECT_EQ(pages.lastTitle, heading);
+}
+
 }  // namespace
 }  // namespace qb
