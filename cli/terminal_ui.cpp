@@ -26,8 +26,8 @@ std::string trimmedLower(std::string text) {
 
 }  // namespace
 
-TerminalUi::TerminalUi(bool assumeYes, bool showProgress)
-    : m_assumeYes(assumeYes), m_showProgress(showProgress) {}
+TerminalUi::TerminalUi(bool assumeYes, bool showProgress, bool showNotes)
+    : m_assumeYes(assumeYes), m_showProgress(showProgress), m_showNotes(showNotes) {}
 
 TerminalUi::~TerminalUi() {
     endProgress();
@@ -66,7 +66,7 @@ void TerminalUi::showWarning(const std::string& caption, const std::string& text
 }
 
 void TerminalUi::bookNote(const std::string& text) {
-    if (m_showProgress) printLine(text);
+    if (m_showNotes) printLine(text);
 }
 
 bool TerminalUi::askOverwrite(const std::string& text) {
