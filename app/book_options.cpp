@@ -35,6 +35,7 @@ void BookOptions::applyTo(BookProject& project) const {
     project.maxPageBytes = maxPageBytes;
     project.charset = charset;
     project.epubVersion = epubVersion;
+    project.writingMode = writingMode;
 }
 
 std::string chapterPatternProblem(const std::string& pattern) {
@@ -103,6 +104,9 @@ BookOptions readBookOptions(const IniFile& settings) {
         options.charset = charset;
 
     if (read("EpubVersion") == "3") options.epubVersion = 3;
+    // Vertical pages are remembered only with the version that can have them.
+    if (sameWord(read("WritingMode"), "vertical") && options.epubVersion == 3)
+        options.writingMode = WritingMode::Vertical;
     return options;
 }
 
@@ -119,6 +123,7 @@ void writeBookOptions(IniFile& settings, const BookOptions& options) {
     write("MaxPageKB", std::to_string(options.maxPageBytes / 1024));
     write("Encoding", options.charset.empty() ? "auto" : options.charset);
     write("EpubVersion", std::to_string(options.epubVersion == 3 ? 3 : 2));
+    write("WritingMode", options.writingMode == WritingMode::Vertical ? "vertical" : "horizontal");
 }
 
 }  // namespace qb

@@ -19,6 +19,8 @@ struct BookOptions {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: no limit
     std::string charset;                              // empty: decided per file
     int epubVersion = 2;
+    // Vertical pages need EPUB 3; the dialog does not take them with EPUB 2.
+    WritingMode writingMode = WritingMode::Horizontal;
 
     void applyTo(BookProject& project) const;
     bool operator==(const BookOptions&) const = default;

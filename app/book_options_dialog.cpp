@@ -41,6 +41,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
       m_encoding(new QComboBox(this)),
       m_charset(new QLineEdit(this)),
       m_version(new QComboBox(this)),
+      m_writingMode(new QComboBox(this)),
       m_problem(new QLabel(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setObjectName(QStringLiteral("BookOptionsDialog"));
@@ -92,6 +93,10 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     m_version->addItems({QStringLiteral("EPUB 2"), QStringLiteral("EPUB 3")});
     m_version->setCurrentIndex(options.epubVersion == 3 ? 1 : 0);
 
+    m_writingMode->addItems({QStringLiteral("Horizontal"),
+                             QStringLiteral("Vertical (top to bottom, pages turned to the left)")});
+    m_writingMode->setCurrentIndex(options.writingMode == WritingMode::Vertical ? 1 : 0);
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Paragraphs:"), m_paragraphs);
     form->addRow(QStringLiteral("&Chapters:"), withField(m_chapters, m_pattern, this));
@@ -100,6 +105,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     form->addRow(QStringLiteral("Page si&ze cap:"), m_pageCap);
     form->addRow(QStringLiteral("Text &encoding:"), withField(m_encoding, m_charset, this));
     form->addRow(QStringLiteral("EPUB &version:"), m_version);
+    form->addRow(QStringLiteral("&Writing mode:"), m_writingMode);
 
     // Red that reads on the desktop's own background, light or dark.
     QPalette warning = m_problem->palette();
@@ -116,7 +122,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
 
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    for (QComboBox* box : {m_chapters, m_language, m_encoding})
+    for (QComboBox* box : {m_chapters, m_language, m_encoding, m_version, m_writingMode})
         connect(box, &QComboBox::currentIndexChanged, this, [this] { updateState(); });
     for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset})
         connect(edit, &QLineEdit::textChanged, this, [this] { updateState(); });
@@ -139,6 +145,7 @@ BookOptions BookOptionsDialog::options() const {
     if (m_encoding->currentIndex() == 1)
         options.charset = m_charset->text().trimmed().toStdString();
     options.epubVersion = m_version->currentIndex() == 1 ? 3 : 2;
+    if (m_writingMode->currentIndex() == 1) options.writingMode = WritingMode::Vertical;
     return options;
 }
 
@@ -150,6 +157,9 @@ QString BookOptionsDialog::problem() const {
         problem = languageTagProblem(chosen.language);
     if (problem.empty() && m_encoding->currentIndex() == 1)
         problem = charsetProblem(chosen.charset);
+    // EPUB 2 has no way to declare vertical pages: the book would come out horizontal.
+    if (problem.empty() && chosen.writingMode == WritingMode::Vertical && chosen.epubVersion != 3)
+        problem = "Vertical pages need EPUB 3; EPUB 2 cannot declare them.";
     return QString::fromStdString(problem);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The book-options dialog: how paragraphs, chapters and contents entries are made, the book's
-// language, the page size cap, the text encoding and the EPUB version.
+// language, the page size cap, the text encoding, the EPUB version and the writing mode.
 
 #include <QDialog>
 
@@ -35,6 +35,7 @@ class BookOptionsDialog : public QDialog {
     QComboBox* encodingBox() const { return m_encoding; }
     QLineEdit* charsetEdit() const { return m_charset; }
     QComboBox* versionBox() const { return m_version; }
+    QComboBox* writingModeBox() const { return m_writingMode; }
     QDialogButtonBox* buttons() const { return m_buttons; }
 
   private:
@@ -50,6 +51,7 @@ class BookOptionsDialog : public QDialog {
     QComboBox* m_encoding;
     QLineEdit* m_charset;
     QComboBox* m_version;
+    QComboBox* m_writingMode;
     QLabel* m_problem;
     QDialogButtonBox* m_buttons;
 };

@@ -412,7 +412,7 @@ class WindowTest : public QObject {
         writeText(place.path("config.ini"),
                   "[Options]\nSavePath=/books\nParagraphs=Blocks\nChapters=^Chapter \\d+\n"
                   "TocLabels=first-line\nLanguage=de-DE\nMaxPageKB=512\nEncoding=windows-1252\n"
-                  "EpubVersion=3\n");
+                  "EpubVersion=3\nWritingMode=vertical\n");
         qb::BookOptions chosen;
         chosen.paragraphs = qb::ParagraphMode::Blocks;
         chosen.chapters = "^Chapter \\d+";
@@ -421,6 +421,7 @@ class WindowTest : public QObject {
         chosen.maxPageBytes = 512 * 1024;
         chosen.charset = "windows-1252";
         chosen.epubVersion = 3;
+        chosen.writingMode = qb::WritingMode::Vertical;
         {
             auto form = place.makeForm();
             QCOMPARE(form->bookOptions(), chosen);
@@ -437,9 +438,9 @@ class WindowTest : public QObject {
             QCOMPARE(form->bookOptions(), other);
         }
         const QByteArray saved = readFile(place.path("config.ini"));
-        for (const char* line :
-             {"SavePath=/books", "Paragraphs=lines", "Chapters=auto", "TocLabels=page",
-              "Language=auto", "MaxPageKB=0", "Encoding=auto", "EpubVersion=2"})
+        for (const char* line : {"SavePath=/books", "Paragraphs=lines", "Chapters=auto",
+                                 "TocLabels=page", "Language=auto", "MaxPageKB=0", "Encoding=auto",
+                                 "EpubVersion=2", "WritingMode=horizontal"})
             QVERIFY2(saved.contains(line), line);
         {
             auto form = place.makeForm();
@@ -453,7 +454,8 @@ class WindowTest : public QObject {
         // Values that cannot be used fall back to each option's default.
         writeText(place.path("config.ini"),
                   "[Options]\nParagraphs=sideways\nChapters=(unclosed\nTocLabels=chapter\n"
-                  "Language=system\nMaxPageKB=12abc\nEncoding=no-such-charset\nEpubVersion=4\n");
+                  "Language=system\nMaxPageKB=12abc\nEncoding=no-such-charset\nEpubVersion=4\n"
+                  "WritingMode=vertical\n");
         {
             auto form = place.makeForm();
             QCOMPARE(form->bookOptions(), qb::BookOptions());
@@ -499,12 +501,17 @@ class WindowTest : public QObject {
 
         dialog.pageCapBox()->setValue(0);
         QCOMPARE(dialog.pageCapBox()->text(), QStringLiteral("No limit"));
+        // Vertical pages wait for EPUB 3.
+        dialog.writingModeBox()->setCurrentIndex(1);
+        QVERIFY(!ok->isEnabled());
         dialog.versionBox()->setCurrentIndex(1);
+        QVERIFY(ok->isEnabled());
         dialog.paragraphsBox()->setCurrentIndex(1);
         dialog.tocLabelsBox()->setCurrentIndex(1);
         const qb::BookOptions chosen = dialog.options();
         QCOMPARE(chosen.maxPageBytes, std::size_t(0));
         QCOMPARE(chosen.epubVersion, 3);
+        QVERIFY(chosen.writingMode == qb::WritingMode::Vertical);
         QCOMPARE(chosen.language, std::string("pt-BR"));
         QVERIFY(chosen.paragraphs == qb::ParagraphMode::Blocks);
         QVERIFY(chosen.tocLabels == qb::TocLabels::File);
