@@ -40,6 +40,7 @@ void BookOptions::applyTo(BookProject& project) const {
     project.style = style;
     project.titlePage = titlePage;
     project.stylesheetPath = stylesheetPath;
+    project.writingMode = writingMode;
 }
 
 std::string chapterPatternProblem(const std::string& pattern) {
@@ -131,6 +132,9 @@ BookOptions readBookOptions(const IniFile& settings) {
     // A stylesheet that has gone since is still named: the run says that it is missing.
     const std::string stylesheet = read("Stylesheet");
     if (!holdsControl(stylesheet)) options.stylesheetPath = stylesheet;
+    // Vertical pages are remembered only with the version that can have them.
+    if (sameWord(read("WritingMode"), "vertical") && options.epubVersion == 3)
+        options.writingMode = WritingMode::Vertical;
     return options;
 }
 
@@ -155,6 +159,7 @@ void writeBookOptions(IniFile& settings, const BookOptions& options) {
                                                                  : "plain");
     write("TitlePage", options.titlePage ? "yes" : "no");
     write("Stylesheet", options.stylesheetPath);
+    write("WritingMode", options.writingMode == WritingMode::Vertical ? "vertical" : "horizontal");
 }
 
 }  // namespace qb

@@ -24,6 +24,8 @@ struct BookOptions {
     BookStyle style = BookStyle::Plain;  // the window keeps the first program's look unless asked
     bool titlePage = false;
     std::string stylesheetPath;  // empty: none
+    // Vertical pages need EPUB 3; the dialog does not take them with EPUB 2.
+    WritingMode writingMode = WritingMode::Horizontal;
 
     void applyTo(BookProject& project) const;
     bool operator==(const BookOptions&) const = default;

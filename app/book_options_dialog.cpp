@@ -49,6 +49,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
           new QCheckBox(QStringLiteral("A page with the title and &author after the cover"), this)),
       m_stylesheet(new QLineEdit(this)),
       m_chooseStylesheet(new QPushButton(QStringLiteral("C&hoose..."), this)),
+      m_writingMode(new QComboBox(this)),
       m_problem(new QLabel(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setObjectName(QStringLiteral("BookOptionsDialog"));
@@ -128,6 +129,9 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     stylesheetLayout->addWidget(m_stylesheet, 1);
     stylesheetLayout->addWidget(m_chooseStylesheet);
     stylesheetRow->setFocusProxy(m_stylesheet);
+    m_writingMode->addItems({QStringLiteral("Horizontal"),
+                             QStringLiteral("Vertical (top to bottom, pages turned to the left)")});
+    m_writingMode->setCurrentIndex(options.writingMode == WritingMode::Vertical ? 1 : 0);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Paragraphs:"), m_paragraphs);
@@ -141,6 +145,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     form->addRow(QStringLiteral("Paragraph &style:"), m_style);
     form->addRow(QString(), m_titlePage);
     form->addRow(QStringLiteral("Your s&tylesheet:"), stylesheetRow);
+    form->addRow(QStringLiteral("&Writing mode:"), m_writingMode);
 
     // Red that reads on the desktop's own background, light or dark.
     QPalette warning = m_problem->palette();
@@ -157,7 +162,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
 
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    for (QComboBox* box : {m_chapters, m_language, m_encoding})
+    for (QComboBox* box : {m_chapters, m_language, m_encoding, m_version, m_writingMode})
         connect(box, &QComboBox::currentIndexChanged, this, [this] { updateState(); });
     for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset, m_stylesheet})
         connect(edit, &QLineEdit::textChanged, this, [this] { updateState(); });
@@ -187,6 +192,7 @@ BookOptions BookOptionsDialog::options() const {
                                                    : BookStyle::Plain;
     options.titlePage = m_titlePage->isChecked();
     options.stylesheetPath = m_stylesheet->text().trimmed().toStdString();
+    if (m_writingMode->currentIndex() == 1) options.writingMode = WritingMode::Vertical;
     return options;
 }
 
@@ -200,6 +206,9 @@ QString BookOptionsDialog::problem() const {
         problem = charsetProblem(chosen.charset);
     if (problem.empty() && !chosen.stylesheetPath.empty())
         problem = stylesheetProblem(chosen.stylesheetPath);
+    // EPUB 2 has no way to declare vertical pages: the book would come out horizontal.
+    if (problem.empty() && chosen.writingMode == WritingMode::Vertical && chosen.epubVersion != 3)
+        problem = "Vertical pages need EPUB 3; EPUB 2 cannot declare them.";
     return QString::fromStdString(problem);
 }
 

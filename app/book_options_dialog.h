@@ -1,7 +1,7 @@
 #pragma once
 // The book-options dialog: how paragraphs, chapters and contents entries are made, the book's
 // language, the page size cap, the text encoding, the EPUB version, and the book's look: the
-// paragraph style, the title page and the user's own stylesheet.
+// paragraph style, the title page and the user's own stylesheet, and the writing mode.
 
 #include <QDialog>
 
@@ -42,6 +42,7 @@ class BookOptionsDialog : public QDialog {
     QCheckBox* titlePageBox() const { return m_titlePage; }
     QLineEdit* stylesheetEdit() const { return m_stylesheet; }
     QPushButton* stylesheetButton() const { return m_chooseStylesheet; }
+    QComboBox* writingModeBox() const { return m_writingMode; }
     QDialogButtonBox* buttons() const { return m_buttons; }
 
   private:
@@ -62,6 +63,7 @@ class BookOptionsDialog : public QDialog {
     QCheckBox* m_titlePage;
     QLineEdit* m_stylesheet;
     QPushButton* m_chooseStylesheet;
+    QComboBox* m_writingMode;
     QLabel* m_problem;
     QDialogButtonBox* m_buttons;
 };

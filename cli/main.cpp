@@ -24,7 +24,7 @@ namespace {
 
 int convert(const qb::CliOptions& options, const std::string& workFolder) {
     const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
-    qb::TerminalUi ui(options.assumeYes, progress);
+    qb::TerminalUi ui(options.assumeYes, progress, !options.quiet);
     qb::ConversionRun run(workFolder);
     ui.setRun(&run);
     qb::installInterruptionHandlers();

@@ -51,9 +51,10 @@ std::string escapedControls(std::string_view text) {
 
 }  // namespace
 
-TerminalUi::TerminalUi(bool assumeYes, bool showProgress)
+TerminalUi::TerminalUi(bool assumeYes, bool showProgress, bool showNotes)
     : m_assumeYes(assumeYes),
       m_showProgress(showProgress),
+      m_showNotes(showNotes),
       m_escapeControls(isatty(STDERR_FILENO) != 0) {}
 
 std::string TerminalUi::shown(const std::string& text) const {
@@ -97,7 +98,7 @@ void TerminalUi::showWarning(const std::string& caption, const std::string& text
 }
 
 void TerminalUi::bookNote(const std::string& text) {
-    if (m_showProgress) printLine(text);
+    if (m_showNotes) printLine(text);
 }
 
 bool TerminalUi::askOverwrite(const std::string& text) {

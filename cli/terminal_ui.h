@@ -12,8 +12,10 @@ namespace qb {
 class TerminalUi : public RunUi {
   public:
     // assumeYes answers the overwrite question; showProgress writes "file k of N" lines and
-    // the charset each text file is read in.
-    TerminalUi(bool assumeYes, bool showProgress);
+    // the charset each text file is read in; showNotes writes what the book became where the
+    // program chose for the user (its EPUB version, markup it could not apply), on a terminal
+    // or not, so that a log keeps it too.
+    TerminalUi(bool assumeYes, bool showProgress, bool showNotes = false);
     ~TerminalUi() override;
     TerminalUi(const TerminalUi&) = delete;
     TerminalUi& operator=(const TerminalUi&) = delete;
@@ -52,6 +54,7 @@ class TerminalUi : public RunUi {
     const ConversionRun* m_run = nullptr;
     bool m_assumeYes;
     bool m_showProgress;
+    bool m_showNotes;
     bool m_progressShown = false;
     int m_packedPercent = -1;
     bool m_escapeControls;

@@ -16,27 +16,28 @@ constexpr std::size_t kBufferSize = 1 << 20;
 OutputFile::OutputFile(const std::string& path) : m_path(path) {
     m_fd = UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!m_fd) throw EFCreateError(path, std::strerror(errno));
-    m_buffer.resize(kBufferSize);
+    // Not zeroed: a book of many small pages would otherwise clear a megabyte for each.
+    m_buffer.reset(new char[kBufferSize]);
 }
 
 void OutputFile::write(std::string_view bytes) {
     if (!m_fd) throw EWriteError(m_path, std::strerror(EBADF));
-    if (bytes.size() > m_buffer.size() - m_used) {
+    if (bytes.size() > kBufferSize - m_used) {
         flush();
         // A piece bigger than the buffer goes straight to the file.
-        if (bytes.size() >= m_buffer.size()) {
+        if (bytes.size() >= kBufferSize) {
             writeAll(bytes.data(), bytes.size());
             return;
         }
     }
-    std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+    std::memcpy(m_buffer.get() + m_used, bytes.data(), bytes.size());
     m_used += bytes.size();
 }
 
 void OutputFile::flush() {
     std::size_t used = m_used;
     m_used = 0;
-    writeAll(m_buffer.data(), used);
+    writeAll(m_buffer.get(), used);
 }
 
 void OutputFile::writeAll(const char* data, std::size_t size) {

@@ -2,6 +2,7 @@
 // A file written from the start through a buffer, replacing any file of its name.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -31,7 +32,7 @@ class OutputFile {
 
     std::string m_path;
     UniqueFd m_fd;
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
 };
 

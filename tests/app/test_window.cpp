@@ -411,11 +411,11 @@ class WindowTest : public QObject {
 
     void bookOptionsAreRememberedInConfigIni() {
         WindowPlace place;
-        writeText(
-            place.path("config.ini"),
-            "[Options]\nSavePath=/books\nParagraphs=Blocks\nChapters=^Chapter \\d+\n"
-            "TocLabels=first-line\nLanguage=de-DE\nMaxPageKB=512\nEncoding=windows-1252\n"
-            "EpubVersion=3\nParagraphStyle=Spaced\nTitlePage=yes\nStylesheet=/books/my.css\n");
+        writeText(place.path("config.ini"),
+                  "[Options]\nSavePath=/books\nParagraphs=Blocks\nChapters=^Chapter \\d+\n"
+                  "TocLabels=first-line\nLanguage=de-DE\nMaxPageKB=512\nEncoding=windows-1252\n"
+                  "EpubVersion=3\nParagraphStyle=Spaced\nTitlePage=yes\nStylesheet=/books/my.css\n"
+                  "WritingMode=vertical\n");
         qb::BookOptions chosen;
         chosen.paragraphs = qb::ParagraphMode::Blocks;
         chosen.chapters = "^Chapter \\d+";
@@ -427,6 +427,7 @@ class WindowTest : public QObject {
         chosen.style = qb::BookStyle::Spaced;
         chosen.titlePage = true;
         chosen.stylesheetPath = "/books/my.css";
+        chosen.writingMode = qb::WritingMode::Vertical;
         {
             auto form = place.makeForm();
             QCOMPARE(form->bookOptions(), chosen);
@@ -446,7 +447,7 @@ class WindowTest : public QObject {
         for (const char* line :
              {"SavePath=/books", "Paragraphs=lines", "Chapters=auto", "TocLabels=page",
               "Language=auto", "MaxPageKB=0", "Encoding=auto", "EpubVersion=2",
-              "ParagraphStyle=plain", "TitlePage=no", "Stylesheet="})
+              "ParagraphStyle=plain", "TitlePage=no", "Stylesheet=", "WritingMode=horizontal"})
             QVERIFY2(saved.contains(line), line);
         {
             auto form = place.makeForm();
@@ -461,7 +462,7 @@ class WindowTest : public QObject {
         writeText(place.path("config.ini"),
                   "[Options]\nParagraphs=sideways\nChapters=(unclosed\nTocLabels=chapter\n"
                   "Language=system\nMaxPageKB=12abc\nEncoding=no-such-charset\nEpubVersion=4\n"
-                  "ParagraphStyle=fancy\nTitlePage=maybe\n");
+                  "ParagraphStyle=fancy\nTitlePage=maybe\nWritingMode=vertical\n");
         {
             auto form = place.makeForm();
             QCOMPARE(form->bookOptions(), qb::BookOptions());
@@ -514,7 +515,11 @@ class WindowTest : public QObject {
 
         dialog.pageCapBox()->setValue(0);
         QCOMPARE(dialog.pageCapBox()->text(), QStringLiteral("No limit"));
+        // Vertical pages wait for EPUB 3.
+        dialog.writingModeBox()->setCurrentIndex(1);
+        QVERIFY(!ok->isEnabled());
         dialog.versionBox()->setCurrentIndex(1);
+        QVERIFY(ok->isEnabled());
         dialog.paragraphsBox()->setCurrentIndex(1);
         dialog.tocLabelsBox()->setCurrentIndex(1);
 
@@ -534,6 +539,7 @@ class WindowTest : public QObject {
         QCOMPARE(chosen.stylesheetPath, css.toStdString());
         QCOMPARE(chosen.maxPageBytes, std::size_t(0));
         QCOMPARE(chosen.epubVersion, 3);
+        QVERIFY(chosen.writingMode == qb::WritingMode::Vertical);
         QCOMPARE(chosen.language, std::string("pt-BR"));
         QVERIFY(chosen.paragraphs == qb::ParagraphMode::Blocks);
         QVERIFY(chosen.tocLabels == qb::TocLabels::File);
