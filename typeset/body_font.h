@@ -26,6 +26,7 @@ class BodyFont {
 
     const std::string& path() const { return m_path; }
     unsigned index() const { return m_index; }
+    bool collection() const { return m_collection; }
     std::uint64_t fileBytes() const { return m_fileBytes; }
     // The family name the font gives itself, fit for a CSS string ("Noto Sans CJK SC").
     const std::string& familyName() const { return m_familyName; }
