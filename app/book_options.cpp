@@ -35,6 +35,8 @@ void BookOptions::applyTo(BookProject& project) const {
     project.maxPageBytes = maxPageBytes;
     project.charset = charset;
     project.epubVersion = epubVersion;
+    project.generatedCover = generatedCover;
+    project.fontPath = fontPath;
 }
 
 std::string chapterPatternProblem(const std::string& pattern) {
@@ -63,6 +65,13 @@ std::string charsetProblem(const std::string& charset) {
     if (charset.empty()) return "Type the name of a charset, such as windows-1252 or GB18030.";
     if (holdsControl(charset) || sameWord(charset, "auto") || !IconvConverter::knows(charset))
         return "The charset \"" + charset + "\" is not known here.";
+    return {};
+}
+
+// Whether the file is a usable font is for the run to say, with the file's own reason; here
+// only what the settings file could not keep.
+std::string fontPathProblem(const std::string& path) {
+    if (holdsControl(path)) return "A font file's name cannot hold a line break or a tab.";
     return {};
 }
 
@@ -103,6 +112,9 @@ BookOptions readBookOptions(const IniFile& settings) {
         options.charset = charset;
 
     if (read("EpubVersion") == "3") options.epubVersion = 3;
+    options.generatedCover = sameWord(read("GeneratedCover"), "yes");
+    const std::string font = read("Font");
+    if (fontPathProblem(font).empty()) options.fontPath = font;
     return options;
 }
 
@@ -119,6 +131,8 @@ void writeBookOptions(IniFile& settings, const BookOptions& options) {
     write("MaxPageKB", std::to_string(options.maxPageBytes / 1024));
     write("Encoding", options.charset.empty() ? "auto" : options.charset);
     write("EpubVersion", std::to_string(options.epubVersion == 3 ? 3 : 2));
+    write("GeneratedCover", options.generatedCover ? "yes" : "no");
+    write("Font", options.fontPath);
 }
 
 }  // namespace qb

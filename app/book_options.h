@@ -19,6 +19,8 @@ struct BookOptions {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: no limit
     std::string charset;                              // empty: decided per file
     int epubVersion = 2;
+    bool generatedCover = false;  // draw a cover when the book is given none
+    std::string fontPath;         // body font to embed, FILE or FILE#INDEX; empty: none
 
     void applyTo(BookProject& project) const;
     bool operator==(const BookOptions&) const = default;
@@ -31,6 +33,7 @@ inline constexpr int kMaxPageKiB = 65536;
 std::string chapterPatternProblem(const std::string& pattern);
 std::string languageTagProblem(const std::string& tag);
 std::string charsetProblem(const std::string& charset);
+std::string fontPathProblem(const std::string& path);
 
 // Reads the options; a missing or unusable value gives that option's default.
 BookOptions readBookOptions(const IniFile& settings);

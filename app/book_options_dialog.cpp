@@ -1,7 +1,9 @@
 #include "app/book_options_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,6 +43,10 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
       m_encoding(new QComboBox(this)),
       m_charset(new QLineEdit(this)),
       m_version(new QComboBox(this)),
+      m_generatedCover(new QCheckBox(
+          QStringLiteral("Draw one with the title and author when none is given"), this)),
+      m_font(new QLineEdit(this)),
+      m_chooseFont(new QPushButton(QStringLiteral("C&hoose..."), this)),
       m_problem(new QLabel(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setObjectName(QStringLiteral("BookOptionsDialog"));
@@ -92,6 +98,17 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     m_version->addItems({QStringLiteral("EPUB 2"), QStringLiteral("EPUB 3")});
     m_version->setCurrentIndex(options.epubVersion == 3 ? 1 : 0);
 
+    m_generatedCover->setChecked(options.generatedCover);
+    m_font->setPlaceholderText(QStringLiteral("None: the reader's own fonts"));
+    m_font->setText(QString::fromStdString(options.fontPath));
+    m_font->setClearButtonEnabled(true);
+    auto* fontRow = new QWidget(this);
+    auto* fontLayout = new QHBoxLayout(fontRow);
+    fontLayout->setContentsMargins(0, 0, 0, 0);
+    fontLayout->addWidget(m_font, 1);
+    fontLayout->addWidget(m_chooseFont);
+    fontRow->setFocusProxy(m_font);
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Paragraphs:"), m_paragraphs);
     form->addRow(QStringLiteral("&Chapters:"), withField(m_chapters, m_pattern, this));
@@ -100,6 +117,8 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     form->addRow(QStringLiteral("Page si&ze cap:"), m_pageCap);
     form->addRow(QStringLiteral("Text &encoding:"), withField(m_encoding, m_charset, this));
     form->addRow(QStringLiteral("EPUB &version:"), m_version);
+    form->addRow(QStringLiteral("Co&ver:"), m_generatedCover);
+    form->addRow(QStringLiteral("Body &font:"), fontRow);
 
     // Red that reads on the desktop's own background, light or dark.
     QPalette warning = m_problem->palette();
@@ -118,7 +137,15 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     for (QComboBox* box : {m_chapters, m_language, m_encoding})
         connect(box, &QComboBox::currentIndexChanged, this, [this] { updateState(); });
-    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset})
+    // A collection's font is picked by typing "#N" after the chosen file's name.
+    connect(m_chooseFont, &QPushButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Body font"), m_font->text(),
+            QStringLiteral(
+                "Fonts (*.ttf *.otf *.ttc *.otc *.TTF *.OTF *.TTC *.OTC);;All files (*)"));
+        if (!chosen.isEmpty()) m_font->setText(chosen);
+    });
+    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset, m_font})
         connect(edit, &QLineEdit::textChanged, this, [this] { updateState(); });
     updateState();
 }
@@ -139,6 +166,8 @@ BookOptions BookOptionsDialog::options() const {
     if (m_encoding->currentIndex() == 1)
         options.charset = m_charset->text().trimmed().toStdString();
     options.epubVersion = m_version->currentIndex() == 1 ? 3 : 2;
+    options.generatedCover = m_generatedCover->isChecked();
+    options.fontPath = m_font->text().toStdString();
     return options;
 }
 
@@ -150,6 +179,7 @@ QString BookOptionsDialog::problem() const {
         problem = languageTagProblem(chosen.language);
     if (problem.empty() && m_encoding->currentIndex() == 1)
         problem = charsetProblem(chosen.charset);
+    if (problem.empty()) problem = fontPathProblem(chosen.fontPath);
     return QString::fromStdString(problem);
 }
 

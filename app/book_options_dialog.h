@@ -1,15 +1,18 @@
 #pragma once
 // The book-options dialog: how paragraphs, chapters and contents entries are made, the book's
-// language, the page size cap, the text encoding and the EPUB version.
+// language, the page size cap, the text encoding, the EPUB version, a drawn cover and the body
+// font.
 
 #include <QDialog>
 
 #include "app/book_options.h"
 
+class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace qb {
@@ -35,6 +38,9 @@ class BookOptionsDialog : public QDialog {
     QComboBox* encodingBox() const { return m_encoding; }
     QLineEdit* charsetEdit() const { return m_charset; }
     QComboBox* versionBox() const { return m_version; }
+    QCheckBox* generatedCoverBox() const { return m_generatedCover; }
+    QLineEdit* fontEdit() const { return m_font; }
+    QPushButton* fontButton() const { return m_chooseFont; }
     QDialogButtonBox* buttons() const { return m_buttons; }
 
   private:
@@ -50,6 +56,9 @@ class BookOptionsDialog : public QDialog {
     QComboBox* m_encoding;
     QLineEdit* m_charset;
     QComboBox* m_version;
+    QCheckBox* m_generatedCover;
+    QLineEdit* m_font;
+    QPushButton* m_chooseFont;
     QLabel* m_problem;
     QDialogButtonBox* m_buttons;
 };

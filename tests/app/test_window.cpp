@@ -2,6 +2,7 @@
 // dark desktop, the settings file, the places it works in, and what closing it does.
 
 #include <QBitmap>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -412,8 +413,10 @@ class WindowTest : public QObject {
         writeText(place.path("config.ini"),
                   "[Options]\nSavePath=/books\nParagraphs=Blocks\nChapters=^Chapter \\d+\n"
                   "TocLabels=first-line\nLanguage=de-DE\nMaxPageKB=512\nEncoding=windows-1252\n"
-                  "EpubVersion=3\n");
+                  "EpubVersion=3\nGeneratedCover=yes\nFont=/fonts/serif.ttc#2\n");
         qb::BookOptions chosen;
+        chosen.generatedCover = true;
+        chosen.fontPath = "/fonts/serif.ttc#2";
         chosen.paragraphs = qb::ParagraphMode::Blocks;
         chosen.chapters = "^Chapter \\d+";
         chosen.tocLabels = qb::TocLabels::FirstLine;
@@ -437,9 +440,9 @@ class WindowTest : public QObject {
             QCOMPARE(form->bookOptions(), other);
         }
         const QByteArray saved = readFile(place.path("config.ini"));
-        for (const char* line :
-             {"SavePath=/books", "Paragraphs=lines", "Chapters=auto", "TocLabels=page",
-              "Language=auto", "MaxPageKB=0", "Encoding=auto", "EpubVersion=2"})
+        for (const char* line : {"SavePath=/books", "Paragraphs=lines", "Chapters=auto",
+                                 "TocLabels=page", "Language=auto", "MaxPageKB=0", "Encoding=auto",
+                                 "EpubVersion=2", "GeneratedCover=no"})
             QVERIFY2(saved.contains(line), line);
         {
             auto form = place.makeForm();
@@ -502,7 +505,14 @@ class WindowTest : public QObject {
         dialog.versionBox()->setCurrentIndex(1);
         dialog.paragraphsBox()->setCurrentIndex(1);
         dialog.tocLabelsBox()->setCurrentIndex(1);
+        dialog.generatedCoverBox()->setChecked(true);
+        dialog.fontEdit()->setText("/fonts/a\tb.ttf");
+        QVERIFY(!ok->isEnabled());  // the settings file could not keep it
+        dialog.fontEdit()->setText("/fonts/Serif CJK.ttc#2");
+        QVERIFY(ok->isEnabled());
         const qb::BookOptions chosen = dialog.options();
+        QVERIFY(chosen.generatedCover);
+        QCOMPARE(chosen.fontPath, std::string("/fonts/Serif CJK.ttc#2"));
         QCOMPARE(chosen.maxPageBytes, std::size_t(0));
         QCOMPARE(chosen.epubVersion, 3);
         QCOMPARE(chosen.language, std::string("pt-BR"));
