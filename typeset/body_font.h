@@ -15,11 +15,11 @@ inline constexpr std::uint64_t kMaxFontBytes = std::uint64_t{128} << 20;
 
 class BodyFont {
   public:
-    // spec is FILE, or FILE#INDEX for one font of a collection (.ttc, .otc; FILE alone takes its
+    // given is FILE, or FILE#INDEX for one font of a collection (.ttc, .otc; FILE alone takes its
     // first). A path that itself names a file is taken whole, "#" and all. Raises Error with a
     // message naming the file and what is wrong: unreadable, too large, no TrueType or OpenType
     // font, no such font in the collection, or a licence that forbids embedding.
-    explicit BodyFont(const std::string& spec);
+    explicit BodyFont(const std::string& given);
     ~BodyFont();
     BodyFont(BodyFont&&) noexcept;
     BodyFont& operator=(BodyFont&&) noexcept;
