@@ -62,6 +62,7 @@ bench: build
 	bash bench/run.sh $(BUILD)
 	bash bench/chapters.sh $(BUILD)
 	bash bench/reading.sh $(BUILD)
+	bash bench/typeset.sh $(BUILD)
 
 # `make install` puts both programs, the template, the desktop entry, the icons and the manual
 # page below PREFIX: ~/.local for a normal user, /usr/local for root. The programs find their

@@ -41,6 +41,8 @@ void BookOptions::applyTo(BookProject& project) const {
     project.titlePage = titlePage;
     project.stylesheetPath = stylesheetPath;
     project.writingMode = writingMode;
+    project.generatedCover = generatedCover;
+    project.fontPath = fontPath;
 }
 
 std::string chapterPatternProblem(const std::string& pattern) {
@@ -79,6 +81,10 @@ std::string stylesheetProblem(const std::string& path) {
     const QFileInfo file(QString::fromStdString(path));
     if (!file.isFile() || !file.isReadable())
         return "The stylesheet \"" + path + "\" is not a file that can be read.";
+// Whether the file is a usable font is for the run to say, with the file's own reason; here
+// only what the settings file could not keep.
+std::string fontPathProblem(const std::string& path) {
+    if (holdsControl(path)) return "A font file's name cannot hold a line break or a tab.";
     return {};
 }
 
@@ -135,6 +141,9 @@ BookOptions readBookOptions(const IniFile& settings) {
     // Vertical pages are remembered only with the version that can have them.
     if (sameWord(read("WritingMode"), "vertical") && options.epubVersion == 3)
         options.writingMode = WritingMode::Vertical;
+    options.generatedCover = sameWord(read("GeneratedCover"), "yes");
+    const std::string font = read("Font");
+    if (fontPathProblem(font).empty()) options.fontPath = font;
     return options;
 }
 
@@ -160,6 +169,8 @@ void writeBookOptions(IniFile& settings, const BookOptions& options) {
     write("TitlePage", options.titlePage ? "yes" : "no");
     write("Stylesheet", options.stylesheetPath);
     write("WritingMode", options.writingMode == WritingMode::Vertical ? "vertical" : "horizontal");
+    write("GeneratedCover", options.generatedCover ? "yes" : "no");
+    write("Font", options.fontPath);
 }
 
 }  // namespace qb

@@ -26,6 +26,8 @@ struct BookOptions {
     std::string stylesheetPath;  // empty: none
     // Vertical pages need EPUB 3; the dialog does not take them with EPUB 2.
     WritingMode writingMode = WritingMode::Horizontal;
+    bool generatedCover = false;  // draw a cover when the book is given none
+    std::string fontPath;         // body font to embed, FILE or FILE#INDEX; empty: none
 
     void applyTo(BookProject& project) const;
     bool operator==(const BookOptions&) const = default;
@@ -39,6 +41,7 @@ std::string chapterPatternProblem(const std::string& pattern);
 std::string languageTagProblem(const std::string& tag);
 std::string charsetProblem(const std::string& charset);
 std::string stylesheetProblem(const std::string& path);
+std::string fontPathProblem(const std::string& path);
 
 // Reads the options; a missing or unusable value gives that option's default.
 BookOptions readBookOptions(const IniFile& settings);

@@ -50,6 +50,10 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
       m_stylesheet(new QLineEdit(this)),
       m_chooseStylesheet(new QPushButton(QStringLiteral("C&hoose..."), this)),
       m_writingMode(new QComboBox(this)),
+      m_generatedCover(new QCheckBox(
+          QStringLiteral("Draw one with the title and author when none is given"), this)),
+      m_font(new QLineEdit(this)),
+      m_chooseFont(new QPushButton(QStringLiteral("C&hoose..."), this)),
       m_problem(new QLabel(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setObjectName(QStringLiteral("BookOptionsDialog"));
@@ -132,6 +136,16 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     m_writingMode->addItems({QStringLiteral("Horizontal"),
                              QStringLiteral("Vertical (top to bottom, pages turned to the left)")});
     m_writingMode->setCurrentIndex(options.writingMode == WritingMode::Vertical ? 1 : 0);
+    m_generatedCover->setChecked(options.generatedCover);
+    m_font->setPlaceholderText(QStringLiteral("None: the reader's own fonts"));
+    m_font->setText(QString::fromStdString(options.fontPath));
+    m_font->setClearButtonEnabled(true);
+    auto* fontRow = new QWidget(this);
+    auto* fontLayout = new QHBoxLayout(fontRow);
+    fontLayout->setContentsMargins(0, 0, 0, 0);
+    fontLayout->addWidget(m_font, 1);
+    fontLayout->addWidget(m_chooseFont);
+    fontRow->setFocusProxy(m_font);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Paragraphs:"), m_paragraphs);
@@ -146,6 +160,8 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     form->addRow(QString(), m_titlePage);
     form->addRow(QStringLiteral("Your s&tylesheet:"), stylesheetRow);
     form->addRow(QStringLiteral("&Writing mode:"), m_writingMode);
+    form->addRow(QStringLiteral("Co&ver:"), m_generatedCover);
+    form->addRow(QStringLiteral("Body &font:"), fontRow);
 
     // Red that reads on the desktop's own background, light or dark.
     QPalette warning = m_problem->palette();
@@ -165,6 +181,15 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     for (QComboBox* box : {m_chapters, m_language, m_encoding, m_version, m_writingMode})
         connect(box, &QComboBox::currentIndexChanged, this, [this] { updateState(); });
     for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset, m_stylesheet})
+    // A collection's font is picked by typing "#N" after the chosen file's name.
+    connect(m_chooseFont, &QPushButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Body font"), m_font->text(),
+            QStringLiteral(
+                "Fonts (*.ttf *.otf *.ttc *.otc *.TTF *.OTF *.TTC *.OTC);;All files (*)"));
+        if (!chosen.isEmpty()) m_font->setText(chosen);
+    });
+    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset, m_font})
         connect(edit, &QLineEdit::textChanged, this, [this] { updateState(); });
     updateState();
 }
@@ -193,6 +218,8 @@ BookOptions BookOptionsDialog::options() const {
     options.titlePage = m_titlePage->isChecked();
     options.stylesheetPath = m_stylesheet->text().trimmed().toStdString();
     if (m_writingMode->currentIndex() == 1) options.writingMode = WritingMode::Vertical;
+    options.generatedCover = m_generatedCover->isChecked();
+    options.fontPath = m_font->text().toStdString();
     return options;
 }
 
@@ -209,6 +236,7 @@ QString BookOptionsDialog::problem() const {
     // EPUB 2 has no way to declare vertical pages: the book would come out horizontal.
     if (problem.empty() && chosen.writingMode == WritingMode::Vertical && chosen.epubVersion != 3)
         problem = "Vertical pages need EPUB 3; EPUB 2 cannot declare them.";
+    if (problem.empty()) problem = fontPathProblem(chosen.fontPath);
     return QString::fromStdString(problem);
 }
 

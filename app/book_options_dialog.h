@@ -1,7 +1,8 @@
 #pragma once
 // The book-options dialog: how paragraphs, chapters and contents entries are made, the book's
 // language, the page size cap, the text encoding, the EPUB version, and the book's look: the
-// paragraph style, the title page and the user's own stylesheet, and the writing mode.
+// paragraph style, the title page, the user's own stylesheet, the writing mode, a drawn cover
+// and the body font.
 
 #include <QDialog>
 
@@ -43,6 +44,9 @@ class BookOptionsDialog : public QDialog {
     QLineEdit* stylesheetEdit() const { return m_stylesheet; }
     QPushButton* stylesheetButton() const { return m_chooseStylesheet; }
     QComboBox* writingModeBox() const { return m_writingMode; }
+    QCheckBox* generatedCoverBox() const { return m_generatedCover; }
+    QLineEdit* fontEdit() const { return m_font; }
+    QPushButton* fontButton() const { return m_chooseFont; }
     QDialogButtonBox* buttons() const { return m_buttons; }
 
   private:
@@ -64,6 +68,9 @@ class BookOptionsDialog : public QDialog {
     QLineEdit* m_stylesheet;
     QPushButton* m_chooseStylesheet;
     QComboBox* m_writingMode;
+    QCheckBox* m_generatedCover;
+    QLineEdit* m_font;
+    QPushButton* m_chooseFont;
     QLabel* m_problem;
     QDialogButtonBox* m_buttons;
 };

@@ -83,6 +83,8 @@ read -r _ subset_bytes distinct < <("$timing" subset "$font#$face" "$novel" "$wo
 read -r peer_subset_time peer_subset_wall < <(best hb-subset --font-file="$font" --face-index=$face --no-hinting \
   --text-file="$novel" -o "$work/peer.otf")
 peer_subset_bytes=$(stat -c %s "$work/peer.otf")
+same_subset=differs
+cmp -s "$work/ours.otf" "$work/peer.otf" && same_subset=identical
 
 title="三国演义 The Romance of the Three Kingdoms"
 author="罗贯中 Luo Guanzhong"
@@ -111,4 +113,5 @@ check "a < 1" "$subset_time" 0 "subsetting under a second"
 check "a <= 1.5 * b" "$subset_time" "$peer_subset_time" "subsetting within 1.5 x hb-subset's time"
 check "a < 1" "$cover_time" 0 "drawing the cover under a second"
 check "a - b < 1" "$font_time" "$plain_time" "the font adds under a second to the whole book"
+echo "- the subset and hb-subset's: $same_subset"
 echo "- load average before: $load_before; at the end: $load_after"

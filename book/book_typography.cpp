@@ -103,7 +103,8 @@ EmbeddedFontFile embedBodyFont(const BodyFont& font, const std::string& contentF
     rewrite.close();
 
     const std::string whole = font.subsettable() ? "" : " whole, as its licence forbids subsetting";
-    ui.fontEmbedded(font.path() + "  " + font.familyName() + "  " +
+    const std::string face = font.collection() ? "#" + std::to_string(font.index()) : "";
+    ui.fontEmbedded(font.path() + face + "  " + font.familyName() + "  " +
                     sizeText(embedded.bytes.size()) + " of " + sizeText(font.fileBytes()) + whole);
     return file;
 }

@@ -22,9 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quirebind.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Drawn covers take their letters from these (Chinese, Japanese and Korean titles from Noto CJK),
-# and the window draws its captions in Liberation; fontconfig finds them all.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-noto-cjk")
+# Drawn covers take their letters from these (Chinese, Japanese and Korean titles from Noto CJK,
+# emoji from Noto Color Emoji), and the window draws its captions in Liberation; fontconfig
+# finds them all.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-noto-cjk, fonts-noto-color-emoji")
 if(QB_WITH_GUI)
   string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", fonts-liberation")
 endif()

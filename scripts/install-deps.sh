@@ -11,6 +11,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg-dev libpugixml-dev libuchardet-dev libcli11-dev
   libpcre2-dev libcld2-dev libopencc-dev libopencc-data
   libcairo2-dev libpango1.0-dev libharfbuzz-dev fonts-noto-cjk fonts-dejavu-core
+  fonts-noto-color-emoji
   libharfbuzz-bin pango1.0-tools
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest locales

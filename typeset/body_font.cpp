@@ -87,19 +87,19 @@ struct BodyFont::Face {
     FacePtr face;
 };
 
-BodyFont::BodyFont(const std::string& spec) : m_path(spec) {
+BodyFont::BodyFont(const std::string& given) : m_path(given) {
     // "FILE#2" names the third font of FILE, unless a file is really called "FILE#2".
-    const std::size_t hash = spec.rfind('#');
+    const std::size_t hash = given.rfind('#');
     struct stat st {};
     std::string indexText = "0";
-    if (hash != std::string::npos && hash + 1 < spec.size() && ::stat(spec.c_str(), &st) != 0) {
-        const std::string digits = spec.substr(hash + 1);
+    if (hash != std::string::npos && hash + 1 < given.size() && ::stat(given.c_str(), &st) != 0) {
+        const std::string digits = given.substr(hash + 1);
         unsigned long long index = 0;
         const auto [end, error] =
             std::from_chars(digits.data(), digits.data() + digits.size(), index);
         if (end == digits.data() + digits.size() &&
             (error == std::errc() || error == std::errc::result_out_of_range)) {
-            m_path = spec.substr(0, hash);
+            m_path = given.substr(0, hash);
             m_index = error == std::errc() && index < 0xFFFFFFFFull ? unsigned(index) : 0xFFFFFFFFu;
             indexText = digits;
         }

@@ -15,17 +15,18 @@ inline constexpr std::uint64_t kMaxFontBytes = std::uint64_t{128} << 20;
 
 class BodyFont {
   public:
-    // spec is FILE, or FILE#INDEX for one font of a collection (.ttc, .otc; FILE alone takes its
+    // given is FILE, or FILE#INDEX for one font of a collection (.ttc, .otc; FILE alone takes its
     // first). A path that itself names a file is taken whole, "#" and all. Raises Error with a
     // message naming the file and what is wrong: unreadable, too large, no TrueType or OpenType
     // font, no such font in the collection, or a licence that forbids embedding.
-    explicit BodyFont(const std::string& spec);
+    explicit BodyFont(const std::string& given);
     ~BodyFont();
     BodyFont(BodyFont&&) noexcept;
     BodyFont& operator=(BodyFont&&) noexcept;
 
     const std::string& path() const { return m_path; }
     unsigned index() const { return m_index; }
+    bool collection() const { return m_collection; }
     std::uint64_t fileBytes() const { return m_fileBytes; }
     // The family name the font gives itself, fit for a CSS string ("Noto Sans CJK SC").
     const std::string& familyName() const { return m_familyName; }

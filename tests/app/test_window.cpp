@@ -415,8 +415,10 @@ class WindowTest : public QObject {
                   "[Options]\nSavePath=/books\nParagraphs=Blocks\nChapters=^Chapter \\d+\n"
                   "TocLabels=first-line\nLanguage=de-DE\nMaxPageKB=512\nEncoding=windows-1252\n"
                   "EpubVersion=3\nParagraphStyle=Spaced\nTitlePage=yes\nStylesheet=/books/my.css\n"
-                  "WritingMode=vertical\n");
+                  "WritingMode=vertical\nGeneratedCover=yes\nFont=/fonts/serif.ttc#2\n");
         qb::BookOptions chosen;
+        chosen.generatedCover = true;
+        chosen.fontPath = "/fonts/serif.ttc#2";
         chosen.paragraphs = qb::ParagraphMode::Blocks;
         chosen.chapters = "^Chapter \\d+";
         chosen.tocLabels = qb::TocLabels::FirstLine;
@@ -447,7 +449,8 @@ class WindowTest : public QObject {
         for (const char* line :
              {"SavePath=/books", "Paragraphs=lines", "Chapters=auto", "TocLabels=page",
               "Language=auto", "MaxPageKB=0", "Encoding=auto", "EpubVersion=2",
-              "ParagraphStyle=plain", "TitlePage=no", "Stylesheet=", "WritingMode=horizontal"})
+              "ParagraphStyle=plain", "TitlePage=no", "Stylesheet=", "WritingMode=horizontal",
+              "GeneratedCover=no"})
             QVERIFY2(saved.contains(line), line);
         {
             auto form = place.makeForm();
@@ -533,10 +536,17 @@ class WindowTest : public QObject {
         QVERIFY(ok->isEnabled());
         dialog.styleBox()->setCurrentIndex(1);
         dialog.titlePageBox()->setChecked(true);
+        dialog.generatedCoverBox()->setChecked(true);
+        dialog.fontEdit()->setText("/fonts/a\tb.ttf");
+        QVERIFY(!ok->isEnabled());  // the settings file could not keep it
+        dialog.fontEdit()->setText("/fonts/Serif CJK.ttc#2");
+        QVERIFY(ok->isEnabled());
         const qb::BookOptions chosen = dialog.options();
         QVERIFY(chosen.style == qb::BookStyle::Indent);
         QVERIFY(chosen.titlePage);
         QCOMPARE(chosen.stylesheetPath, css.toStdString());
+        QVERIFY(chosen.generatedCover);
+        QCOMPARE(chosen.fontPath, std::string("/fonts/Serif CJK.ttc#2"));
         QCOMPARE(chosen.maxPageBytes, std::size_t(0));
         QCOMPARE(chosen.epubVersion, 3);
         QVERIFY(chosen.writingMode == qb::WritingMode::Vertical);

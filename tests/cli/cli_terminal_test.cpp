@@ -173,5 +173,27 @@ TEST_F(CliTest, ControlCharactersInNamesAreShownEscapedOnTheTerminal) {
     EXPECT_EQ(screen.find("\033[2J"), std::string::npos) << screen;
 }
 
+// What the embedded font costs the book is worth a lasting line, like the charsets.
+TEST_F(CliTest, TheEmbeddedFontsSizeStaysOnTheTerminal) {
+    const std::string font = "/usr/share/fonts/opentype/noto/NotoSerifCJK-Regular.ttc";
+    const std::string text = file("a.txt", "\xE4\xB8\xAD\xE6\x96\x87 text\n");
+    Terminal terminal;
+    ProgramOptions options = cliOptions();
+    options.standardError = terminal.name();
+    EXPECT_EQ(
+        cli({"-t", "Book", "-a", "A", "-o", path("out"), "--font", font + "#2", text}, options)
+            .exitStatus,
+        0);
+    const std::string screen = terminal.screen();
+    const std::string line = "quirebind-cli: font  " + font + "#2  Noto Serif CJK SC  ";
+    const std::size_t at = screen.find(line);
+    ASSERT_NE(at, std::string::npos) << screen;
+    // A few glyphs of a 25 MiB collection: some thousand bytes.
+    const std::string size = screen.substr(at + line.size());
+    const std::size_t digits = size.find_first_not_of("0123456789");
+    EXPECT_TRUE(digits >= 3 && digits <= 4) << screen;
+    EXPECT_EQ(size.substr(digits, 17), " bytes of 25 MiB\n") << screen;
+}
+
 }  // namespace
 }  // namespace qb::test

@@ -19,9 +19,12 @@ grep -q '^QB_WITH_GUI:BOOL=ON' "$build/CMakeCache.txt" && gui=true
 [[ "$(dpkg-deb -f "$deb" Package)" == quirebind ]] || fail "the package is not named quirebind"
 [[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || fail "the package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libstdc++6 zlib1g libuchardet0 libpugixml1v5; do
+for lib in libc6 libstdc++6 zlib1g libuchardet0 libpugixml1v5 \
+  libcairo2 libpango-1.0-0 libpangocairo-1.0-0 libharfbuzz0b libharfbuzz-subset0 libjpeg62-turbo; do
   [[ "$depends" == *"$lib "* ]] || fail "Depends lacks $lib: $depends"
 done
+# Drawn covers need fonts for every script a title may be in.
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *fonts-noto-cjk* ]] || fail "Recommends lacks fonts-noto-cjk"
 if $gui; then
   for lib in libqt6widgets6 libpng16-16; do
     [[ "$depends" == *"$lib "* ]] || fail "Depends lacks $lib: $depends"

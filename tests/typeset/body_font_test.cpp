@@ -41,9 +41,9 @@ std::set<char32_t> common(const std::set<char32_t>& a, const std::set<char32_t>&
     return both;
 }
 
-std::string refusal(const std::string& spec) {
+std::string refusal(const std::string& given) {
     try {
-        BodyFont font(spec);
+        BodyFont font(given);
     } catch (const std::exception& e) {
         return e.what();
     }
@@ -94,7 +94,7 @@ TEST(BodyFontTest, WhatCannotBeEmbeddedIsRefusedWithItsReason) {
                                              "\" holds 1 font (#0); there is no font #1."},
         {cjk + "#3", "taken"},
     };
-    for (const auto& [spec, message] : cases) EXPECT_EQ(refusal(spec), message) << spec;
+    for (const auto& [given, message] : cases) EXPECT_EQ(refusal(given), message) << given;
 }
 
 // A file whose name ends in "#2" is that file, not font 2 of another.
@@ -114,7 +114,7 @@ TEST(BodyFontTest, SubsetHoldsTheBooksCharactersTheFontHasAndNothingElse) {
     for (const char32_t c : std::u32string(U"Ça été «Ωμέγα» Жизнь, 山海经第一回。— 𝔸\u1C50\uE000"))
         book.insert(c);
     struct Case {
-        std::string spec;
+        std::string given;
         std::string extension;
         std::string family;
     };
@@ -123,15 +123,15 @@ TEST(BodyFontTest, SubsetHoldsTheBooksCharactersTheFontHasAndNothingElse) {
         {std::string(kCjkCollection) + "#2", "otf", "Noto Serif CJK SC"},
     };
     for (const Case& c : cases) {
-        const BodyFont font(c.spec);
+        const BodyFont font(c.given);
         EXPECT_EQ(font.familyName(), c.family);
         const BodyFont::Embedded embedded = font.embedded(book);
-        EXPECT_EQ(embedded.extension, c.extension) << c.spec;
+        EXPECT_EQ(embedded.extension, c.extension) << c.given;
         const std::set<char32_t> wanted = common(book, font.characters());
-        EXPECT_GT(wanted.size(), 10u) << c.spec;
-        EXPECT_EQ(BodyFont::characters(embedded.bytes), wanted) << c.spec;
+        EXPECT_GT(wanted.size(), 10u) << c.given;
+        EXPECT_EQ(BodyFont::characters(embedded.bytes), wanted) << c.given;
         // A novel's worth of characters from a 26 MiB collection stays small.
-        EXPECT_LT(embedded.bytes.size(), font.fileBytes() / 20) << c.spec;
+        EXPECT_LT(embedded.bytes.size(), font.fileBytes() / 20) << c.given;
     }
 }
 

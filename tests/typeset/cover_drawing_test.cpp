@@ -83,6 +83,7 @@ TEST(CoverDrawingTest, EveryCharacterOfTheCommonScriptsHasAGlyph) {
         {"Преступление и наказание", "ru"},
         {"Οδύσσεια — Ὅμηρος", "el"},
         {"Der Zauberberg — Ελληνικά, Русский, 中文, 日本語, 한국어", "de"},
+        {"😀🎉🚀🌍", "en"},
     };
     for (const auto& [title, language] : books) {
         const DrawnCover cover = drawCover(title, "Lǚ Xùn 鲁迅 Лев Толстой", language);
