@@ -9,6 +9,7 @@
 #include "book/xhtml_page.h"
 #include "book/xml/xml_document.h"
 #include "book/xml/xml_text.h"
+#include "platform/blank.h"
 #include "platform/paths.h"
 
 namespace qb {
@@ -109,7 +110,7 @@ TXMLNode addNavPoint(TXMLNode parent, const std::string& id, int playOrder,
 // Entries in document order, so playOrder runs on without gaps through the nested ones.
 void addNavPoints(TXMLNode parent, const std::vector<TocEntry>& entries, int& playOrder) {
     for (const TocEntry& entry : entries) {
-        TXMLNode point = addNavPoint(parent, xmlChars(entry.id), ++playOrder, xmlChars(entry.label),
+        TXMLNode point = addNavPoint(parent, xmlChars(entry.id), ++playOrder, contentsLabel(entry),
                                      xmlChars(entry.href));
         addNavPoints(point, entry.children, playOrder);
     }
@@ -212,7 +213,7 @@ void writeNavigationControlFile(const BookMetadata& book) {
 
 std::string epub3Title(const std::string& title) {
     std::string text = xmlChars(title);
-    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return "untitled";
+    if (isBlank(text)) return "untitled";
     return text;
 }
 

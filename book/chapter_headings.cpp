@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "platform/blank.h"
 #include "platform/errors.h"
 #include "platform/utf8.h"
 
@@ -15,10 +16,6 @@ namespace qb {
 namespace {
 
 using Chars = std::u32string;
-
-bool isBlank(char32_t c) {
-    return c == ' ' || c == '\t' || c == 0x3000;
-}
 
 Chars decode(std::string_view text) {
     Chars out;
@@ -49,7 +46,7 @@ std::string lowerAscii(const Chars& s, std::size_t from, std::size_t to) {
 }
 
 std::size_t skipBlanks(const Chars& s, std::size_t i) {
-    while (i < s.size() && isBlank(s[i])) ++i;
+    while (i < s.size() && isBlankChar(s[i])) ++i;
     return i;
 }
 
@@ -226,7 +223,7 @@ std::size_t cjkNumberEnd(const Chars& s, std::size_t i) {
 }
 
 bool isCjkSeparator(char32_t c) {
-    return isBlank(c) || c == U'：' || c == ':' || c == U'、' || c == '.' || c == U'．' ||
+    return isBlankChar(c) || c == U'：' || c == ':' || c == U'、' || c == '.' || c == U'．' ||
            c == '-' || c == U'—' || c == U'·' || c == U'・';
 }
 
@@ -292,29 +289,6 @@ HeadingLevel cjkHeading(const Chars& s) {
 }
 
 }  // namespace
-
-std::string_view trimHeadingBlanks(std::string_view line) {
-    constexpr std::string_view ideographicSpace = "\xE3\x80\x80";
-    for (;;) {
-        if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-            line.remove_prefix(1);
-        } else if (line.substr(0, 3) == ideographicSpace) {
-            line.remove_prefix(3);
-        } else {
-            break;
-        }
-    }
-    for (;;) {
-        if (!line.empty() && (line.back() == ' ' || line.back() == '\t')) {
-            line.remove_suffix(1);
-        } else if (line.size() >= 3 && line.substr(line.size() - 3) == ideographicSpace) {
-            line.remove_suffix(3);
-        } else {
-            break;
-        }
-    }
-    return line;
-}
 
 std::size_t utf8CharCount(std::string_view text) {
     std::size_t count = 0;

@@ -6,6 +6,7 @@
 
 #include "book/xhtml_page.h"
 #include "book/xml/xml_text.h"
+#include "platform/blank.h"
 #include "platform/line_splitter.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
@@ -69,10 +70,6 @@ std::size_t cutPoint(std::string_view text, std::size_t limit) {
     return cut;
 }
 
-bool hasInk(std::string_view text) {
-    return text.find_first_not_of(" \t") != std::string_view::npos;
-}
-
 struct PlacedHeading {
     HeadingLevel level;
     std::string label;
@@ -98,7 +95,7 @@ class PageComposer {
 
     // Part of the current paragraph's text.
     void text(std::string_view raw) {
-        if (!m_paragraphInk) m_paragraphInk = hasInk(raw);
+        if (!m_paragraphInk) m_paragraphInk = !isBlank(raw);
         m_scratch.clear();
         appendParagraphChars(m_scratch, raw);
         if (m_cap == 0) {
@@ -244,14 +241,14 @@ class Paragraphs {
         }
         std::size_t from = 0;
         if (!m_lineInk) {
-            from = text.find_first_not_of(" \t");
+            from = firstNonBlank(text);
             if (from == std::string_view::npos) return;  // leading blanks are dropped
             if (m_blockOpen) m_out.text(" ");
             m_lineInk = true;
             m_blockOpen = true;
         }
-        const std::size_t last = text.find_last_not_of(" \t");
-        if (last == std::string_view::npos || last < from) {
+        const std::size_t end = trailingBlanksStart(text);
+        if (end <= from) {
             // Blanks that are dropped if the line ends after them.
             m_pendingBlanks.append(text.substr(from));
             return;
@@ -260,8 +257,8 @@ class Paragraphs {
             m_out.text(m_pendingBlanks);
             m_pendingBlanks.clear();
         }
-        m_out.text(text.substr(from, last + 1 - from));
-        m_pendingBlanks.assign(text.substr(last + 1));
+        m_out.text(text.substr(from, end - from));
+        m_pendingBlanks.assign(text.substr(end));
     }
 
     void lineEnd() {
@@ -313,7 +310,7 @@ class FirstLine {
     }
 
     void lineEnd() {
-        std::string_view trimmed = trimHeadingBlanks(m_text);
+        std::string_view trimmed = trimBlanks(m_text);
         if (trimmed.empty()) {
             m_text.clear();
             return;
@@ -325,7 +322,7 @@ class FirstLine {
             while (end < trimmed.size() && isUtf8Continuation(trimmed[end])) ++end;
             ++chars;
         }
-        m_text = std::string(trimHeadingBlanks(trimmed.substr(0, end)));
+        m_text = std::string(trimBlanks(trimmed.substr(0, end)));
         m_done = true;
     }
 
@@ -361,7 +358,7 @@ class LineClassifier : public LineHandler {
     void lineEnd() override {
         if (m_wantFirstLine && !m_firstLine.done()) m_firstLine.lineEnd();
         if (m_chapters != nullptr && !m_overflow) {
-            const std::string_view trimmed = trimHeadingBlanks(m_line);
+            const std::string_view trimmed = trimBlanks(m_line);
             const HeadingLevel level = m_chapters->classify(trimmed);
             if (level != HeadingLevel::None) {
                 m_out.heading(level, trimmed);
