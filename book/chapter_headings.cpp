@@ -27,13 +27,7 @@ Chars decode(std::string_view text) {
             ++i;
             continue;
         }
-        auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-        char32_t c = len == 1   ? b(0)
-                     : len == 2 ? ((b(0) & 0x1F) << 6) | (b(1) & 0x3F)
-                     : len == 3 ? ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F)
-                                : ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) |
-                                      ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-        out.push_back(c);
+        out.push_back(utf8CodePointAt(text, i, len));
         i += len;
     }
     return out;
@@ -250,10 +244,6 @@ bool cjkRestIsTitle(const Chars& s, std::size_t i, bool attachedTitle) {
     return cjkTitleIsSound(s.substr(i));
 }
 
-bool startsWith(const Chars& s, std::u32string_view prefix) {
-    return s.size() >= prefix.size() && std::u32string_view(s).substr(0, prefix.size()) == prefix;
-}
-
 HeadingLevel cjkHeading(const Chars& s) {
     if (s[0] == U'第') {
         std::size_t end = cjkNumberEnd(s, 1);
@@ -277,7 +267,7 @@ HeadingLevel cjkHeading(const Chars& s) {
         U"尾聲",       U"终章",       U"終章", U"后记", U"後記", U"番外", U"序",
     };
     for (std::u32string_view name : names) {
-        if (!startsWith(s, name)) continue;
+        if (!std::u32string_view(s).starts_with(name)) continue;
         std::size_t end = name.size();
         if (name == U"番外") {
             end = cjkNumberEnd(s, end);
@@ -289,14 +279,6 @@ HeadingLevel cjkHeading(const Chars& s) {
 }
 
 }  // namespace
-
-std::size_t utf8CharCount(std::string_view text) {
-    std::size_t count = 0;
-    for (char c : text) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-    }
-    return count;
-}
 
 HeadingLevel autoHeadingLevel(std::string_view trimmedLine) {
     if (trimmedLine.empty() || utf8CharCount(trimmedLine) > kMaxHeadingChars)

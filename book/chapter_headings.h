@@ -47,7 +47,4 @@ class ChapterHeadings {
 // The built-in forms alone, for a trimmed line.
 HeadingLevel autoHeadingLevel(std::string_view trimmedLine);
 
-// The number of characters in well-formed UTF-8 text.
-std::size_t utf8CharCount(std::string_view text);
-
 }  // namespace qb

@@ -315,14 +315,8 @@ class FirstLine {
             m_text.clear();
             return;
         }
-        std::size_t chars = 0;
-        std::size_t end = 0;
-        while (end < trimmed.size() && chars < kMaxHeadingChars) {
-            ++end;
-            while (end < trimmed.size() && isUtf8Continuation(trimmed[end])) ++end;
-            ++chars;
-        }
-        m_text = std::string(trimBlanks(trimmed.substr(0, end)));
+        m_text =
+            std::string(trimBlanks(trimmed.substr(0, utf8BytesOfChars(trimmed, kMaxHeadingChars))));
         m_done = true;
     }
 

@@ -34,12 +34,14 @@ class LineCollector : public LineHandler {
 
 }  // namespace
 
-std::string readFileBytes(const std::string& path, std::uint64_t limit) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::string readFileBytes(const std::string& path, std::uint64_t limit, FileKinds kinds) {
+    const bool regularOnly = kinds == FileKinds::RegularOnly;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0)));
     if (!fd) throw EFOpenError(path, std::strerror(errno));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw EFOpenError(path, std::strerror(errno));
     if (S_ISDIR(st.st_mode)) throw EFOpenError(path, std::strerror(EISDIR));
+    if (regularOnly && !S_ISREG(st.st_mode)) throw EFOpenError(path, "Not a regular file");
     // No memory can hold more than the address space, whatever limit the caller asks for.
     limit = std::min<std::uint64_t>(limit, std::numeric_limits<std::size_t>::max() / 2);
     if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > limit) {

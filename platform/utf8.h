@@ -63,6 +63,13 @@ inline std::size_t utf8CutBefore(std::string_view s, std::size_t pos) {
     return pos;
 }
 
+// The number of characters in well-formed UTF-8 text.
+std::size_t utf8CharCount(std::string_view s);
+
+// The bytes that the first count characters of well-formed UTF-8 text take (all of it when it
+// has fewer).
+std::size_t utf8BytesOfChars(std::string_view s, std::size_t count);
+
 // The text without a sequence that its end cuts short or leaves ill-formed: what a sample cut
 // at any byte holds of whole characters.
 std::string_view withoutCutUtf8Tail(std::string_view s);
