@@ -236,10 +236,6 @@ std::string newBookIdentifier() {
     return id;
 }
 
-std::string todayDate() {
-    return todayDate(std::time(nullptr));
-}
-
 std::string todayDate(std::time_t now) {
     std::tm local{};
     localtime_r(&now, &local);

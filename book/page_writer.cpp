@@ -437,11 +437,4 @@ TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourceP
 SourceText::SourceText(const std::string& path, const std::string& charset)
     : m_path(path), m_bytes(readFileBytes(path)), m_plan(planDecoding(m_bytes, charset, path)) {}
 
-TextPages writeTextFile(const std::string& sourcePath, int k, const std::string& contentFolder,
-                        const PageOptions& options, const std::string& charset) {
-    const SourceText source(sourcePath, charset);
-    return writeTextPages([&](const TextSink& sink) { source.decode(sink); }, k, sourcePath,
-                          contentFolder, options);
-}
-
 }  // namespace qb

@@ -57,10 +57,6 @@ IconvConverter::~IconvConverter() {
     if (m_handle != kNoHandle) iconv_close(m_handle);
 }
 
-IconvConverter IconvConverter::fromLocale() {
-    return IconvConverter(localeCharset());
-}
-
 bool IconvConverter::knows(const std::string& charset) {
     if (charset.empty()) return false;
     iconv_t h = iconv_open("UTF-8", charset.c_str());

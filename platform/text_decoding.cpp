@@ -511,12 +511,4 @@ void decodeText(const TextPlan& plan, const TextSink& sink) {
     converter.convert(plan.text, checkedUtf8(sink));
 }
 
-std::string decodeToUtf8(std::string_view bytes, const std::string& charset) {
-    TextPlan plan = planDecoding(bytes, charset);
-    std::string out;
-    out.reserve(plan.text.size());
-    decodeText(plan, [&](std::string_view piece) { out.append(piece); });
-    return out;
-}
-
 }  // namespace qb

@@ -41,9 +41,6 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset = "",
 // character) that end on character boundaries.
 void decodeText(const TextPlan& plan, const TextSink& sink);
 
-// Both steps, into one string. Raises what planDecoding raises.
-std::string decodeToUtf8(std::string_view bytes, const std::string& charset = "");
-
 // The charset uchardet finds for 8-bit text, as an iconv name; empty when it finds none.
 // ISO-8859-1 is reported as WINDOWS-1252, its superset in everyday files.
 std::string detectCharset(std::string_view bytes);

@@ -11,29 +11,10 @@
 #include <new>
 
 #include "platform/errors.h"
-#include "platform/line_splitter.h"
 #include "platform/output_file.h"
-#include "platform/text_decoding.h"
 #include "platform/unique_fd.h"
 
 namespace qb {
-namespace {
-
-class LineCollector : public LineHandler {
-  public:
-    std::vector<std::string> lines;
-    void lineText(std::string_view text) override { m_current.append(text); }
-    void lineEnd() override {
-        lines.push_back(std::move(m_current));
-        m_current.clear();
-    }
-
-  private:
-    std::string m_current;
-};
-
-}  // namespace
-
 std::string readFileBytes(const std::string& path, std::uint64_t limit, FileKinds kinds) {
     const bool regularOnly = kinds == FileKinds::RegularOnly;
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0)));
@@ -77,16 +58,6 @@ std::string readFileBytes(const std::string& path, std::uint64_t limit, FileKind
     }
     bytes.resize(used);
     return bytes;
-}
-
-std::vector<std::string> readTextLines(const std::string& path, const std::string& charset) {
-    std::string bytes = readFileBytes(path);
-    TextPlan plan = planDecoding(bytes, charset, path);
-    LineCollector collector;
-    LineSplitter splitter(collector);
-    decodeText(plan, [&](std::string_view piece) { splitter.feed(piece); });
-    splitter.finish();
-    return std::move(collector.lines);
 }
 
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines) {

@@ -1,16 +1,11 @@
 #pragma once
-// Reading text files whole into lines, and writing lists of lines in one piece.
+// Reading files whole, and writing lists of lines in one piece.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace qb {
-
-// Reads a text file whole and splits it into lines (CR LF, lone CR, lone LF end a line; a
-// break at the very end adds no empty line). The lines come back as UTF-8. See writePage for
-// how charset is used. Raises EFOpenError, EFTooLargeError or ENotTextError.
-std::vector<std::string> readTextLines(const std::string& path, const std::string& charset = "");
 
 // The most a text file of a book may hold: more than any book's text, and a zip member cannot
 // pass 4 GiB anyway.

@@ -20,6 +20,14 @@ using test::expectXhtml;
 using test::Lines;
 using test::pageText;
 
+// Reads a text file and writes its pages, as a run does for each file.
+TextPages writePagesOf(const std::string& path, int k, const std::string& folder,
+                       const PageOptions& options, const std::string& charset = "") {
+    const SourceText source(path, charset);
+    return writeTextPages([&](const TextSink& sink) { source.decode(sink); }, k, path, folder,
+                          options);
+}
+
 class PageWriterTest : public ::testing::Test {
   protected:
     void SetUp() override { m_env.locale("C.UTF-8"); }
@@ -29,7 +37,7 @@ class PageWriterTest : public ::testing::Test {
         test::writeFile(in, source);
         PageOptions options;
         options.languageTag = m_language;
-        TextPages pages = writeTextFile(in, k, m_dir.path(), options, charset);
+        TextPages pages = writePagesOf(in, k, m_dir.path(), options, charset);
         EXPECT_EQ(pages.pages.size(), 1u);
         std::string out = m_dir / ("page" + std::to_string(k) + ".html");
         expectXhtml(out);
@@ -38,7 +46,7 @@ class PageWriterTest : public ::testing::Test {
     void write(const std::string& in, const std::string& charset = "") {
         PageOptions options;
         options.languageTag = m_language;
-        writeTextFile(in, 1, m_dir.path(), options, charset);
+        writePagesOf(in, 1, m_dir.path(), options, charset);
     }
 
     std::string m_language = "en-US";
@@ -150,7 +158,7 @@ TEST_F(PageWriterTest, PageThatCannotBeCreated) {
     test::writeFile(in, "x");
     std::string out = m_dir / "nowhere/page1.html";
     try {
-        writeTextFile(in, 1, m_dir / "nowhere", PageOptions{});
+        writePagesOf(in, 1, m_dir / "nowhere", PageOptions{});
         FAIL() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -206,7 +214,7 @@ TEST_F(PageWriterTest, LongLinesAndManyLines) {
     PageOptions options;
     options.languageTag = m_language;
     options.maxPageBytes = 0;  // one page whatever its size
-    writeTextFile(in, 1, m_dir.path(), options);
+    writePagesOf(in, 1, m_dir.path(), options);
     std::string out = test::readFile(m_dir / "page1.html");
     std::string expectedLong = longLine;
     expectedLong.replace(100000, 1, "&lt;");

@@ -12,6 +12,7 @@
 #include "platform/line_splitter.h"
 #include "platform/locale.h"
 #include "platform/text_decoding.h"
+#include "tests/support/decoded_text.h"
 #include "tests/support/env_guard.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
@@ -28,7 +29,7 @@ class TextFileTest : public ::testing::Test {
     Lines linesOf(const std::string& bytes, const std::string& charset = "") {
         std::string path = m_dir / "in.txt";
         test::writeFile(path, bytes);
-        return readTextLines(path, charset);
+        return test::decodedLines(path, charset);
     }
 
     test::EnvGuard m_env;
@@ -112,7 +113,7 @@ TEST_F(TextFileTest, InvalidUtf8IsDetectedInAUtf8Locale) {
 
 TEST_F(TextFileTest, WhatStillFailsBecomesReplacementCharacters) {
     // Not UTF-8 and nothing uchardet recognises with confidence: each stray byte is one U+FFFD.
-    EXPECT_EQ(decodeToUtf8("ok \xC3\xA9 \xFF", "UTF-8"), "ok \xC3\xA9 \xEF\xBF\xBD");
+    EXPECT_EQ(test::decodedText("ok \xC3\xA9 \xFF", "UTF-8"), "ok \xC3\xA9 \xEF\xBF\xBD");
     IconvConverter gb("GB18030");
     EXPECT_EQ(gb.convert("a\x81\x30z"),
               "a\xEF\xBF\xBD"
@@ -151,13 +152,13 @@ TEST_F(TextFileTest, LongTextsDecodeAcrossPieces) {
 TEST_F(TextFileTest, MissingSourceRaisesOpenError) {
     std::string path = m_dir / "missing.txt";
     try {
-        readTextLines(path);
+        test::decodedLines(path);
         FAIL() << "no error";
     } catch (const EFOpenError& e) {
         EXPECT_EQ(std::string(e.what()),
                   "Cannot open file \"" + path + "\". No such file or directory");
     }
-    EXPECT_THROW(readTextLines(m_dir.path()), EFOpenError);
+    EXPECT_THROW(test::decodedLines(m_dir.path()), EFOpenError);
 }
 
 TEST_F(TextFileTest, WriteTextLinesEndsEveryLineWithCrLfAndReplaces) {
