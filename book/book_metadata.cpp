@@ -46,22 +46,22 @@ TXMLNode addCoverMeta(TXMLNode metadata) {
 
 void addMetadata2(TXMLNode metadata, const BookMetadata& book) {
     metadata.declareNamespace("opf", kOpfNamespace);
-    addTextElement(metadata, "dc:title", xmlChars(book.title));
+    addTextElement(metadata, "dc:title", book.title);
     TXMLNode creator = metadata.addChild("dc:creator");
     creator.setAttribute("opf:role", "aut");
-    creator.setText(xmlChars(book.author));
+    creator.setText(book.author);
     addTextElement(metadata, "dc:subject", "");
     addTextElement(metadata, "dc:description", "");
     addTextElement(metadata, "dc:contributor", "");
-    addTextElement(metadata, "dc:date", xmlChars(book.date));
+    addTextElement(metadata, "dc:date", book.date);
     addTextElement(metadata, "dc:type", "[type]");
     addTextElement(metadata, "dc:format", "");
     TXMLNode identifier = metadata.addChild("dc:identifier");
     identifier.setAttribute("id", "BookId");
     identifier.setAttribute("opf:scheme", "UUID");
-    identifier.setText(xmlChars(book.identifier));
+    identifier.setText(book.identifier);
     addTextElement(metadata, "dc:source", kBookSourceAddress);
-    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
+    addTextElement(metadata, "dc:language", book.languageTag);
     addTextElement(metadata, "dc:relation", "");
     addTextElement(metadata, "dc:coverage", "");
     addTextElement(metadata, "dc:rights", kBookRightsStatement);
@@ -72,7 +72,7 @@ void addMetadata2(TXMLNode metadata, const BookMetadata& book) {
 // EPUB 3 checkers warn about empty Dublin Core elements and know no opf:role or opf:scheme:
 // only what the book has is written, the author's role as a refinement.
 void addMetadata3(TXMLNode metadata, const BookMetadata& book) {
-    TXMLNode identifier = addTextElement(metadata, "dc:identifier", xmlChars(book.identifier));
+    TXMLNode identifier = addTextElement(metadata, "dc:identifier", book.identifier);
     identifier.setAttribute("id", "BookId");
     addTextElement(metadata, "dc:title", epub3Title(book.title));
     const std::string author = xmlChars(book.author);
@@ -84,13 +84,13 @@ void addMetadata3(TXMLNode metadata, const BookMetadata& book) {
         role.setAttribute("scheme", "marc:relators");
         role.setText("aut");
     }
-    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
-    addTextElement(metadata, "dc:date", xmlChars(book.date));
+    addTextElement(metadata, "dc:language", book.languageTag);
+    addTextElement(metadata, "dc:date", book.date);
     addTextElement(metadata, "dc:source", kBookSourceAddress);
     addTextElement(metadata, "dc:rights", kBookRightsStatement);
     TXMLNode modified = metadata.addChild("meta");
     modified.setAttribute("property", "dcterms:modified");
-    modified.setText(xmlChars(book.modified));
+    modified.setText(book.modified);
     // For readers that look for the cover the EPUB 2 way.
     if (!book.coverPath.empty()) addCoverMeta(metadata);
 }
@@ -110,8 +110,8 @@ TXMLNode addNavPoint(TXMLNode parent, const std::string& id, int playOrder,
 // Entries in document order, so playOrder runs on without gaps through the nested ones.
 void addNavPoints(TXMLNode parent, const std::vector<TocEntry>& entries, int& playOrder) {
     for (const TocEntry& entry : entries) {
-        TXMLNode point = addNavPoint(parent, xmlChars(entry.id), ++playOrder, contentsLabel(entry),
-                                     xmlChars(entry.href));
+        TXMLNode point =
+            addNavPoint(parent, entry.id, ++playOrder, contentsLabel(entry), entry.href);
         addNavPoints(point, entry.children, playOrder);
     }
 }
@@ -155,12 +155,12 @@ void writePackageDocument(const BookMetadata& book) {
     }
     if (hasCover) {
         addItem(manifest, "cover", coverPageName(book.epubVersion), "application/xhtml+xml");
-        TXMLNode picture = addItem(manifest, "cover-image", xmlChars(fileNamePart(book.coverPath)),
-                                   xmlChars(book.coverMediaType));
+        TXMLNode picture =
+            addItem(manifest, "cover-image", fileNamePart(book.coverPath), book.coverMediaType);
         if (epub3) picture.setAttribute("properties", "cover-image");
     }
     for (const PageFile& page : book.outline.pages) {
-        addItem(manifest, xmlChars(page.id), xmlChars(page.href), "application/xhtml+xml");
+        addItem(manifest, page.id, page.href, "application/xhtml+xml");
     }
 
     // The navigation document stays out of the spine: readers show it as their contents
@@ -169,7 +169,7 @@ void writePackageDocument(const BookMetadata& book) {
     spine.setAttribute("toc", "ncx");
     if (hasCover) spine.addChild("itemref").setAttribute("idref", "cover");
     for (const PageFile& page : book.outline.pages) {
-        spine.addChild("itemref").setAttribute("idref", xmlChars(page.id));
+        spine.addChild("itemref").setAttribute("idref", page.id);
     }
 
     doc.saveToFile(book.contentFolder + "/fb.opf");
@@ -184,11 +184,11 @@ void writeNavigationControlFile(const BookMetadata& book) {
 
     TXMLNode ncx = doc.documentNode().addChild("ncx", kNcxNamespace);
     ncx.setAttribute("version", "2005-1");
-    ncx.setAttribute("xml:lang", xmlChars(book.languageTag));
+    ncx.setAttribute("xml:lang", book.languageTag);
 
     TXMLNode head = ncx.addChild("head");
     const std::pair<const char*, std::string> metas[] = {
-        {"dtb:uid", xmlChars(book.identifier)},
+        {"dtb:uid", book.identifier},
         {"dtb:depth", std::to_string(std::max(1, tocDepth(book.outline.toc)))},
         {"dtb:totalPageCount", "0"},
         {"dtb:maxPageNumber", "0"},
@@ -199,8 +199,8 @@ void writeNavigationControlFile(const BookMetadata& book) {
         meta.setAttribute("content", content);
     }
 
-    addTextElement(ncx.addChild("docTitle"), "text", xmlChars(book.title));
-    addTextElement(ncx.addChild("docAuthor"), "text", xmlChars(book.author));
+    addTextElement(ncx.addChild("docTitle"), "text", book.title);
+    addTextElement(ncx.addChild("docAuthor"), "text", book.author);
 
     TXMLNode navMap = ncx.addChild("navMap");
     int playOrder = 0;
