@@ -174,7 +174,7 @@ TEST_F(XmlDocumentTest, TextIsFilteredAndReadsBackExactly) {
     EXPECT_STREQ(parsed.document_element().text().get(), "ab\rcd");
 }
 
-TEST_F(XmlDocumentTest, SaveToFileReplacesAndReportsErrors) {
+TEST_F(XmlDocumentTest, SaveToFileReplaces) {
     test::TempFolder dir;
     m_doc.setVersion("1.0");
     m_doc.documentNode().addChild("r");
@@ -182,8 +182,6 @@ TEST_F(XmlDocumentTest, SaveToFileReplacesAndReportsErrors) {
     test::writeFile(path, std::string(1000, 'x'));
     m_doc.saveToFile(path);
     EXPECT_EQ(test::readFile(path), "<?xml version=\"1.0\"?>\r\n<r/>\r\n");
-    EXPECT_THROW(m_doc.saveToFile(dir / "no/out.xml"), EFCreateError);
-    EXPECT_THROW(m_doc.saveToFile("/dev/full"), EWriteError);
 }
 
 }  // namespace
