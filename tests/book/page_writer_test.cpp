@@ -78,29 +78,60 @@ TEST_F(PageWriterTest, BlankLinesAndBreaks) {
     EXPECT_EQ(page("last"), pageText({"last"}));
 }
 
-TEST_F(PageWriterTest, NulEndsTheText) {
-    EXPECT_EQ(page(std::string("before\nmid\0after\n", 17)), pageText({"before", "mid"}));
-}
-
-TEST_F(PageWriterTest, ByteOrderMarks) {
-    EXPECT_EQ(page("\xEF\xBB\xBF"
-                   "caf\xC3\xA9"),
-              pageText({"caf\xC3\xA9"}));
-    EXPECT_EQ(page(std::string("\xFF\xFE"
-                               "a\0<\0\xE9\0\n\0b\0",
-                               12)),
-              pageText({"a&lt;\xC3\xA9", "b"}));
-    EXPECT_EQ(page(std::string("\xFE\xFF"
-                               "\0a\0&\0\r\0\n\x4E\x2D",
-                               12)),
-              pageText({"a&amp;", "\xE4\xB8\xAD"}));
-}
-
-TEST_F(PageWriterTest, NamedCharsets) {
-    EXPECT_EQ(page("na\xEFve caf\xE9 \x93q\x94\r\n", "WINDOWS-1252"),
-              pageText({"na\xC3\xAFve caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D"}));
-    EXPECT_EQ(page("\xD6\xD0\xCE\xC4<\xB2\xE2\xCA\xD4>", "GBK"),
-              pageText({"\xE4\xB8\xAD\xE6\x96\x87&lt;\xE6\xB5\x8B\xE8\xAF\x95&gt;"}));
+// How the bytes of a file become the paragraphs of its page: the first NUL ends the text,
+// byte-order marks decide and are dropped, a named charset is taken at its word.
+TEST_F(PageWriterTest, BytesToParagraphs) {
+    struct Case {
+        std::string bytes;
+        const char* charset;
+        Lines paragraphs;  // as the page holds them, escaped
+    };
+    const Case cases[] = {
+        {std::string("before\nmid\0after\n", 17), "", {"before", "mid"}},
+        {std::string("ab\nc\0d\ne", 9), "", {"ab", "c"}},
+        {std::string("\0abc", 4), "", {}},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9",
+         "",
+         {"caf\xC3\xA9"}},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9\r\nx",
+         "",
+         {"caf\xC3\xA9", "x"}},
+        {std::string("\xFF\xFE"
+                     "a\0<\0\xE9\0\n\0b\0",
+                     12),
+         "",
+         {"a&lt;\xC3\xA9", "b"}},
+        // UTF-16 LE "Aé\r\n中" with its NUL bytes: decoded whole.
+        {std::string("\xFF\xFE"
+                     "A\0\xE9\0\r\0\n\0\x2D\x4E",
+                     12),
+         "",
+         {"A\xC3\xA9", "\xE4\xB8\xAD"}},
+        {std::string("\xFE\xFF"
+                     "\0a\0&\0\r\0\n\x4E\x2D",
+                     12),
+         "",
+         {"a&amp;", "\xE4\xB8\xAD"}},
+        {std::string("\xFE\xFF"
+                     "\0A\0\xE9\0\n\x4E\x2D",
+                     10),
+         "",
+         {"A\xC3\xA9", "\xE4\xB8\xAD"}},
+        {"na\xEFve caf\xE9 \x93q\x94\r\n",
+         "WINDOWS-1252",
+         {"na\xC3\xAFve caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D"}},
+        {"caf\xE9 \x80\r\n", "WINDOWS-1252", {"caf\xC3\xA9 \xE2\x82\xAC"}},
+        {"\xD6\xD0\xCE\xC4<\xB2\xE2\xCA\xD4>",
+         "GBK",
+         {"\xE4\xB8\xAD\xE6\x96\x87&lt;\xE6\xB5\x8B\xE8\xAF\x95&gt;"}},
+        {"\xD6\xD0\xCE\xC4", "GBK", {"\xE4\xB8\xAD\xE6\x96\x87"}},
+        // A named charset is taken at its word: a UTF-8 mark is then just three bytes of text.
+        {"\xEF\xBB\xBFx", "WINDOWS-1252", {"\xC3\xAF\xC2\xBB\xC2\xBFx"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(page(c.bytes, c.charset), pageText(c.paragraphs)) << c.bytes;
 }
 
 TEST_F(PageWriterTest, GbkIsDetectedInAUtf8Locale) {
