@@ -8,7 +8,7 @@ BUILD_TSAN ?= build-tsan
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize test-tsan fuzz bench clean install uninstall deb \
+.PHONY: all deps configure build run test test-ordinary-user test-sanitize test-tsan fuzz bench clean install uninstall deb \
         format format-check
 
 all: build
@@ -29,6 +29,11 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The cases that run as an ordinary user, from a fresh clone below a folder of mode 0700, so
+# that none of them depends on that user reaching the checkout or the build.
+test-ordinary-user: deps
+	JOBS=$(JOBS) bash scripts/ordinary-user-tests.sh
 
 # The whole suite again under AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer;
 # any report fails the test that caused it. Leaks are suppressed only in system libraries.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "book/chapter_headings.h"
+#include "platform/blank.h"
 #include "book/xml/xml_text.h"
 #include "platform/iconv_converter.h"
 #include "platform/utf8.h"
@@ -401,13 +402,13 @@ class AozoraText::Impl {
     void titleBlock() {
         std::vector<std::string_view> lines;
         for (const std::string& l : m_head)
-            if (!trimHeadingBlanks(l).empty()) lines.push_back(trimHeadingBlanks(l));
+            if (!trimBlanks(l).empty()) lines.push_back(trimBlanks(l));
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const char* cls = i == 0                                      ? "book-title"
                               : i + 1 == lines.size() && lines.size() > 1 ? "book-author"
                                                                           : "book-subtitle";
             parse(lines[i]);
-            if (i == 0) m_title = std::string(trimHeadingBlanks(plainText()));
+            if (i == 0) m_title = std::string(trimBlanks(plainText()));
             m_sink.paragraph(m_html, cls);
         }
         if (!lines.empty()) m_sink.pageBreak();
@@ -434,11 +435,11 @@ class AozoraText::Impl {
                     m_blockHeadingLabel += ' ';
                 }
                 m_blockHeadingHtml += m_html;
-                m_blockHeadingLabel += trimHeadingBlanks(plainText());
+                m_blockHeadingLabel += trimBlanks(plainText());
             }
         } else if (m_lineHeading != 0 && !empty) {
             m_sink.heading(m_lineHeading, m_html, lineClasses(),
-                           std::string(trimHeadingBlanks(plainText())));
+                           std::string(trimBlanks(plainText())));
         } else if (!empty || !m_hadAnnotation) {
             m_sink.paragraph(m_html, lineClasses());
         }

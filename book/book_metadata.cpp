@@ -9,6 +9,7 @@
 #include "book/xhtml_page.h"
 #include "book/xml/xml_document.h"
 #include "book/xml/xml_text.h"
+#include "platform/blank.h"
 #include "platform/paths.h"
 
 namespace qb {
@@ -109,7 +110,7 @@ void addMetadata2(TXMLNode metadata, const BookMetadata& book) {
         isbn.setText(xmlChars(more.isbn));
     }
     addTextElement(metadata, "dc:source", kBookSourceAddress);
-    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
+    addTextElement(metadata, "dc:language", book.languageTag);
     addTextElement(metadata, "dc:relation", "");
     addTextElement(metadata, "dc:coverage", "");
     addTextElement(metadata, "dc:rights", rightsStatement(more));
@@ -149,8 +150,8 @@ void addMetadata3(TXMLNode metadata, const BookMetadata& book) {
         const std::string name = xmlChars(other);
         if (!name.empty()) addCreator3(metadata, name, "creator" + std::to_string(++n), "");
     }
-    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
-    addTextElement(metadata, "dc:date", xmlChars(more.date.empty() ? book.date : more.date));
+        TXMLNode point =
+            addNavPoint(parent, entry.id, ++playOrder, contentsLabel(entry), entry.href);
     addTextElement(metadata, "dc:source", kBookSourceAddress);
     addTextElement(metadata, "dc:rights", rightsStatement(more));
     const std::pair<const char*, const std::string*> texts[] = {
@@ -163,7 +164,7 @@ void addMetadata3(TXMLNode metadata, const BookMetadata& book) {
     }
     TXMLNode modified = metadata.addChild("meta");
     modified.setAttribute("property", "dcterms:modified");
-    modified.setText(xmlChars(book.modified));
+    modified.setText(book.modified);
     // For readers that look for the cover the EPUB 2 way.
     if (!book.coverPath.empty()) addCoverMeta(metadata);
     if (!more.series.empty()) {
@@ -244,14 +245,14 @@ void writePackageDocument(const BookMetadata& book) {
     }
     if (hasCover) {
         addItem(manifest, "cover", coverPageName(book.epubVersion), "application/xhtml+xml");
-        TXMLNode picture = addItem(manifest, "cover-image", xmlChars(fileNamePart(book.coverPath)),
-                                   xmlChars(book.coverMediaType));
+        TXMLNode picture =
+            addItem(manifest, "cover-image", fileNamePart(book.coverPath), book.coverMediaType);
         if (epub3) picture.setAttribute("properties", "cover-image");
     }
     if (book.titlePage)
         addItem(manifest, "titlepage", titlePageName(book.epubVersion), "application/xhtml+xml");
     for (const PageFile& page : book.outline.pages) {
-        addItem(manifest, xmlChars(page.id), xmlChars(page.href), "application/xhtml+xml");
+        addItem(manifest, page.id, page.href, "application/xhtml+xml");
     }
 
     // The navigation document stays out of the spine: readers show it as their contents
@@ -262,7 +263,7 @@ void writePackageDocument(const BookMetadata& book) {
     if (hasCover) spine.addChild("itemref").setAttribute("idref", "cover");
     if (book.titlePage) spine.addChild("itemref").setAttribute("idref", "titlepage");
     for (const PageFile& page : book.outline.pages) {
-        spine.addChild("itemref").setAttribute("idref", xmlChars(page.id));
+        spine.addChild("itemref").setAttribute("idref", page.id);
     }
 
     doc.saveToFile(book.contentFolder + "/fb.opf");
@@ -277,11 +278,11 @@ void writeNavigationControlFile(const BookMetadata& book) {
 
     TXMLNode ncx = doc.documentNode().addChild("ncx", kNcxNamespace);
     ncx.setAttribute("version", "2005-1");
-    ncx.setAttribute("xml:lang", xmlChars(book.languageTag));
+    ncx.setAttribute("xml:lang", book.languageTag);
 
     TXMLNode head = ncx.addChild("head");
     const std::pair<const char*, std::string> metas[] = {
-        {"dtb:uid", xmlChars(book.identifier)},
+        {"dtb:uid", book.identifier},
         {"dtb:depth", std::to_string(std::max(1, tocDepth(book.outline.toc)))},
         {"dtb:totalPageCount", "0"},
         {"dtb:maxPageNumber", "0"},
@@ -311,7 +312,7 @@ void writeNavigationControlFile(const BookMetadata& book) {
 
 std::string epub3Title(const std::string& title) {
     std::string text = xmlChars(title);
-    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return "untitled";
+    if (isBlank(text)) return "untitled";
     return text;
 }
 
@@ -332,10 +333,6 @@ std::string newBookIdentifier() {
         id += hex[bytes[i] & 0x0F];
     }
     return id;
-}
-
-std::string todayDate() {
-    return todayDate(std::time(nullptr));
 }
 
 std::string todayDate(std::time_t now) {

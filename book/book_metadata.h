@@ -41,8 +41,6 @@ std::string epub3Title(const std::string& title);
 
 // A fresh random version-4 UUID as "urn:uuid:xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx".
 std::string newBookIdentifier();
-// Today's local date as YYYY-MM-DD.
-std::string todayDate();
 // The local date of a clock reading as YYYY-MM-DD.
 std::string todayDate(std::time_t now);
 // A clock reading in UTC as YYYY-MM-DDThh:mm:ssZ, the form dcterms:modified takes.

@@ -20,6 +20,12 @@ struct TocEntry {
     std::vector<TocEntry> children;  // chapters under a volume heading
 };
 
+// The text an entry shows in the NCX and in the navigation document alike. A label with
+// nothing to show (a file named by control characters alone, a first line of no-break spaces)
+// becomes the page's id: checkers reject a contents link without text, and a reader would
+// show a line that cannot be tapped.
+std::string contentsLabel(const TocEntry& entry);
+
 struct BookOutline {
     std::vector<PageFile> pages;  // spine order, the cover page not included
     std::vector<TocEntry> toc;    // first-level entries, the cover entry not included

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "platform/blank.h"
 #include "platform/errors.h"
 #include "platform/utf8.h"
 
@@ -19,10 +20,6 @@ using Chars = std::u32string;
 // The longest title glued to "第十二章" without a blank.
 constexpr std::size_t kMaxGluedTitleChars = 20;
 
-bool isBlank(char32_t c) {
-    return c == ' ' || c == '\t' || c == 0x3000;
-}
-
 Chars decode(std::string_view text) {
     Chars out;
     out.reserve(text.size());
@@ -33,13 +30,7 @@ Chars decode(std::string_view text) {
             ++i;
             continue;
         }
-        auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-        char32_t c = len == 1   ? b(0)
-                     : len == 2 ? ((b(0) & 0x1F) << 6) | (b(1) & 0x3F)
-                     : len == 3 ? ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F)
-                                : ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) |
-                                      ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-        out.push_back(c);
+        out.push_back(utf8CodePointAt(text, i, len));
         i += len;
     }
     return out;
@@ -52,7 +43,7 @@ std::string lowerAscii(const Chars& s, std::size_t from, std::size_t to) {
 }
 
 std::size_t skipBlanks(const Chars& s, std::size_t i) {
-    while (i < s.size() && isBlank(s[i])) ++i;
+    while (i < s.size() && isBlankChar(s[i])) ++i;
     return i;
 }
 
@@ -229,7 +220,7 @@ std::size_t cjkNumberEnd(const Chars& s, std::size_t i) {
 }
 
 bool isCjkSeparator(char32_t c) {
-    return isBlank(c) || c == U'：' || c == ':' || c == U'、' || c == '.' || c == U'．' ||
+    return isBlankChar(c) || c == U'：' || c == ':' || c == U'、' || c == '.' || c == U'．' ||
            c == '-' || c == U'—' || c == U'·' || c == U'・';
 }
 
@@ -265,10 +256,6 @@ bool cjkRestIsTitle(const Chars& s, std::size_t i, bool attachedTitle) {
     return cjkTitleIsSound(title);
 }
 
-bool startsWith(const Chars& s, std::u32string_view prefix) {
-    return s.size() >= prefix.size() && std::u32string_view(s).substr(0, prefix.size()) == prefix;
-}
-
 HeadingLevel cjkHeading(const Chars& s) {
     if (s[0] == U'第') {
         std::size_t end = cjkNumberEnd(s, 1);
@@ -281,7 +268,7 @@ HeadingLevel cjkHeading(const Chars& s) {
         if (level == HeadingLevel::None) return level;
         return cjkRestIsTitle(s, end + 1, true) ? level : HeadingLevel::None;
     }
-    if (startsWith(s, U"その")) {
+    if (std::u32string_view(s).starts_with(U"その")) {
         const std::size_t end = cjkNumberEnd(s, 2);
         if (end == 2) return HeadingLevel::None;
         return cjkRestIsTitle(s, end, false) ? HeadingLevel::Chapter : HeadingLevel::None;
@@ -297,7 +284,7 @@ HeadingLevel cjkHeading(const Chars& s) {
         U"尾聲",       U"终章",       U"終章", U"后记", U"後記", U"番外", U"序",
     };
     for (std::u32string_view name : names) {
-        if (!startsWith(s, name)) continue;
+        if (!std::u32string_view(s).starts_with(name)) continue;
         std::size_t end = name.size();
         if (name == U"番外") {
             end = cjkNumberEnd(s, end);
@@ -309,37 +296,6 @@ HeadingLevel cjkHeading(const Chars& s) {
 }
 
 }  // namespace
-
-std::string_view trimHeadingBlanks(std::string_view line) {
-    constexpr std::string_view ideographicSpace = "\xE3\x80\x80";
-    for (;;) {
-        if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-            line.remove_prefix(1);
-        } else if (line.substr(0, 3) == ideographicSpace) {
-            line.remove_prefix(3);
-        } else {
-            break;
-        }
-    }
-    for (;;) {
-        if (!line.empty() && (line.back() == ' ' || line.back() == '\t')) {
-            line.remove_suffix(1);
-        } else if (line.size() >= 3 && line.substr(line.size() - 3) == ideographicSpace) {
-            line.remove_suffix(3);
-        } else {
-            break;
-        }
-    }
-    return line;
-}
-
-std::size_t utf8CharCount(std::string_view text) {
-    std::size_t count = 0;
-    for (char c : text) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-    }
-    return count;
-}
 
 HeadingLevel autoHeadingLevel(std::string_view trimmedLine) {
     if (trimmedLine.empty() || utf8CharCount(trimmedLine) > kMaxHeadingChars)
@@ -444,7 +400,7 @@ NumberedHeading numberedHeading(std::string_view trimmedLine) {
         return {NumberedForm::Roman, romanValue(s, 0, end), HeadingLevel::Chapter};
     }
     const Chars s = decode(trimmedLine);
-    if (s.size() >= 3 && (s[0] == U'上' || s[0] == U'中' || s[0] == U'下') && isBlank(s[1]) &&
+    if (s.size() >= 3 && (s[0] == U'上' || s[0] == U'中' || s[0] == U'下') && isBlankChar(s[1]) &&
         s.size() <= 30) {
         const int number = s[0] == U'上' ? 1 : s[0] == U'中' ? 2 : 3;
         return {NumberedForm::JapanesePart, number, HeadingLevel::Volume};

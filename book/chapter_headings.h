@@ -32,7 +32,7 @@ class ChapterHeadings {
     ChapterHeadings(const ChapterHeadings&) = delete;
     ChapterHeadings& operator=(const ChapterHeadings&) = delete;
 
-    // The level of a line that trimHeadingBlanks has trimmed. Blank lines and lines longer than
+    // The level of a line that trimBlanks has trimmed. Blank lines and lines longer than
     // kMaxHeadingChars are never headings.
     HeadingLevel classify(std::string_view trimmedLine) const;
     // True for "auto": the built-in forms.
@@ -67,11 +67,5 @@ struct NumberedHeading {
 
 NumberedHeading numberedHeading(std::string_view trimmedLine);
 
-// The line without leading and trailing blanks: spaces, tabs and the ideographic space U+3000
-// that CJK texts indent with.
-std::string_view trimHeadingBlanks(std::string_view line);
-
-// The number of characters in well-formed UTF-8 text.
-std::size_t utf8CharCount(std::string_view text);
 
 }  // namespace qb

@@ -19,17 +19,9 @@ std::string escapedText(std::string_view text) {
     return out;
 }
 
-bool blank(std::string_view text) {
-    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-}
-
-// An entry as a list item. A label with nothing to show (a file named by control characters
-// alone, say) becomes the page's id: checkers reject a contents link without text, and a
-// reader would show a line that cannot be tapped.
-std::string link(const std::string& href, const std::string& label, const std::string& fallback,
-                 const std::string& type = "") {
-    std::string text = escapedText(label);
-    if (blank(text)) text = escapedText(fallback);
+// A contents link.
+std::string link(const std::string& href, const std::string& label, const std::string& type = "") {
+    const std::string text = escapedText(label);
     std::string a = "<a";
     if (!type.empty()) a += " epub:type=\"" + type + "\"";
     return a + " href=\"" + escapedAttribute(xmlChars(href)) + "\">" + text + "</a>";
@@ -38,7 +30,7 @@ std::string link(const std::string& href, const std::string& label, const std::s
 void addEntries(std::vector<std::string>& lines, const std::vector<TocEntry>& entries,
                 const std::string& indent) {
     for (const TocEntry& entry : entries) {
-        const std::string item = indent + "\t<li>" + link(entry.href, entry.label, entry.id);
+        const std::string item = indent + "\t<li>" + link(entry.href, contentsLabel(entry));
         if (entry.children.empty()) {
             lines.push_back(item + "</li>");
             continue;
@@ -70,21 +62,19 @@ void writeNavigationDocument(const BookMetadata& book) {
     const std::string coverPage = coverPageName(3);
     const std::string titlePage = titlePageName(3);
     const std::string title = epub3Title(book.title);
-    if (hasCover) lines.push_back("\t\t<li>" + link(coverPage, "cover", "cover") + "</li>");
-    if (book.titlePage) lines.push_back("\t\t<li>" + link(titlePage, title, "title") + "</li>");
+    if (hasCover) lines.push_back("\t\t<li>" + link(coverPage, "cover") + "</li>");
+    if (book.titlePage) lines.push_back("\t\t<li>" + link(titlePage, title) + "</li>");
     addEntries(lines, book.outline.toc, "\t");
     lines.push_back("\t</ol>");
     lines.push_back("</nav>");
 
     lines.push_back("<nav epub:type=\"landmarks\" id=\"landmarks\" hidden=\"\">");
     lines.push_back("\t<ol>");
-    if (hasCover)
-        lines.push_back("\t\t<li>" + link(coverPage, "cover", "cover", "cover") + "</li>");
+    if (hasCover) lines.push_back("\t\t<li>" + link(coverPage, "cover", "cover") + "</li>");
     if (book.titlePage)
-        lines.push_back("\t\t<li>" + link(titlePage, title, "title", "titlepage") + "</li>");
+        lines.push_back("\t\t<li>" + link(titlePage, title, "titlepage") + "</li>");
     if (!book.outline.pages.empty())
-        lines.push_back("\t\t<li>" +
-                        link(book.outline.pages.front().href, "start", "start", "bodymatter") +
+        lines.push_back("\t\t<li>" + link(book.outline.pages.front().href, "start", "bodymatter") +
                         "</li>");
     lines.push_back("\t</ol>");
     lines.push_back("</nav>");

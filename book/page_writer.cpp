@@ -10,6 +10,7 @@
 #include "book/text_survey.h"
 #include "book/xhtml_page.h"
 #include "book/xml/xml_text.h"
+#include "platform/blank.h"
 #include "platform/line_splitter.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
@@ -175,7 +176,7 @@ class PageComposer {
 
     // Part of the current paragraph's text.
     void text(std::string_view raw) {
-        if (!m_paragraphInk) m_paragraphInk = hasInk(raw);
+        if (!m_paragraphInk) m_paragraphInk = !isBlank(raw);
         m_scratch.clear();
         appendParagraphChars(m_scratch, raw);
         append();
@@ -595,19 +596,13 @@ class FirstLine {
     }
 
     void lineEnd() {
-        std::string_view trimmed = trimHeadingBlanks(m_text);
+        std::string_view trimmed = trimBlanks(m_text);
         if (trimmed.empty()) {
             m_text.clear();
             return;
         }
-        std::size_t chars = 0;
-        std::size_t end = 0;
-        while (end < trimmed.size() && chars < kMaxHeadingChars) {
-            ++end;
-            while (end < trimmed.size() && isUtf8Continuation(trimmed[end])) ++end;
-            ++chars;
-        }
-        m_text = std::string(trimHeadingBlanks(trimmed.substr(0, end)));
+        m_text =
+            std::string(trimBlanks(trimmed.substr(0, utf8BytesOfChars(trimmed, kMaxHeadingChars))));
         m_done = true;
     }
 
@@ -643,7 +638,7 @@ class LineClassifier : public LineHandler {
     void lineEnd() override {
         if (m_wantFirstLine && !m_firstLine.done()) m_firstLine.lineEnd();
         if (m_chapters != nullptr && !m_overflow) {
-            const std::string_view trimmed = trimHeadingBlanks(m_line);
+            const std::string_view trimmed = trimBlanks(m_line);
             const HeadingLevel level = m_chapters->classify(trimmed);
             if (level != HeadingLevel::None) {
                 m_out.heading(level, trimmed);
@@ -931,12 +926,5 @@ TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourceP
 
 SourceText::SourceText(const std::string& path, const std::string& charset)
     : m_path(path), m_bytes(readFileBytes(path)), m_plan(planDecoding(m_bytes, charset, path)) {}
-
-TextPages writeTextFile(const std::string& sourcePath, int k, const std::string& contentFolder,
-                        const PageOptions& options, const std::string& charset) {
-    const SourceText source(sourcePath, charset);
-    return writeTextPages([&](const TextSink& sink) { source.decode(sink); }, k, sourcePath,
-                          contentFolder, options);
-}
 
 }  // namespace qb

@@ -90,10 +90,6 @@ class SourceText {
     TextPlan m_plan;  // views into m_bytes
 };
 
-// Reads sourcePath and writes its pages: SourceText and writeTextPages in one.
-TextPages writeTextFile(const std::string& sourcePath, int k, const std::string& contentFolder,
-                        const PageOptions& options, const std::string& charset = "");
-
 // The smallest cap that pages of text file k can keep: the head, the tail and one heading of
 // one character, the biggest element a page must be able to take whole.
 std::size_t smallestPageCap(int k, const std::string& languageTag, int epubVersion = 2);

@@ -20,8 +20,6 @@ class Bitmap {
     explicit Bitmap(const QImage& image);
     // A bitmap of the given size whose pixels are all fully clear (never drawn).
     Bitmap(int width, int height);
-    // The PNG picture's pixels, its alpha kept (a fully clear pixel is never drawn).
-    static Bitmap fromPng(const PngImage& png) { return Bitmap(png.toImage()); }
 
     int width() const { return m_image.width(); }
     int height() const { return m_image.height(); }

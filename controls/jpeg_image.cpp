@@ -172,8 +172,4 @@ Bitmap decodeJpegBitmap(const QByteArray& data, const QString& sourceName) {
     return Bitmap(decodeJpeg(data, sourceName));
 }
 
-Bitmap loadJpegBitmap(const QString& path) {
-    return Bitmap(loadJpeg(path));
-}
-
 }  // namespace qb

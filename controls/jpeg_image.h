@@ -26,9 +26,8 @@ QImage decodeJpeg(const QByteArray& data, const QString& sourceName = QStringLit
 // Reads through QFile, so Qt resource paths work as well.
 QImage loadJpeg(const QString& path);
 
-// The same pictures as bitmaps, not marked transparent.
+// The same picture as a bitmap, not marked transparent.
 Bitmap decodeJpegBitmap(const QByteArray& data,
                         const QString& sourceName = QStringLiteral("<memory>"));
-Bitmap loadJpegBitmap(const QString& path);
 
 }  // namespace qb

@@ -209,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qb::fuzz::writeFile(*scratch / "empty.txt", "");
     qb::PageOptions options;
     options.languageTag = book.languageTag;
-    qb::writeTextFile(*scratch / "empty.txt", 1, scratch->path(), options);
+    qb::fuzz::writePagesOf(*scratch / "empty.txt", 1, scratch->path(), options);
     {
         const pugi::xml_document page = parseBookFile(*scratch / "page1.html");
         checkText(page.child("html").attribute("xml:lang").value(), book.languageTag,

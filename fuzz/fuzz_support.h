@@ -15,7 +15,17 @@
 #include <string>
 #include <string_view>
 
+#include "book/page_writer.h"
+
 namespace qb::fuzz {
+
+// Reads a text file and writes its pages, as a run does for each file.
+inline TextPages writePagesOf(const std::string& path, int k, const std::string& folder,
+                              const PageOptions& options, const std::string& charset = "") {
+    const SourceText source(path, charset);
+    return writeTextPages([&](const TextSink& sink) { source.decode(sink); }, k, path, folder,
+                          options);
+}
 
 // Stops the run with a message libFuzzer keeps beside the input that caused it.
 [[noreturn]] inline void fail(const std::string& what) {

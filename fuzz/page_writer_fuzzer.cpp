@@ -18,6 +18,7 @@
 
 #include "book/page_writer.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/blank.h"
 #include "platform/errors.h"
 #include "platform/text_decoding.h"
 
@@ -141,13 +142,15 @@ std::string decodedUtf32(std::string_view s, bool bigEndian) {
 }
 
 std::string decodedByIconv(std::string_view bytes, const std::string& charset) {
-    std::string decoded = qb::decodeToUtf8(bytes, charset);
+    std::string decoded;
+    qb::decodeText(qb::planDecoding(bytes, charset),
+                   [&](std::string_view piece) { decoded.append(piece); });
     check(qb::fuzz::isWellFormedUtf8(decoded), "decoded text is not well-formed UTF-8");
     return decoded;
 }
 
 // The text the page must show, worked out without the converter's decoders where the rules
-// are simple enough to restate; iconv charsets are taken from decodeToUtf8 and only checked
+// are simple enough to restate; iconv charsets are taken from the decoders and only checked
 // for well-formedness.
 std::string expectedText(std::string_view bytes, const std::string& charset) {
     if (charset.empty()) {
@@ -251,9 +254,8 @@ std::vector<std::pair<std::string, std::string>> bookElements(const qb::TextPage
 std::string withoutBlanks(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == ' ' || text[i] == '\t') continue;
-        if (text.substr(i, 3) == "\xE3\x80\x80") {
-            i += 2;
+        if (const std::size_t blank = qb::blankLengthAt(text, i)) {
+            i += blank - 1;
             continue;
         }
         out += text[i];
@@ -314,7 +316,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qb::PageOptions options;
     options.languageTag = "en-US";
     options.maxPageBytes = 0;
-    const qb::TextPages whole = qb::writeTextFile(source, 1, scratch->path(), options, charset);
+    const qb::TextPages whole =
+        qb::fuzz::writePagesOf(source, 1, scratch->path(), options, charset);
     check(whole.pages.size() == 1, "no cap, yet more than one page");
     const auto paragraphs = bookElements(whole, 0);
     check(paragraphs.size() == lines.size(), "the page has " + std::to_string(paragraphs.size()) +
@@ -331,7 +334,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.maxPageBytes = 1024;
     std::string joined;
     for (const auto& [name, piece] :
-         bookElements(qb::writeTextFile(source, 1, scratch->path(), options, charset), 1024))
+         bookElements(qb::fuzz::writePagesOf(source, 1, scratch->path(), options, charset), 1024))
         joined += piece.substr(0, piece.size() - 1);
     check(joined == text, "the pieces of the split pages do not join back to the text");
 
@@ -340,7 +343,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.paragraphs = qb::ParagraphMode::Blocks;
     options.chapters = &chapters;
     options.maxPageBytes = 2048;
-    const qb::TextPages headed = qb::writeTextFile(source, 1, scratch->path(), options, charset);
+    const qb::TextPages headed =
+        qb::fuzz::writePagesOf(source, 1, scratch->path(), options, charset);
     std::string content;
     std::size_t headings = 0;
     for (const auto& [name, piece] : bookElements(headed, 2048)) {

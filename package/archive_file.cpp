@@ -21,10 +21,6 @@ namespace qb {
 
 namespace {
 
-std::string causeOf(int error) {
-    return std::strerror(error);
-}
-
 // The permissions a file created the ordinary way would get. Read from /proc so the process
 // umask is never changed, not even for a moment.
 mode_t newFileMode() {

@@ -135,11 +135,6 @@ DeflatePool::~DeflatePool() {
     for (std::thread& thread : m_threads) thread.join();
 }
 
-std::size_t DeflatePool::threads() const {
-    std::lock_guard lock(m_mutex);
-    return m_threads.size();
-}
-
 std::shared_ptr<DeflateJob> DeflatePool::submit(UniqueFd file, std::string path,
                                                 std::string storedName) {
     auto job = std::make_shared<DeflateJob>();

@@ -126,8 +126,6 @@ class DeflatePool {
 
     // Bytes read from the members' files so far, by every worker.
     std::uint64_t bytesRead() const { return m_bytesRead.load(std::memory_order_relaxed); }
-    // Threads started so far.
-    std::size_t threads() const;
 
   private:
     struct Stopped {};

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "package/zip_records.h"
 #include "platform/errors.h"
 #include "platform/unique_fd.h"
 
@@ -15,23 +16,7 @@ namespace qb {
 
 namespace {
 
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kCentralRecordSize = 46;
 constexpr std::size_t kLongestComment = 0xFFFF;
-
-// End of central directory record.
-constexpr std::size_t kEndEntriesThisDiskAt = 8;
-constexpr std::size_t kEndTotalEntriesAt = 10;
-constexpr std::size_t kEndCentralSizeAt = 12;
-constexpr std::size_t kEndCentralOffsetAt = 16;
-constexpr std::size_t kEndCommentLengthAt = 20;
-
-// Central directory header.
-constexpr std::size_t kCentralNameLengthAt = 28;
-constexpr std::size_t kCentralExtraLengthAt = 30;
-constexpr std::size_t kCentralCommentLengthAt = 32;
 
 std::uint16_t get16(const std::string& b, std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
@@ -54,28 +39,28 @@ class DirectoryReader {
         if (::fstat(m_fd.get(), &st) != 0) fail(std::strerror(errno));
         if (!S_ISREG(st.st_mode)) fail("it is not a regular file");
         const auto size = static_cast<std::uint64_t>(st.st_size);
-        if (size < kEndRecordSize) fail("it is too short to be a zip archive");
+        if (size < kEndCentralSize) fail("it is too short to be a zip archive");
 
         // The end record sits in the last 22 bytes plus a comment of at most 64 KiB.
         const std::uint64_t tailStart =
-            size > kEndRecordSize + kLongestComment ? size - kEndRecordSize - kLongestComment : 0;
+            size > kEndCentralSize + kLongestComment ? size - kEndCentralSize - kLongestComment : 0;
         const std::string tail = bytesAt(tailStart, size - tailStart);
         std::size_t end = std::string::npos;
-        for (std::size_t at = tail.size() - kEndRecordSize + 1; at-- > 0;) {
-            if (get32(tail, at) == kEndSignature &&
-                at + kEndRecordSize + get16(tail, at + kEndCommentLengthAt) == tail.size()) {
+        for (std::size_t at = tail.size() - kEndCentralSize + 1; at-- > 0;) {
+            if (get32(tail, at) == zip_end::kSignatureValue &&
+                at + kEndCentralSize + get16(tail, at + zip_end::kCommentLength) == tail.size()) {
                 end = at;
                 break;
             }
         }
         if (end == std::string::npos) fail("it has no end of central directory record");
 
-        const std::uint16_t entries = get16(tail, end + kEndTotalEntriesAt);
-        const std::uint32_t centralSize = get32(tail, end + kEndCentralSizeAt);
-        const std::uint32_t centralOffset = get32(tail, end + kEndCentralOffsetAt);
+        const std::uint16_t entries = get16(tail, end + zip_end::kTotalEntries);
+        const std::uint32_t centralSize = get32(tail, end + zip_end::kCentralSize);
+        const std::uint32_t centralOffset = get32(tail, end + zip_end::kCentralOffset);
         if (entries == 0xFFFF || centralSize == 0xFFFFFFFF || centralOffset == 0xFFFFFFFF)
             fail("it uses ZIP64 records, which this check does not read");
-        if (get16(tail, end + kEndEntriesThisDiskAt) != entries) fail("it spans several disks");
+        if (get16(tail, end + zip_end::kEntriesThisDisk) != entries) fail("it spans several disks");
         const std::uint64_t endOffset = tailStart + end;
         if (std::uint64_t{centralOffset} + centralSize > endOffset)
             fail("its central directory lies outside the file");
@@ -85,17 +70,18 @@ class DirectoryReader {
         names.reserve(entries);
         std::size_t at = 0;
         while (at < central.size()) {
-            if (central.size() - at < kCentralRecordSize || get32(central, at) != kCentralSignature)
+            if (central.size() - at < kCentralHeaderSize ||
+                get32(central, at) != zip_central::kSignatureValue)
                 fail("its central directory is damaged at entry " +
                      std::to_string(names.size() + 1));
-            const std::size_t nameLength = get16(central, at + kCentralNameLengthAt);
-            const std::size_t recordSize = kCentralRecordSize + nameLength +
-                                           get16(central, at + kCentralExtraLengthAt) +
-                                           get16(central, at + kCentralCommentLengthAt);
+            const std::size_t nameLength = get16(central, at + zip_central::kNameLength);
+            const std::size_t recordSize = kCentralHeaderSize + nameLength +
+                                           get16(central, at + zip_central::kExtraLength) +
+                                           get16(central, at + zip_central::kCommentLength);
             if (central.size() - at < recordSize)
                 fail("its central directory is damaged at entry " +
                      std::to_string(names.size() + 1));
-            names.push_back(central.substr(at + kCentralRecordSize, nameLength));
+            names.push_back(central.substr(at + kCentralHeaderSize, nameLength));
             at += recordSize;
         }
         if (names.size() != entries) {

@@ -16,6 +16,56 @@ inline constexpr std::size_t kLocalHeaderSize = 30;
 inline constexpr std::size_t kCentralHeaderSize = 46;
 inline constexpr std::size_t kEndCentralSize = 22;
 
+// Where each field of a record lies, for the writer and the reader of the central directory
+// alike; kName is where the variable-length name begins.
+namespace zip_local {
+constexpr std::size_t kSignature = 0;
+constexpr std::size_t kVersionNeeded = 4;
+constexpr std::size_t kFlags = 6;
+constexpr std::size_t kMethod = 8;
+constexpr std::size_t kTime = 10;
+constexpr std::size_t kCrc = 14;
+constexpr std::size_t kCompressedSize = 18;
+constexpr std::size_t kUncompressedSize = 22;
+constexpr std::size_t kNameLength = 26;
+constexpr std::size_t kExtraLength = 28;
+constexpr std::size_t kName = 30;
+constexpr std::uint32_t kSignatureValue = 0x04034B50;
+}  // namespace zip_local
+
+namespace zip_central {
+constexpr std::size_t kSignature = 0;
+constexpr std::size_t kVersionMadeBy = 4;
+constexpr std::size_t kVersionNeeded = 6;
+constexpr std::size_t kFlags = 8;
+constexpr std::size_t kMethod = 10;
+constexpr std::size_t kTime = 12;
+constexpr std::size_t kCrc = 16;
+constexpr std::size_t kCompressedSize = 20;
+constexpr std::size_t kUncompressedSize = 24;
+constexpr std::size_t kNameLength = 28;
+constexpr std::size_t kExtraLength = 30;
+constexpr std::size_t kCommentLength = 32;
+constexpr std::size_t kDiskNumberStart = 34;
+constexpr std::size_t kInternalAttributes = 36;
+constexpr std::size_t kExternalAttributes = 38;
+constexpr std::size_t kLocalHeaderOffset = 42;
+constexpr std::size_t kName = 46;
+constexpr std::uint32_t kSignatureValue = 0x02014B50;
+}  // namespace zip_central
+
+namespace zip_end {
+constexpr std::size_t kSignature = 0;
+constexpr std::size_t kThisDisk = 4;
+constexpr std::size_t kCentralDisk = 6;
+constexpr std::size_t kEntriesThisDisk = 8;
+constexpr std::size_t kTotalEntries = 10;
+constexpr std::size_t kCentralSize = 12;
+constexpr std::size_t kCentralOffset = 16;
+constexpr std::size_t kCommentLength = 20;
+constexpr std::uint32_t kSignatureValue = 0x06054B50;
+}  // namespace zip_end
+
 // Everything the archive records about one member. The values are those of a fresh record;
 // the member writer fills in the rest.
 struct TZipHeaderInfo {

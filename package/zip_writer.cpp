@@ -33,10 +33,6 @@ constexpr std::uint32_t kWalkMask = 0x3F & ~kAttrHidden & ~kAttrSysFile;
 // The longest the writer waits for a worker before it lets the window handle its events.
 constexpr std::chrono::milliseconds kPause{20};
 
-std::string causeOf(int error) {
-    return std::strerror(error);
-}
-
 bool isBlank(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });

@@ -2,10 +2,16 @@
 // The exceptions the converter raises. Their messages are shown to the user as they stand.
 
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
 namespace qb {
+
+// The system's description of an errno value, as the messages below give their cause.
+inline std::string causeOf(int error) {
+    return std::strerror(error);
+}
 
 // Base of every error the converter raises on purpose.
 class Error : public std::runtime_error {

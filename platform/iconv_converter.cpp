@@ -8,13 +8,13 @@
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
+#include "platform/utf8.h"
 
 namespace qb {
 namespace {
 
 const iconv_t kNoHandle = reinterpret_cast<iconv_t>(static_cast<std::intptr_t>(-1));
 constexpr std::size_t kChunkSize = 64 * 1024;
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 // How many bytes the charset spends on one more "A": the size of its code unit. Asked as a
 // difference so that a byte-order mark the charset writes first does not count.
@@ -58,10 +58,6 @@ IconvConverter::~IconvConverter() {
     if (m_handle != kNoHandle) iconv_close(m_handle);
 }
 
-IconvConverter IconvConverter::fromLocale() {
-    return IconvConverter(localeCharset());
-}
-
 bool IconvConverter::knows(const std::string& charset) {
     // The characters of iconv's names ("ISO_8859-1:1987", "UTF-8", "CP1252"), leading with a
     // letter or digit. "/" and "," are left out too: they would add error handlers
@@ -91,9 +87,9 @@ void IconvConverter::convert(std::string_view input, const TextSink& sink) {
         outLeft = sizeof out;
     };
     auto replace = [&] {
-        if (outLeft < kReplacement.size()) flush();
-        for (char c : kReplacement) *outPos++ = c;
-        outLeft -= kReplacement.size();
+        if (outLeft < kUtf8Replacement.size()) flush();
+        for (char c : kUtf8Replacement) *outPos++ = c;
+        outLeft -= kUtf8Replacement.size();
     };
 
     while (inLeft > 0) {

@@ -27,9 +27,6 @@ class IconvConverter {
     IconvConverter(IconvConverter&& other) noexcept;
     IconvConverter& operator=(IconvConverter&&) = delete;
 
-    // A converter from the charset of the process locale.
-    static IconvConverter fromLocale();
-
     // Converts all of input, handing the UTF-8 result to sink in pieces of bounded size.
     void convert(std::string_view input, const TextSink& sink);
     // Converts all of input into one string.

@@ -6,17 +6,20 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "platform/ascii.h"
 #include "platform/errors.h"
+#include "platform/text_file.h"
 #include "platform/unique_fd.h"
 
 namespace qb {
 
 namespace {
+
+// More than any settings file of ours holds; a file in its place that is bigger (or a device
+// without end) is not read into memory.
+constexpr std::uint64_t kMaxSettingsBytes = std::uint64_t{1} << 20;
 
 std::string trim(const std::string& s) {
     const char* blanks = " \t";
@@ -76,11 +79,9 @@ IniFile::IniFile(std::string path) : m_path(std::move(path)) {}
 
 IniFile::Content IniFile::load() const {
     Content c;
-    std::ifstream in(m_path, std::ios::binary);
-    if (!in) return c;
-    std::ostringstream all;
-    all << in.rdbuf();
-    std::string text = all.str();
+    struct stat st {};
+    if (::stat(m_path.c_str(), &st) != 0 && errno == ENOENT) return c;
+    std::string text = readFileBytes(m_path, kMaxSettingsBytes, FileKinds::RegularOnly);
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         text.erase(0, 3);
         c.bom = true;
@@ -103,7 +104,13 @@ IniFile::Content IniFile::load() const {
 
 std::string IniFile::readString(const std::string& section, const std::string& key,
                                 const std::string& fallback) const {
-    const Content c = load();
+    Content c;
+    try {
+        c = load();
+    } catch (const Error&) {
+        // Settings that cannot be read leave the defaults; saving them says why.
+        return fallback;
+    }
     const auto range = findSection(c.lines, section);
     if (!range) return fallback;
     for (std::size_t i = range->header + 1; i < range->end; ++i) {

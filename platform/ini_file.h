@@ -16,7 +16,8 @@ class IniFile {
 
     const std::string& path() const { return m_path; }
 
-    // The value of key in section, or fallback when the file, the section or the key is absent.
+    // The value of key in section, or fallback when the file, the section or the key is absent,
+    // or when the file cannot be read (not a regular file, over 1 MiB).
     // Blanks around the value are dropped, and one pair of enclosing double quotes with them.
     std::string readString(const std::string& section, const std::string& key,
                            const std::string& fallback = "") const;
@@ -24,7 +25,8 @@ class IniFile {
     // Sets key in section and saves the file at once. A value with blanks at either end is
     // written in double quotes so that it reads back unchanged. The file keeps its permissions.
     // Raises qb::Error("Unable to write to <path>") when the file cannot be written, and leaves
-    // a file its owner made read-only as it is.
+    // a file its owner made read-only as it is; raises EFOpenError or EFTooLargeError when what
+    // is there cannot be read as settings, and leaves it as it is.
     void writeString(const std::string& section, const std::string& key, const std::string& value);
 
   private:

@@ -88,22 +88,6 @@ bool isInterchangeInvalid(std::uint32_t c) {
     return (c & 0xFFFE) == 0xFFFE;
 }
 
-std::uint32_t codePointAt(std::string_view s, std::size_t pos, std::size_t len) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + pos;
-    switch (len) {
-        case 1:
-            return p[0];
-        case 2:
-            return (std::uint32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
-        case 3:
-            return (std::uint32_t(p[0] & 0x0F) << 12) | (std::uint32_t(p[1] & 0x3F) << 6) |
-                   (p[2] & 0x3F);
-        default:
-            return (std::uint32_t(p[0] & 0x07) << 18) | (std::uint32_t(p[1] & 0x3F) << 12) |
-                   (std::uint32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-    }
-}
-
 // The sample as CLD2 takes it: a character cut off at the end left out (a sample is cut
 // anywhere), what is not UTF-8 as U+FFFD, and the characters CLD2 refuses as blanks, which
 // carry no language anyway. CLD2 gives up on the whole text at the first byte it refuses.
@@ -118,7 +102,7 @@ std::string cleanSample(std::string_view s) {
             ++i;
             continue;
         }
-        if (isInterchangeInvalid(codePointAt(s, i, len))) {
+        if (isInterchangeInvalid(utf8CodePointAt(s, i, len))) {
             out += ' ';
         } else {
             out.append(s.substr(i, len));

@@ -35,10 +35,6 @@ bool isNoCharacter(std::uint32_t c) {
     return c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF);
 }
 
-bool startsWith(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
-}
-
 // UTF-8 as it stands, except that each byte outside a well-formed sequence becomes U+FFFD.
 void decodeUtf8(std::string_view s, const TextSink& sink) {
     std::size_t start = 0;  // first byte not yet handed on
@@ -236,26 +232,26 @@ bool hasBinarySignature(std::string_view s) {
         std::string_view("!<arch>\n"),
     };
     for (std::string_view sig : kSignatures) {
-        if (!startsWith(s, sig)) continue;
+        if (!s.starts_with(sig)) continue;
         // "BZh" is a fine start for a text; bzip2 follows it with a block size and a magic.
         if (sig == "BZh")
             return s.size() >= 10 && s[3] >= '1' && s[3] <= '9' && s.substr(4, 6) == "1AY&SY";
         return true;
     }
     // RIFF containers: WebP, WAVE, AVI.
-    if (startsWith(s, "RIFF") && s.size() >= 12) {
+    if (s.starts_with("RIFF") && s.size() >= 12) {
         std::string_view form = s.substr(8, 4);
         if (form == "WEBP" || form == "WAVE" || form == "AVI ") return true;
     }
     // BMP: "BM", the file size, then four reserved bytes that are zero.
-    if (startsWith(s, "BM") && s.size() >= 14 && s.substr(6, 4) == std::string_view("\0\0\0\0", 4))
+    if (s.starts_with("BM") && s.size() >= 14 && s.substr(6, 4) == std::string_view("\0\0\0\0", 4))
         return true;
     // MP4 and its kin: a box size (big-endian, so a NUL first), then "ftyp".
     if (s.size() >= 12 && s[0] == 0 && s.substr(4, 4) == "ftyp") return true;
     // ID3-tagged MP3: "ID3", a version byte, a revision byte that is zero.
-    if (startsWith(s, "ID3") && s.size() >= 5 && s[3] <= 0x05 && s[4] == 0) return true;
+    if (s.starts_with("ID3") && s.size() >= 5 && s[3] <= 0x05 && s[4] == 0) return true;
     // Windows and DOS programs: "MZ", and a PE header where the DOS header says.
-    if (startsWith(s, "MZ") && s.size() >= 0x40) {
+    if (s.starts_with("MZ") && s.size() >= 0x40) {
         const auto* p = reinterpret_cast<const unsigned char*>(s.data());
         const std::size_t pe = std::size_t(p[0x3C]) | std::size_t(p[0x3D]) << 8 |
                                std::size_t(p[0x3E]) << 16 | std::size_t(p[0x3F]) << 24;
@@ -509,13 +505,13 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
     }
     if (hasBinarySignature(bytes.substr(0, kSampleSize))) throw ENotTextError(path);
     // The UTF-32 LE mark begins with the UTF-16 LE one, so it is looked for first.
-    if (startsWith(bytes, "\xEF\xBB\xBF")) return eightBitPlan(bytes.substr(3), 3, "UTF-8");
-    if (startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)))
+    if (bytes.starts_with("\xEF\xBB\xBF")) return eightBitPlan(bytes.substr(3), 3, "UTF-8");
+    if (bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)))
         return {bytes.substr(4), "UTF-32LE"};
-    if (startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4)))
+    if (bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4)))
         return {bytes.substr(4), "UTF-32BE"};
-    if (startsWith(bytes, "\xFF\xFE")) return {bytes.substr(2), "UTF-16LE"};
-    if (startsWith(bytes, "\xFE\xFF")) return {bytes.substr(2), "UTF-16BE"};
+    if (bytes.starts_with("\xFF\xFE")) return {bytes.substr(2), "UTF-16LE"};
+    if (bytes.starts_with("\xFE\xFF")) return {bytes.substr(2), "UTF-16BE"};
 
     const std::string_view sample = bytes.substr(0, kSampleSize);
     const SampleStats stats = sampleStats(sample);

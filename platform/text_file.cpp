@@ -11,26 +11,11 @@
 #include <new>
 
 #include "platform/errors.h"
-#include "platform/line_splitter.h"
 #include "platform/output_file.h"
-#include "platform/text_decoding.h"
 #include "platform/unique_fd.h"
 
 namespace qb {
 namespace {
-
-class LineCollector : public LineHandler {
-  public:
-    std::vector<std::string> lines;
-    void lineText(std::string_view text) override { m_current.append(text); }
-    void lineEnd() override {
-        lines.push_back(std::move(m_current));
-        m_current.clear();
-    }
-
-  private:
-    std::string m_current;
-};
 
 // Gives bytes room for size bytes, keeping the first used. std::string rounds a growing
 // capacity up to twice the old one, so the last step before the limit would reserve nearly
@@ -43,12 +28,14 @@ void growTo(std::string& bytes, std::size_t used, std::size_t size) {
 
 }  // namespace
 
-std::string readFileBytes(const std::string& path, std::uint64_t limit) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::string readFileBytes(const std::string& path, std::uint64_t limit, FileKinds kinds) {
+    const bool regularOnly = kinds == FileKinds::RegularOnly;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0)));
     if (!fd) throw EFOpenError(path, std::strerror(errno));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw EFOpenError(path, std::strerror(errno));
     if (S_ISDIR(st.st_mode)) throw EFOpenError(path, std::strerror(EISDIR));
+    if (regularOnly && !S_ISREG(st.st_mode)) throw EFOpenError(path, "Not a regular file");
     // No memory can hold more than the address space, whatever limit the caller asks for.
     limit = std::min<std::uint64_t>(limit, std::numeric_limits<std::size_t>::max() / 2);
     if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > limit) {
@@ -84,16 +71,6 @@ std::string readFileBytes(const std::string& path, std::uint64_t limit) {
     }
     bytes.resize(used);
     return bytes;
-}
-
-std::vector<std::string> readTextLines(const std::string& path, const std::string& charset) {
-    std::string bytes = readFileBytes(path);
-    TextPlan plan = planDecoding(bytes, charset, path);
-    LineCollector collector;
-    LineSplitter splitter(collector);
-    decodeText(plan, [&](std::string_view piece) { splitter.feed(piece); });
-    splitter.finish();
-    return std::move(collector.lines);
 }
 
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines) {

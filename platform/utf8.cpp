@@ -23,6 +23,23 @@ bool isValidUtf8(std::string_view s) {
     return true;
 }
 
+std::size_t utf8CharCount(std::string_view s) {
+    std::size_t count = 0;
+    for (const char c : s) {
+        if (!isUtf8Continuation(c)) ++count;
+    }
+    return count;
+}
+
+std::size_t utf8BytesOfChars(std::string_view s, std::size_t count) {
+    std::size_t end = 0;
+    for (std::size_t chars = 0; end < s.size() && chars < count; ++chars) {
+        ++end;
+        while (end < s.size() && isUtf8Continuation(s[end])) ++end;
+    }
+    return end;
+}
+
 std::string_view withoutCutUtf8Tail(std::string_view s) {
     for (std::size_t back = 1; back <= 3 && back <= s.size(); ++back) {
         const std::size_t at = s.size() - back;

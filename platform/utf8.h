@@ -33,6 +33,23 @@ inline std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
     return 0;
 }
 
+// The code point of the well-formed sequence of len bytes (utf8SequenceLength) at s[pos].
+inline std::uint32_t utf8CodePointAt(std::string_view s, std::size_t pos, std::size_t len) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + pos;
+    switch (len) {
+        case 1:
+            return p[0];
+        case 2:
+            return (std::uint32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+        case 3:
+            return (std::uint32_t(p[0] & 0x0F) << 12) | (std::uint32_t(p[1] & 0x3F) << 6) |
+                   (p[2] & 0x3F);
+        default:
+            return (std::uint32_t(p[0] & 0x07) << 18) | (std::uint32_t(p[1] & 0x3F) << 12) |
+                   (std::uint32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+    }
+}
+
 // True for the bytes that continue a UTF-8 sequence (10xxxxxx).
 inline bool isUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -45,6 +62,13 @@ inline std::size_t utf8CutBefore(std::string_view s, std::size_t pos) {
     while (pos > 0 && isUtf8Continuation(s[pos])) --pos;
     return pos;
 }
+
+// The number of characters in well-formed UTF-8 text.
+std::size_t utf8CharCount(std::string_view s);
+
+// The bytes that the first count characters of well-formed UTF-8 text take (all of it when it
+// has fewer).
+std::size_t utf8BytesOfChars(std::string_view s, std::size_t count);
 
 // The text without a sequence that its end cuts short or leaves ill-formed: what a sample cut
 // at any byte holds of whole characters.

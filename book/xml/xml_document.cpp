@@ -1,7 +1,6 @@
 #include "book/xml/xml_document.h"
 
 #include "book/xml/xml_text.h"
-#include "platform/ascii.h"
 #include "platform/output_file.h"
 
 namespace qb {
@@ -55,20 +54,9 @@ std::string findItem(const std::string& data, const std::string& name, bool& fou
 
 // ---- TXMLNode ----
 
-bool TXMLNode::isText() const {
-    return isTextNode(m_node);
-}
-
-std::string TXMLNode::nodeName() const {
-    return m_node.name();
-}
 std::string TXMLNode::prefix() const {
     return prefixOf(m_node.name());
 }
-std::string TXMLNode::localName() const {
-    return localNameOf(m_node.name());
-}
-
 std::string TXMLNode::namespaceURI() const {
     if (!m_doc) return {};
     auto it = m_doc->m_namespaces.find(m_node.internal_object());
@@ -81,26 +69,10 @@ int TXMLNode::level() const {
     return level;
 }
 
-TXMLNode TXMLNode::parentNode() const {
-    return TXMLNode(m_doc, m_node.parent());
-}
-
-int TXMLNode::childCount() const {
-    int count = 0;
-    for (pugi::xml_node c = m_node.first_child(); c; c = c.next_sibling()) ++count;
-    return count;
-}
-
-TXMLNode TXMLNode::child(int index) const {
-    pugi::xml_node c = m_node.first_child();
-    for (int i = 0; c && i < index; ++i) c = c.next_sibling();
-    return TXMLNode(m_doc, c);
-}
-
 pugi::xml_attribute TXMLNode::findNamespaceDeclaration(const std::string& uri) const {
     for (pugi::xml_node n = m_node; n; n = n.parent()) {
         for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-            if (equalsIgnoringAsciiCase(a.value(), uri) && isNamespaceDeclaration(a)) return a;
+            if (a.value() == uri && isNamespaceDeclaration(a)) return a;
         }
     }
     return {};
@@ -182,7 +154,7 @@ void TXMLNode::setAttribute(const std::string& name, const std::string& value) {
     m_doc->requireActive();
     pugi::xml_attribute attr = m_node.attribute(name.c_str());
     if (!attr) attr = m_node.append_attribute(name.c_str());
-    attr.set_value(value.c_str());
+    attr.set_value(xmlChars(value).c_str());
 }
 
 void TXMLNode::setAttributeNS(const std::string& name, const std::string& uri,
@@ -197,29 +169,6 @@ void TXMLNode::setAttributeNS(const std::string& name, const std::string& uri,
     setAttribute(qualified, value);
 }
 
-std::string TXMLNode::attribute(const std::string& name) const {
-    return m_node.attribute(name.c_str()).value();
-}
-
-int TXMLNode::attributeCount() const {
-    int count = 0;
-    for (pugi::xml_attribute a = m_node.first_attribute(); a; a = a.next_attribute()) ++count;
-    return count;
-}
-
-std::string TXMLNode::attributeName(int index) const {
-    pugi::xml_attribute a = m_node.first_attribute();
-    for (int i = 0; a && i < index; ++i) a = a.next_attribute();
-    return a.name();
-}
-
-std::string TXMLNode::text() const {
-    pugi::xml_node first = m_node.first_child();
-    if (!first) return {};
-    if (first.next_sibling() || !isTextNode(first)) throw EXMLDocError(kSingleTextError);
-    return first.value();
-}
-
 void TXMLNode::setText(const std::string& text) {
     m_doc->requireActive();
     pugi::xml_node first = m_node.first_child();
@@ -227,7 +176,7 @@ void TXMLNode::setText(const std::string& text) {
         throw EXMLDocError(kSingleTextError);
     }
     if (!first) first = m_node.append_child(pugi::node_pcdata);
-    first.set_value(text.c_str());
+    first.set_value(xmlChars(text).c_str());
 }
 
 // ---- TXMLDocument ----
@@ -249,14 +198,6 @@ void TXMLDocument::requireActive() const {
 TXMLNode TXMLDocument::documentNode() {
     requireActive();
     return TXMLNode(this, *m_dom);
-}
-
-TXMLNode TXMLDocument::documentElement() {
-    requireActive();
-    for (pugi::xml_node c = m_dom->first_child(); c; c = c.next_sibling()) {
-        if (c.type() == pugi::node_element) return TXMLNode(this, c);
-    }
-    return {};
 }
 
 std::string TXMLDocument::declarationItem(int item) const {
@@ -288,15 +229,6 @@ void TXMLDocument::setDeclarationItem(int item, const std::string& value) {
     if (hadDeclaration) m_dom->remove_child(old);
 }
 
-std::string TXMLDocument::version() const {
-    return declarationItem(0);
-}
-std::string TXMLDocument::encoding() const {
-    return declarationItem(1);
-}
-std::string TXMLDocument::standAlone() const {
-    return declarationItem(2);
-}
 void TXMLDocument::setVersion(const std::string& value) {
     setDeclarationItem(0, value);
 }
@@ -316,7 +248,7 @@ void TXMLDocument::writeNode(std::string& out, pugi::xml_node node) const {
                 out += ' ';
                 out += a.name();
                 out += "=\"";
-                appendEscapedAttribute(out, xmlChars(a.value()));
+                appendEscapedAttribute(out, a.value());
                 out += '"';
             }
             if (!node.first_child()) {
@@ -334,7 +266,7 @@ void TXMLDocument::writeNode(std::string& out, pugi::xml_node node) const {
             if (m_layoutNodes.count(node.internal_object())) {
                 out += node.value();
             } else {
-                appendEscapedText(out, xmlChars(node.value()));
+                appendEscapedText(out, node.value());
             }
             return;
         case pugi::node_cdata:

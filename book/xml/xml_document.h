@@ -45,22 +45,8 @@ class TXMLNode {
   public:
     TXMLNode() = default;
 
-    bool isNull() const { return !m_node; }
-    bool isElement() const { return m_node.type() == pugi::node_element; }
-    bool isText() const;
-
-    // The qualified name; its prefix ("" without one) and local name.
-    std::string nodeName() const;
-    std::string prefix() const;
-    std::string localName() const;
     // The namespace the element was created in; empty for none.
     std::string namespaceURI() const;
-    // Number of ancestors: 0 for the document node, 1 for the document element.
-    int level() const;
-
-    TXMLNode parentNode() const;
-    int childCount() const;
-    TXMLNode child(int index) const;
 
     // Adds an element in a namespace (prefix generation is not supported: the writers never
     // ask for it).
@@ -70,18 +56,15 @@ class TXMLNode {
     TXMLNode addChild(const std::string& tag);
 
     void declareNamespace(const std::string& prefix, const std::string& uri);
-    // The plain form: the attribute of that qualified name.
+    // The plain form: the attribute of that qualified name. Values, like texts, pass through
+    // xmlChars here, once, so that the file holds nothing an XML reader rejects (and a NUL
+    // does not cut the value short).
     void setAttribute(const std::string& name, const std::string& value);
     // The namespaced form: a plain name gets the prefix a declaration of uri has in scope.
     void setAttributeNS(const std::string& name, const std::string& uri, const std::string& value);
-    // Empty when the attribute is not there.
-    std::string attribute(const std::string& name) const;
-    int attributeCount() const;
-    std::string attributeName(int index) const;
 
-    // The element's text: the value of its single text child. Raises EXMLDocError
-    // "Element does not contain a single text node" when it holds anything else.
-    std::string text() const;
+    // Sets the element's single text child. Raises EXMLDocError "Element does not contain a
+    // single text node" when it holds anything else.
     void setText(const std::string& text);
 
     bool operator==(const TXMLNode& other) const { return m_node == other.m_node; }
@@ -90,6 +73,10 @@ class TXMLNode {
     friend class TXMLDocument;
     TXMLNode(TXMLDocument* doc, pugi::xml_node node) : m_doc(doc), m_node(node) {}
 
+    // The prefix of the qualified name ("" without one).
+    std::string prefix() const;
+    // Number of ancestors: 0 for the document node, 1 for the document element.
+    int level() const;
     void appendChild(pugi::xml_node child);
     // The attribute that declares uri in scope, starting at this node; null when none does.
     pugi::xml_attribute findNamespaceDeclaration(const std::string& uri) const;
@@ -114,23 +101,15 @@ class TXMLDocument {
 
     // Declaration items. Setting one rewrites the declaration with the items in their fixed
     // order, leaving out empty ones.
-    std::string version() const;
-    std::string encoding() const;
-    std::string standAlone() const;
     void setVersion(const std::string& value);
     void setEncoding(const std::string& value);
     void setStandAlone(const std::string& value);
 
-    const std::string& nodeIndentStr() const { return m_indent; }
     void setNodeIndentStr(const std::string& indent) { m_indent = indent; }
 
-    bool hasOption(TXMLDocOption option) const { return m_options.count(option) != 0; }
     void addOption(TXMLDocOption option) { m_options.insert(option); }
-    void removeOption(TXMLDocOption option) { m_options.erase(option); }
 
     TXMLNode documentNode();
-    // The first element child of the document node; null before there is one.
-    TXMLNode documentElement();
 
     // The whole document as it is saved: the declaration, CR LF, the document element and
     // CR LF; UTF-8 without a byte-order mark.
@@ -140,6 +119,7 @@ class TXMLDocument {
 
   private:
     friend class TXMLNode;
+    bool hasOption(TXMLDocOption option) const { return m_options.count(option) != 0; }
     void requireActive() const;
     void setDeclarationItem(int item, const std::string& value);
     std::string declarationItem(int item) const;

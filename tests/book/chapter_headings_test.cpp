@@ -5,6 +5,7 @@
 #include <string>
 #include <tuple>
 
+#include "platform/blank.h"
 #include "platform/errors.h"
 
 namespace qb {
@@ -21,7 +22,7 @@ struct Case {
 
 void expectLevels(const ChapterHeadings& headings, std::initializer_list<Case> cases) {
     for (const Case& c : cases) {
-        EXPECT_EQ(headings.classify(trimHeadingBlanks(c.line)), c.level) << c.line;
+        EXPECT_EQ(headings.classify(trimBlanks(c.line)), c.level) << c.line;
     }
 }
 
@@ -178,16 +179,6 @@ TEST(AutoHeadings, AHeadingIsAtMostEightyCharacters) {
     EXPECT_EQ(headings.classify("Chapter 12 and the Storm That Came After It, Which Nobody In the "
                                 "Village Would Ever Forget"),
               kNone);
-}
-
-TEST(HeadingBlanks, TrimsSpacesTabsAndIdeographicSpace) {
-    EXPECT_EQ(trimHeadingBlanks(" \t\xE3\x80\x80"
-                                "Chapter 1\xE3\x80\x80\t "),
-              "Chapter 1");
-    EXPECT_EQ(trimHeadingBlanks("\xE3\x80\x80\xE3\x80\x80"), "");
-    // A no-break space is text, as is a lone byte of the ideographic space.
-    EXPECT_EQ(trimHeadingBlanks("\xC2\xA0x"), "\xC2\xA0x");
-    EXPECT_EQ(utf8CharCount("第1章 x"), 5u);
 }
 
 TEST(PatternHeadings, MatchTheWholeTrimmedLine) {

@@ -208,13 +208,23 @@ TEST_F(Epub3FilesTest, PackageDocumentWritesNothingEmpty) {
 
 // A title of nothing a reader can show still names the book: checkers reject an empty one.
 TEST_F(Epub3FilesTest, TitleOfControlsAndBlanks) {
-    for (const std::string title : {"", "\x01\x02", " \t "}) {
+    for (const std::string title : {"", "\x01\x02", " \t ", "\xE3\x80\x80\xC2\xA0"}) {
         m_book.title = title;
         EXPECT_NE(opf().find("<dc:title>untitled</dc:title>"), std::string::npos) << title;
         EXPECT_NE(nav().find("<title> untitled </title>"), std::string::npos) << title;
     }
     m_book.title = " A\x01 ";
     EXPECT_NE(opf().find("<dc:title> A </dc:title>"), std::string::npos);
+}
+
+// A contents label that shows nothing becomes the page's id, in the NCX as in the navigation
+// document: a no-break or ideographic space is as empty to a reader as a control character.
+TEST_F(Epub3FilesTest, BlankLabelsBecomeThePageId) {
+    for (const std::string label : {"\x07\x01", " \t", "\xC2\xA0\xE3\x80\x80\xE2\x80\x8B"}) {
+        m_book.outline.toc.back().label = label;
+        EXPECT_NE(nav().find("<a href=\"page3.xhtml\">page3</a>"), std::string::npos) << label;
+        EXPECT_NE(ncx().find("<text>page3</text>"), std::string::npos) << label;
+    }
 }
 
 // Both dates come from one clock reading: dc:date in local time, dcterms:modified in UTC.

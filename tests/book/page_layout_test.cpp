@@ -229,8 +229,10 @@ TEST_F(PageLayoutTest, BlocksJoinTheirLinesAndSkipRunsOfBlankLines) {
     EXPECT_EQ(read(write(text, 1, true).pages[0]), expected);
     // Blanks that end a piece and start the next are still trimmed.
     EXPECT_EQ(read(write("one   \n   two  ", 1, true).pages[0]), pageText({"one two"}));
-    // Nothing but blank lines: no paragraph at all.
+    // Nothing but blank lines: no paragraph at all. Ideographic and no-break spaces are blanks.
     EXPECT_EQ(read(write(" \n\t\n\r\n").pages[0]), pageText({}));
+    EXPECT_EQ(read(write("one\xE3\x80\x80\n\xE3\x80\x80\xC2\xA0\n\xC2\xA0two", 1, true).pages[0]),
+              pageText({"one", "two"}));
     EXPECT_EQ(read(write("").pages[0]), pageText({}));
 }
 

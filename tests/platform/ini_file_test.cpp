@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
+#include <utility>
 
 #include "platform/errors.h"
 #include "tests/support/files.h"
@@ -65,6 +69,32 @@ TEST_F(IniFileTest, UnwritableFileRaisesUnableToWrite) {
     } catch (const qb::Error& e) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.path());
     }
+}
+
+// What is not a settings file is neither read without end nor replaced: a device, a FIFO
+// (which nobody would ever write to) and a file over 1 MiB give the defaults, and saving says
+// why and leaves them as they are.
+TEST_F(IniFileTest, WhatIsNoSettingsFileIsRefused) {
+    const std::string fifo = m_dir / "fifo.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    put("[Options]\nSavePath=" + std::string(1 << 20, 'x') + "\n");
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/full", "Cannot open file \"/dev/full\". Not a regular file"},
+        {fifo, "Cannot open file \"" + fifo + "\". Not a regular file"},
+        {m_path, "File too large \"" + m_path +
+                     "\". It holds more than 1 MiB, the most read from one file."},
+    };
+    for (const auto& [path, message] : cases) {
+        qb::IniFile ini(path);
+        EXPECT_EQ(ini.readString("Options", "SavePath", "dflt"), "dflt") << path;
+        try {
+            ini.writeString("Options", "SavePath", "/x");
+            ADD_FAILURE() << "expected an error for " << path;
+        } catch (const qb::Error& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+    EXPECT_EQ(std::filesystem::file_size(m_path), (1u << 20) + 20);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "platform/errors.h"
 #include "platform/text_file.h"
 #include "platform/utf8.h"
+#include "tests/support/decoded_text.h"
 #include "tests/support/env_guard.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
@@ -81,10 +82,10 @@ TEST_F(TextDecodingTest, WideCharsetsWithoutMarkAreRecognisedAndDecodedWhole) {
         EXPECT_EQ(plan.charset, c.charset);
         EXPECT_TRUE(plan.detected);
         EXPECT_EQ(plan.nulOffset, std::string_view::npos);
-        EXPECT_EQ(decodeToUtf8(file), c.text);
+        EXPECT_EQ(test::decodedText(file), c.text);
     }
     // A single character in UTF-16 is too little to tell, but never lost for the NULs.
-    EXPECT_EQ(decodeToUtf8(std::string("H\0i\0\n\0", 6)), "Hi\n");
+    EXPECT_EQ(test::decodedText(std::string("H\0i\0\n\0", 6)), "Hi\n");
 }
 
 TEST_F(TextDecodingTest, MarksDecideUtf32BeforeUtf16) {
@@ -92,16 +93,16 @@ TEST_F(TextDecodingTest, MarksDecideUtf32BeforeUtf16) {
     TextPlan plan = planDecoding(le);
     EXPECT_EQ(plan.charset, "UTF-32LE");
     EXPECT_FALSE(plan.detected);
-    EXPECT_EQ(decodeToUtf8(le), kChinese);
+    EXPECT_EQ(test::decodedText(le), kChinese);
     const std::string be = std::string(2, '\0') + "\xFE\xFF" + encoded(kEnglish, "UTF-32BE");
-    EXPECT_EQ(decodeToUtf8(be), kEnglish);
+    EXPECT_EQ(test::decodedText(be), kEnglish);
     // Marks are never guesses; the UTF-16 one still reads UTF-16.
     plan = planDecoding("\xFF\xFE" + encoded(kRussian, "UTF-16LE"));
     EXPECT_EQ(plan.charset, "UTF-16LE");
     EXPECT_FALSE(plan.detected);
     // Values no character has, and a cut-off last unit, become U+FFFD.
-    EXPECT_EQ(decodeToUtf8("\xFF\xFE" + std::string(2, '\0') +
-                           bytes({'A', 0, 0, 0, 0, 0, 0x11, 0, 0, 0xD8, 0, 0, 'B', 0, 0})),
+    EXPECT_EQ(test::decodedText("\xFF\xFE" + std::string(2, '\0') +
+                                bytes({'A', 0, 0, 0, 0, 0, 0x11, 0, 0, 0xD8, 0, 0, 'B', 0, 0})),
               "A" + kFffd + kFffd + kFffd);
 }
 
@@ -191,18 +192,18 @@ TEST_F(TextDecodingTest, TextsThatLookOddAreStillText) {
     // Terminal colours, overstruck manual pages, a DOS end-of-file mark, a form feed.
     const std::string odd =
         "\x1B[1mBold\x1B[0m and N\bNA\bAM\bME\bE\f\r\nplain text " + kEnglish + "\x1A";
-    EXPECT_EQ(decodeToUtf8(odd), odd);
+    EXPECT_EQ(test::decodedText(odd), odd);
     // Text beginning with letters a signature begins with.
-    EXPECT_EQ(decodeToUtf8("BZh, said the bee.\n"), "BZh, said the bee.\n");
-    EXPECT_EQ(decodeToUtf8("MZ is a fine start for a line of text " + kEnglish),
+    EXPECT_EQ(test::decodedText("BZh, said the bee.\n"), "BZh, said the bee.\n");
+    EXPECT_EQ(test::decodedText("MZ is a fine start for a line of text " + kEnglish),
               "MZ is a fine start for a line of text " + kEnglish);
     EXPECT_EQ(planDecoding("The ftyp box names the brand of a movie file.").charset, "UTF-8");
     const std::string spanish = std::string(252, '-') +
                                 "Me gustar\xC3\xAD"
                                 "a leerlo.";
-    EXPECT_EQ(decodeToUtf8(spanish), spanish);  // "ustar" where tar has its mark
+    EXPECT_EQ(test::decodedText(spanish), spanish);  // "ustar" where tar has its mark
     // Greek in UTF-16 BE may begin as gzip does: a named wide charset is taken at its word.
-    EXPECT_EQ(decodeToUtf8(bytes({0x1F, 0x8B, 0, '\n'}), "UTF-16BE"), "\xE1\xBE\x8B\n");
+    EXPECT_EQ(test::decodedText(bytes({0x1F, 0x8B, 0, '\n'}), "UTF-16BE"), "\xE1\xBE\x8B\n");
 }
 
 // glibc turns UCS-4 values past U+10FFFF into 5- and 6-byte forms and refuses surrogates and
@@ -212,17 +213,17 @@ TEST_F(TextDecodingTest, WhatADecoderGivesIsCheckedAsUtf8) {
         bytes({0,    0, 0,    'A', 0, 0x11, 0, 0, 0x7F, 0xFF, 0xFF, 0xFF, 0, 0,
                0xD8, 0, 0x80, 0,   0, 0,    0, 0, 0x4E, 0x2D, 0,    0,    0, '\n'});
     const std::string expected = "A" + kFffd + kFffd + kFffd + kFffd + "\xE4\xB8\xAD\n";
-    EXPECT_EQ(decodeToUtf8(be, "UCS-4"), expected);
-    EXPECT_EQ(decodeToUtf8(be, "UCS-4BE"), expected);
-    EXPECT_EQ(decodeToUtf8(be, "ISO-10646"), expected);
+    EXPECT_EQ(test::decodedText(be, "UCS-4"), expected);
+    EXPECT_EQ(test::decodedText(be, "UCS-4BE"), expected);
+    EXPECT_EQ(test::decodedText(be, "ISO-10646"), expected);
     std::string le;
     for (std::size_t i = 0; i < be.size(); i += 4) {
         le += {be[i + 3], be[i + 2], be[i + 1], be[i]};
     }
-    EXPECT_EQ(decodeToUtf8(le, "UCS-4LE"), expected);
-    EXPECT_EQ(decodeToUtf8(le, "WCHAR_T"), expected);
-    EXPECT_EQ(decodeToUtf8(le, "UTF-32LE"), expected);
-    EXPECT_TRUE(isValidUtf8(decodeToUtf8(le, "UTF-32")));
+    EXPECT_EQ(test::decodedText(le, "UCS-4LE"), expected);
+    EXPECT_EQ(test::decodedText(le, "WCHAR_T"), expected);
+    EXPECT_EQ(test::decodedText(le, "UTF-32LE"), expected);
+    EXPECT_TRUE(isValidUtf8(test::decodedText(le, "UTF-32")));
 
     std::string repaired;
     appendRepairedUtf8(repaired,
@@ -241,7 +242,7 @@ TEST_F(TextDecodingTest, ReadingATextFileRefusesAProgram) {
     const std::string path = dir / "a.out";
     test::writeFile(path, bytes({0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0}));
     try {
-        readTextLines(path);
+        test::decodedLines(path);
         FAIL() << "taken as text";
     } catch (const ENotTextError& e) {
         EXPECT_EQ(e.path(), path);
