@@ -7,7 +7,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <unordered_set>
 #include <vector>
 
 #include "book/book_constants.h"
@@ -18,7 +17,6 @@
 #include "book/stylesheet.h"
 #include "book/xhtml_page.h"
 #include "package/packager.h"
-#include "package/zip_directory.h"
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/output_file.h"
@@ -183,27 +181,6 @@ std::vector<std::string> bookMembers(const std::string& contentFolder) {
     return members;
 }
 
-// Why the finished archive is not the whole book, or empty when it is: a member the book needs
-// may be missing whatever the cause (a file that vanished or could not be read while it was
-// packed, two names the packer took for one).
-std::string missingMemberCause(const std::string& archive, const std::vector<std::string>& needed) {
-    std::vector<std::string> listed;
-    try {
-        listed = readZipDirectory(archive);
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    const std::unordered_set<std::string> present(listed.begin(), listed.end());
-    std::vector<std::string> missing;
-    for (const std::string& name : needed) {
-        if (present.count(name) == 0) missing.push_back(name);
-    }
-    if (missing.empty()) return {};
-    std::string cause = "The book's file \"" + missing.front() + "\" is missing from the archive";
-    if (missing.size() > 1) cause += " (and " + std::to_string(missing.size() - 1) + " more)";
-    return cause;
-}
-
 }  // namespace
 
 ConversionRun::ConversionRun(std::string workFolder)
@@ -358,6 +335,9 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     PackOptions options;
     options.jobs = project.jobs;
     options.replace = existed;
+    // Checked on the finished archive before it takes the book's place: a book that lacks a
+    // page is no book made, and must not cost the user the one they had.
+    options.required = std::move(needed);
     PackResult packed;
     try {
         packed = packageFolder(m_targetArchive, m_workFolder, callbacks, options);
@@ -367,17 +347,6 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     if (cancelled && !packed.built) return RunResult::Cancelled;
     if (!packed.built) {
         ui.showError(errorBoxText("Failed to build: " + m_targetArchive + "\n" + packed.cause));
-        return RunResult::Failed;
-    }
-    // Checked before the user hears of it: a book that lacks a page is no book made.
-    if (const std::string cause = missingMemberCause(m_targetArchive, needed); !cause.empty()) {
-        std::string text = "Failed to build: " + m_targetArchive + "\n" + cause;
-        if (existed) {
-            text += "; the book that stood at this path was already replaced";
-        } else {
-            fs::remove(m_targetArchive, existsError);
-        }
-        ui.showError(errorBoxText(text));
         return RunResult::Failed;
     }
     ui.showSuccess("Successed to build: " + m_targetArchive);

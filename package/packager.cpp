@@ -51,6 +51,7 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
         zip.setProgressHandler(callbacks.progress);
         zip.setJobs(options.jobs);
         zip.setReplace(options.replace);
+        zip.setRequiredMembers(options.required);
 
         if (callbacks.processMessages) callbacks.processMessages();
         zip.zip();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qb {
 
@@ -22,6 +23,9 @@ struct PackCallbacks {
 
 struct PackOptions {
     int jobs = 0;  // threads that deflate at once; 0: QB_JOBS, else one per processor
+    // Stored names the archive must hold ("OEBPS/page1.html"); the build fails, replacing
+    // nothing, when one is missing from the finished archive.
+    std::vector<std::string> required{};
     // Whether the archive may replace a file at its path: true only when the user agreed to
     // replace the one that was there. Without, a file that appears there while the book is
     // packed is kept and the build fails.

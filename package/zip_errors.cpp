@@ -51,4 +51,17 @@ EZipLimit tooManyMembers(const std::string& archive, std::size_t files) {
                      " files, more than the 65,534 a zip archive without ZIP64 records holds");
 }
 
+namespace {
+
+std::string missingText(const std::vector<std::string>& missing) {
+    std::string text = "The book's file \"" + missing.front() + "\" is missing from the archive";
+    if (missing.size() > 1) text += " (and " + std::to_string(missing.size() - 1) + " more)";
+    return text;
+}
+
+}  // namespace
+
+IncompleteArchive::IncompleteArchive(const std::vector<std::string>& missing)
+    : Error(missingText(missing)) {}
+
 }  // namespace qb

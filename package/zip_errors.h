@@ -2,6 +2,7 @@
 // The errors the zip writer raises; their messages are shown to the user as they stand.
 
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 
@@ -38,6 +39,14 @@ class EArchiveAppeared : public Error {
   public:
     explicit EArchiveAppeared(const std::string& archive)
         : Error("\"" + archive + "\" appeared while the book was packed; it was not replaced") {}
+};
+
+// The finished archive lacks members it was required to hold (a file that vanished while it was
+// packed, two names taken for one): "The book's file "<first>" is missing from the archive"
+// and how many more.
+class IncompleteArchive : public Error {
+  public:
+    explicit IncompleteArchive(const std::vector<std::string>& missing);
 };
 
 }  // namespace qb

@@ -69,6 +69,10 @@ class TVCLZip {
     bool replace() const { return m_replace; }
     void setReplace(bool replace) { m_replace = replace; }
 
+    // Stored names the archive must hold. Checked on the finished archive, read back, before it
+    // gets its name: a build that lost one ends with IncompleteArchive and replaces nothing.
+    void setRequiredMembers(std::vector<std::string> names) { m_required = std::move(names); }
+
     // Expands filesList and writes every file into a new archive, which gets the name zipName
     // only once it is complete. Returns the number of members. Returns 0 and writes nothing
     // when zipName is blank. On an exception no new file is left behind and an old archive at
@@ -86,12 +90,13 @@ class TVCLZip {
                          std::string& fileName) const;
     int packMembers(bool storeFirst, Build& build);
     // Opens the file and adds its record; false when it is left out (gone, not a regular
-    // file, a name already taken).
+    // file, a name already taken). A file that is there but cannot be opened ends the build.
     bool admitFile(const std::string& path, bool stored, int workers, Build& build);
     // Writes the first admitted member, its data and its final local header.
     void writeMember(Build& build);
     void reportProgress(const Build& build) const;
     void processMessages() const;
+    void checkRequiredMembers(int fd) const;
 
     std::string m_zipName;
     std::string m_rootDir;
@@ -102,6 +107,7 @@ class TVCLZip {
     bool m_replace = false;
     std::size_t m_bufferBudget = DeflatePool::kDefaultBudget;
     std::string m_storeFirst;
+    std::vector<std::string> m_required;
     ProcessMessages m_processMessages;
     ShortReadHandler m_shortRead;
     ProgressHandler m_progress;
