@@ -113,7 +113,9 @@ class FormRunUi : public RunUi {
         m_form.hideProgress();
         ui().showNote(QString::fromStdString(text));
     }
-    bool askOverwrite(const std::string& text) override {
+    // The box shows the text alone, as it always has; the archive's name is in the window.
+    bool askOverwrite(const std::string& text, const std::string& archive) override {
+        (void)archive;
         return ui().askOverwrite(QString::fromStdString(text));
     }
     void showError(const std::string& text) override {

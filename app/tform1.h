@@ -24,9 +24,9 @@
 #include "app/source_list_view.h"
 #include "app/window_ui.h"
 #include "book/book_constants.h"
-#include "book/conversion_run.h"
 #include "controls/ImgBtn.h"
 #include "controls/pngextra.h"
+#include "convert/conversion_run.h"
 #include "platform/ini_file.h"
 
 class QProgressBar;

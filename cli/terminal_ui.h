@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "book/conversion_run.h"
+#include "convert/conversion_run.h"
 
 namespace qb {
 
@@ -18,11 +18,8 @@ class TerminalUi : public RunUi {
     TerminalUi(const TerminalUi&) = delete;
     TerminalUi& operator=(const TerminalUi&) = delete;
 
-    // The run whose target archive the overwrite question names; may stay unset.
-    void setRun(const ConversionRun* run) { m_run = run; }
-
     void showNote(const std::string& text) override;
-    bool askOverwrite(const std::string& text) override;
+    bool askOverwrite(const std::string& text, const std::string& archive) override;
     void showError(const std::string& text) override;
     void showSuccess(const std::string& text) override;
     void openFolder(const std::string& folder) override;
@@ -33,8 +30,9 @@ class TerminalUi : public RunUi {
     void pageWritten(int k, int n) override;
     void packingStarted() override;
     void packingProgress(std::uint64_t done, std::uint64_t total) override;
-    // Stops the packer once Ctrl-C or kill has come (see cli/interruption.h).
-    void processEvents() override;
+    // True once Ctrl-C or kill has come while packing (see cli/interruption.h): the run then
+    // stops as cancelled and the packer removes its unfinished archive.
+    bool cancelRequested() override;
 
     // Clears the progress line, so that what follows starts on a clean line.
     void endProgress();
@@ -43,7 +41,6 @@ class TerminalUi : public RunUi {
     void printLine(const std::string& text);
     void showProgress(const std::string& text);
 
-    const ConversionRun* m_run = nullptr;
     bool m_assumeYes;
     bool m_showProgress;
     bool m_progressShown = false;

@@ -19,6 +19,10 @@ struct PackCallbacks {
         shortRead;
     // Progress: bytes of the members packed so far, of the total to pack; may be empty.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    // Asked after each of the processMessages calls and once more before the archive takes its
+    // name; true ends the build as Cancelled, with no new file left and an old archive kept. May be
+    // empty.
+    std::function<bool()> cancelled{};
 };
 
 struct PackOptions {
@@ -34,7 +38,8 @@ struct PackOptions {
 
 struct PackResult {
     bool built = false;
-    std::string cause;  // why the archive was not built; empty on success
+    std::string cause;       // why the archive was not built; empty on success or cancel
+    bool cancelled = false;  // the callbacks asked to stop; nothing was built
 };
 
 // Deletes the folder and everything below it, without asking. True when all of it is gone;

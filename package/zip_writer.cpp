@@ -99,6 +99,11 @@ void TVCLZip::setRootDir(std::string rootDir) {
 
 void TVCLZip::processMessages() const {
     if (m_processMessages) m_processMessages();
+    stopIfCancelled();
+}
+
+void TVCLZip::stopIfCancelled() const {
+    if (m_cancelled && m_cancelled()) throw ZipCancelled();
 }
 
 void TVCLZip::expandFilesList() {
@@ -209,6 +214,7 @@ int TVCLZip::zip() {
         build.out.write(endOfCentralDirectory(build.end));
         build.out.flush();
         checkRequiredMembers(archive.fd());
+        stopIfCancelled();
         archive.publish(m_replace);
 
         m_filesList.clear();

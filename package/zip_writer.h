@@ -53,6 +53,9 @@ class TVCLZip {
     // Every callback is called on the thread that runs zip(), never on a worker. An exception
     // thrown by one ends the build as any failure does.
     void setProcessMessages(ProcessMessages callback) { m_processMessages = std::move(callback); }
+    // Asked after each call of the above and before the archive takes its name; true ends the
+    // build with ZipCancelled, leaving no new file and an old archive as it was.
+    void setCancelled(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
     void setShortReadHandler(ShortReadHandler handler) { m_shortRead = std::move(handler); }
     // Bytes of the files read so far, of the total the walk found.
     void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
@@ -65,7 +68,7 @@ class TVCLZip {
     void setStoreFirst(std::string storedName) { m_storeFirst = std::move(storedName); }
 
     // Whether the archive may replace a file at zipName. Without, a file there when the archive
-    // is complete ends the build with EArchiveAppeared, and stays as it is.
+    // is complete ends the build with ArchiveAppearedError, and stays as it is.
     bool replace() const { return m_replace; }
     void setReplace(bool replace) { m_replace = replace; }
 
@@ -96,6 +99,7 @@ class TVCLZip {
     void writeMember(Build& build);
     void reportProgress(const Build& build) const;
     void processMessages() const;
+    void stopIfCancelled() const;
     void checkRequiredMembers(int fd) const;
 
     std::string m_zipName;
@@ -109,6 +113,7 @@ class TVCLZip {
     std::string m_storeFirst;
     std::vector<std::string> m_required;
     ProcessMessages m_processMessages;
+    std::function<bool()> m_cancelled;
     ShortReadHandler m_shortRead;
     ProgressHandler m_progress;
     TLFNFileStream::WriteFunction m_write;

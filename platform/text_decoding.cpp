@@ -452,14 +452,14 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
         // text in any 8-bit charset. (Signatures are left alone for wide charsets: two of them
         // read as Greek in UTF-16.)
         if (isByteOrientedCharset(charset) && hasBinarySignature(bytes.substr(0, kSampleSize)))
-            throw ENotTextError(path);
+            throw NotTextError(path);
         if (isUtf8CharsetName(charset)) return eightBitPlan(bytes, 0, "UTF-8");
         if (const WideCharset wide = wideCharset(upperAscii(charset)); wide.bits != 0)
             return {bytes, wide.name()};
         if (isByteOrientedCharset(charset)) return eightBitPlan(bytes, 0, charset);
         return {bytes, charset};
     }
-    if (hasBinarySignature(bytes.substr(0, kSampleSize))) throw ENotTextError(path);
+    if (hasBinarySignature(bytes.substr(0, kSampleSize))) throw NotTextError(path);
     // The UTF-32 LE mark begins with the UTF-16 LE one, so it is looked for first.
     if (startsWith(bytes, "\xEF\xBB\xBF")) return eightBitPlan(bytes.substr(3), 3, "UTF-8");
     if (startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)))
@@ -481,7 +481,7 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
         if (looksLikeUtf32(sample, true)) return guessed("UTF-32BE");
         if (const char* utf16 = guessUtf16(sample, stats)) return guessed(utf16);
     }
-    if (looksBinary(stats)) throw ENotTextError(path);
+    if (looksBinary(stats)) throw NotTextError(path);
 
     TextPlan plan = eightBitPlan(bytes, 0, localeCharset());
     if (!isUtf8CharsetName(plan.charset) && IconvConverter::knows(plan.charset)) return plan;

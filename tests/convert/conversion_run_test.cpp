@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "book/conversion_run.h"
+#include "convert/archive_name.h"
+#include "convert/conversion_run.h"
 #include "tests/support/files.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/recording_ui.h"
@@ -173,23 +174,6 @@ TEST_F(ConversionRunTest, OverwriteIsAskedAndNoKeepsTheOldArchive) {
     EXPECT_EQ(readFile(archive()).substr(0, 2), "PK");
 }
 
-TEST_F(ConversionRunTest, SecondStartDuringARunIsIgnored) {
-    ConversionRun run(m_work);
-    RecordingUi ui;
-    RecordingUi nestedUi;
-    std::optional<RunResult> nested;
-    ui.onProcessEvents = [&] {
-        if (!nested) nested = run.run(m_project, nestedUi);
-    };
-    EXPECT_EQ(run.run(m_project, ui), RunResult::Built);
-    ASSERT_TRUE(nested.has_value()) << "the packer never let events through";
-    EXPECT_EQ(*nested, RunResult::Skipped);
-    EXPECT_TRUE(nestedUi.events.empty());
-    EXPECT_FALSE(run.running());
-    EXPECT_EQ(ui.events.back(), "open: " + m_project.outputFolder);
-    EXPECT_EQ(test::runProgram({"unzip", "-tq", archive()}).exitStatus, 0);
-}
-
 TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook) {
     fs::create_directories(m_project.outputFolder);
     writeFile(archive(), "the old book");
@@ -204,7 +188,6 @@ TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook)
                                                    "page 1/3", "page 2/3"}));
     EXPECT_EQ(readFile(archive()), "the old book");
     EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
-    EXPECT_FALSE(run.running());
 }
 
 TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
@@ -227,14 +210,22 @@ TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
         writeFile(archive(), "the old book");
     }
     ASSERT_GT(total, 3);
-    for (const int stopAt : {1, 2, total / 2, total}) {
+    // How often the packer pauses depends on the workers' pace, so the last stage is found by
+    // what it is: every byte read, only the archive's naming still to come (stopAt 0).
+    for (const int stopAt : {1, 2, total / 2, 0}) {
         ConversionRun run(m_work);
         RecordingUi ui;
         ui.overwrite = true;
         int seen = 0;
         bool packing = false;
         ui.onProcessEvents = [&] { packing = true; };
-        ui.cancel = [&] { return packing && ++seen == stopAt; };
+        ui.cancel = [&] {
+            if (stopAt == 0) {
+                return !ui.progress.empty() &&
+                       ui.progress.back().first == ui.progress.back().second;
+            }
+            return packing && ++seen == stopAt;
+        };
         EXPECT_EQ(run.run(m_project, ui), RunResult::Cancelled) << stopAt;
         EXPECT_EQ(ui.events.back(), "packing") << stopAt;  // no error, no success
         EXPECT_EQ(readFile(archive()), "the old book") << stopAt;

@@ -1,0 +1,31 @@
+#pragma once
+// What the pages tell while they read the book's text files. The conversion run's RunUi is
+// one; the pages need no more of it than this.
+
+#include <string>
+
+namespace qb {
+
+class ReadingReport {
+  public:
+    virtual ~ReadingReport() = default;
+
+    // Something the user should know that does not stop the run: a packed file yielded fewer
+    // bytes than its size when it was opened, a NUL byte cut a text short.
+    virtual void showWarning(const std::string& caption, const std::string& text) {
+        (void)caption;
+        (void)text;
+    }
+    // Text file k has been read: its first page file, the file as given, the charset it is read
+    // in and whether that charset was guessed from the bytes.
+    virtual void textRead(int k, const std::string& pageFile, const std::string& source,
+                          const std::string& charset, bool detected) {
+        (void)k;
+        (void)pageFile;
+        (void)source;
+        (void)charset;
+        (void)detected;
+    }
+};
+
+}  // namespace qb
