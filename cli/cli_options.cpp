@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "book/chapter_headings.h"
+#include "package/deflate_pool.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
 #include "platform/iconv_converter.h"
@@ -143,7 +144,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "Compress the book on N threads at once (default: QB_JOBS, else one per "
                    "processor)")
         ->type_name("N")
-        ->check(CLI::Range(1, 64));
+        ->check(CLI::Range(1, kMaxJobs));
     app.add_option("--epub-version", epubVersion,
                    "2: EPUB 2, which every reader opens (default); 3: EPUB 3, which some "
                    "stores require, with fb.ncx kept for older readers")
