@@ -14,7 +14,7 @@
 #include "app/qt_window_ui.h"
 #include "app/tform1.h"
 #include "app/work_folder_claim.h"
-#include "book/conversion_run.h"
+#include "convert/conversion_run.h"
 
 namespace {
 

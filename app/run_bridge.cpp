@@ -59,8 +59,8 @@ void RunBridge::showNote(const std::string& text) {
     ask([text](RunUi& ui) { return ui.showNote(text), true; }, false);
 }
 
-bool RunBridge::askOverwrite(const std::string& text) {
-    return ask([text](RunUi& ui) { return ui.askOverwrite(text); }, false);
+bool RunBridge::askOverwrite(const std::string& text, const std::string& archive) {
+    return ask([text, archive](RunUi& ui) { return ui.askOverwrite(text, archive); }, false);
 }
 
 void RunBridge::showError(const std::string& text) {

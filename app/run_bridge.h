@@ -15,7 +15,7 @@
 #include <memory>
 #include <mutex>
 
-#include "book/conversion_run.h"
+#include "convert/conversion_run.h"
 
 namespace qb {
 
@@ -30,7 +30,7 @@ class RunBridge : public RunUi {
     void abandon();
 
     void showNote(const std::string& text) override;
-    bool askOverwrite(const std::string& text) override;
+    bool askOverwrite(const std::string& text, const std::string& archive) override;
     void showError(const std::string& text) override;
     void showSuccess(const std::string& text) override;
     void openFolder(const std::string& folder) override;

@@ -113,7 +113,9 @@ class FormRunUi : public RunUi {
         m_form.hideProgress();
         ui().showNote(QString::fromStdString(text));
     }
-    bool askOverwrite(const std::string& text) override {
+    // The box shows the text alone, as it always has; the archive's name is in the window.
+    bool askOverwrite(const std::string& text, const std::string& archive) override {
+        (void)archive;
         return ui().askOverwrite(QString::fromStdString(text));
     }
     void showError(const std::string& text) override {
@@ -221,18 +223,36 @@ void TForm1::createControls() {
 void TForm1::setKeyboardOrder() {
     // Tab walks the window as it reads: the header's buttons left to right, the option column,
     // then the working area from the list down to the output folder, and Cancel in the footer.
-    QWidget* order[] = {m_pngButtons[2], m_pngButtons[1], m_pngButtons[3], m_pngButtons[4],
-                        m_pngButtons[5], m_imgBtnMin,     m_imgBtnClose,   m_edit1,
-                        m_edit2,         m_optionsButton, m_listView1,     m_labeledEdit3,
-                        m_pngButtons[8], m_labeledEdit4,  m_pngButtons[9], m_cancelButton};
+    QWidget* order[] = {m_pngButtons[kAddButton],
+                        m_pngButtons[kRemoveButton],
+                        m_pngButtons[kRemoveAllButton],
+                        m_pngButtons[kConvertButton],
+                        m_pngButtons[kHomeButton],
+                        m_imgBtnMin,
+                        m_imgBtnClose,
+                        m_edit1,
+                        m_edit2,
+                        m_optionsButton,
+                        m_listView1,
+                        m_labeledEdit3,
+                        m_pngButtons[kCoverButton],
+                        m_labeledEdit4,
+                        m_pngButtons[kOutputFolderButton],
+                        m_cancelButton};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
     // The picture buttons know only the mouse: the keyboard reaches them by Tab (a click does
     // not take the focus away from a field), a ring shows where it is, Enter and Space press.
     m_focusRing = new FocusRing(this);
-    QWidget* skinned[] = {m_pngButtons[2], m_pngButtons[1], m_pngButtons[3],
-                          m_pngButtons[4], m_pngButtons[5], m_imgBtnMin,
-                          m_imgBtnClose,   m_pngButtons[8], m_pngButtons[9]};
+    QWidget* skinned[] = {m_pngButtons[kAddButton],
+                          m_pngButtons[kRemoveButton],
+                          m_pngButtons[kRemoveAllButton],
+                          m_pngButtons[kConvertButton],
+                          m_pngButtons[kHomeButton],
+                          m_imgBtnMin,
+                          m_imgBtnClose,
+                          m_pngButtons[kCoverButton],
+                          m_pngButtons[kOutputFolderButton]};
     for (QWidget* button : skinned) {
         button->setFocusPolicy(Qt::TabFocus);
         button->installEventFilter(this);
@@ -246,21 +266,21 @@ void TForm1::createHeader() {
     picture(top, "Image6", {kWidth - 180, 0, 180, 135}, skinJpeg("header_right.jpg"), false);
     picture(top, "Image4", {333, 0, kWidth - 333 - 180, 135}, skinJpeg("header_fill.jpg"), true);
 
-    m_pngButtons[2] =
+    m_pngButtons[kAddButton] =
         pngButton(top, "PNGButton2", {8, 40, 58, 58}, QStringLiteral("Add"), "icon_add.png");
-    m_pngButtons[1] =
+    m_pngButtons[kRemoveButton] =
         pngButton(top, "PNGButton1", {64, 40, 58, 58}, QStringLiteral("Remove"), "icon_remove.png");
-    m_pngButtons[3] = pngButton(top, "PNGButton3", {120, 40, 73, 58}, QStringLiteral("Remove All"),
-                                "icon_remove_all.png");
-    m_pngButtons[4] = pngButton(top, "PNGButton4", {192, 40, 58, 58}, QStringLiteral("Convert"),
-                                "icon_convert.png");
+    m_pngButtons[kRemoveAllButton] = pngButton(top, "PNGButton3", {120, 40, 73, 58},
+                                               QStringLiteral("Remove All"), "icon_remove_all.png");
+    m_pngButtons[kConvertButton] = pngButton(top, "PNGButton4", {192, 40, 58, 58},
+                                             QStringLiteral("Convert"), "icon_convert.png");
     QFont convertFont;
     convertFont.setFamilies({QStringLiteral("Arial Black"), QStringLiteral("Liberation Sans")});
     convertFont.setPixelSize(11);
     convertFont.setBold(true);
-    m_pngButtons[4]->setFont(convertFont);
-    m_pngButtons[4]->setFontColor(Qt::yellow);
-    m_pngButtons[5] =
+    m_pngButtons[kConvertButton]->setFont(convertFont);
+    m_pngButtons[kConvertButton]->setFontColor(Qt::yellow);
+    m_pngButtons[kHomeButton] =
         pngButton(top, "PNGButton5", {264, 40, 58, 58}, QStringLiteral("Home"), "icon_home.png");
 
     m_imgBtnMin = new TImgBtn(top);
@@ -386,18 +406,19 @@ void TForm1::createWorkingArea() {
     m_labeledEdit3->EditLabel()->setObjectName(QStringLiteral("LabeledEdit3Label"));
     m_labeledEdit3->setGeometry(85, 36, 340, 21);
     m_labeledEdit3->setLabelText(QStringLiteral("Cover Image:  "));
-    m_pngButtons[8] =
+    m_pngButtons[kCoverButton] =
         pngButton(client, "PNGButton8", {445, 16, 57, 57}, QString(), "icon_folder.png");
-    m_pngButtons[8]->setToolTip(QStringLiteral("Choose the cover picture"));
+    m_pngButtons[kCoverButton]->setToolTip(QStringLiteral("Choose the cover picture"));
 
     m_labeledEdit4 = new LabeledEdit(client);
     m_labeledEdit4->setObjectName(QStringLiteral("LabeledEdit4"));
     m_labeledEdit4->EditLabel()->setObjectName(QStringLiteral("LabeledEdit4Label"));
     m_labeledEdit4->setGeometry(88, 100, 337, 21);
     m_labeledEdit4->setLabelText(QStringLiteral("Save  Epub  To:  "));
-    m_pngButtons[9] =
+    m_pngButtons[kOutputFolderButton] =
         pngButton(client, "PNGButton9", {445, 80, 57, 57}, QString(), "icon_folder_dark.png");
-    m_pngButtons[9]->setToolTip(QStringLiteral("Choose the folder the book is saved to"));
+    m_pngButtons[kOutputFolderButton]->setToolTip(
+        QStringLiteral("Choose the folder the book is saved to"));
 }
 
 void TForm1::connectHandlers() {
@@ -406,13 +427,13 @@ void TForm1::connectHandlers() {
                 [this, handler] { guarded([&] { (this->*handler)(); }); });
         m_keyActions.insert(button, [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
-    onClick(m_pngButtons[1], &TForm1::PNGButton1Click);
-    onClick(m_pngButtons[2], &TForm1::PNGButton2Click);
-    onClick(m_pngButtons[3], &TForm1::PNGButton3Click);
-    onClick(m_pngButtons[4], &TForm1::PNGButton4Click);
-    onClick(m_pngButtons[5], &TForm1::PNGButton5Click);
-    onClick(m_pngButtons[8], &TForm1::PNGButton8Click);
-    onClick(m_pngButtons[9], &TForm1::PNGButton9Click);
+    onClick(m_pngButtons[kRemoveButton], &TForm1::PNGButton1Click);
+    onClick(m_pngButtons[kAddButton], &TForm1::PNGButton2Click);
+    onClick(m_pngButtons[kRemoveAllButton], &TForm1::PNGButton3Click);
+    onClick(m_pngButtons[kConvertButton], &TForm1::PNGButton4Click);
+    onClick(m_pngButtons[kHomeButton], &TForm1::PNGButton5Click);
+    onClick(m_pngButtons[kCoverButton], &TForm1::PNGButton8Click);
+    onClick(m_pngButtons[kOutputFolderButton], &TForm1::PNGButton9Click);
     connect(m_imgBtnMin, &TImgBtn::OnClick, this, [this] { ImgBtnMinClick(); });
     connect(m_imgBtnClose, &TImgBtn::OnClick, this, [this] { ImgBtnCloseClick(); });
     m_keyActions.insert(m_imgBtnMin, [this] { ImgBtnMinClick(); });
@@ -769,7 +790,7 @@ void TForm1::PNGButton4Click() {
 
     m_converting = true;
     m_cancelRequested = false;
-    m_pngButtons[4]->setEnabled(false);
+    m_pngButtons[kConvertButton]->setEnabled(false);
     showProgress(0, pages, QStringLiteral("Starting"));
     m_bridge = std::make_unique<RunBridge>(this, *m_formRunUi, m_cancelRequested);
     m_worker = std::thread([this, project = std::move(project)] {
@@ -794,7 +815,7 @@ void TForm1::runFinished(RunResult result) {
     m_lastResult = result;
     m_contentFolder = m_run.contentFolder();
     hideProgress();
-    m_pngButtons[4]->setEnabled(true);
+    m_pngButtons[kConvertButton]->setEnabled(true);
     emit conversionFinished();
     if (m_closePending) {
         m_closePending = false;

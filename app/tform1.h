@@ -24,9 +24,9 @@
 #include "app/source_list_view.h"
 #include "app/window_ui.h"
 #include "book/book_constants.h"
-#include "book/conversion_run.h"
 #include "controls/ImgBtn.h"
 #include "controls/pngextra.h"
+#include "convert/conversion_run.h"
 #include "platform/ini_file.h"
 
 class QProgressBar;
@@ -170,6 +170,16 @@ class TForm1 : public QWidget {
     QLineEdit* m_edit2 = nullptr;
     LabeledEdit* m_labeledEdit3 = nullptr;
     LabeledEdit* m_labeledEdit4 = nullptr;
+    // The picture buttons, by the number in their designer name (PNGButton4 is Convert).
+    enum PngButton : int {
+        kRemoveButton = 1,
+        kAddButton = 2,
+        kRemoveAllButton = 3,
+        kConvertButton = 4,
+        kHomeButton = 5,
+        kCoverButton = 8,
+        kOutputFolderButton = 9,
+    };
     TPNGButton* m_pngButtons[10] = {};
     TImgBtn* m_imgBtnMin = nullptr;
     TImgBtn* m_imgBtnClose = nullptr;

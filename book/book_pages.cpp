@@ -59,7 +59,7 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
 
 BookPages::~BookPages() = default;
 
-std::vector<int> BookPages::add(int k, RunUi& ui) {
+std::vector<int> BookPages::add(int k, ReadingReport& ui) {
     m_ui = &ui;
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     const auto source = std::make_unique<SourceText>(path, m_project.charset);

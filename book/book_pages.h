@@ -17,8 +17,8 @@
 #include "book/book_outline.h"
 #include "book/book_project.h"
 #include "book/chapter_headings.h"
-#include "book/conversion_run.h"
 #include "book/page_writer.h"
+#include "book/reading_report.h"
 
 namespace qb {
 
@@ -46,7 +46,7 @@ class BookPages {
     // Reads text file k (counted from 1) and writes its pages, or keeps its text while the
     // language is still being sampled. Tells ui which charset it was read in and where a NUL
     // byte cut it. Returns the files whose pages this call wrote, in order.
-    std::vector<int> add(int k, RunUi& ui);
+    std::vector<int> add(int k, ReadingReport& ui);
     // Writes the pages still kept. Returns the files written.
     std::vector<int> finish();
 
@@ -88,7 +88,8 @@ class BookPages {
     std::string m_sample;
     std::vector<Kept> m_kept;
     BookOutline m_outline;
-    RunUi* m_ui = nullptr;  // the one add was last given: warnings of pages written later go there
+    ReadingReport* m_ui =
+        nullptr;  // the one add was last given: warnings of pages written later go there
     std::size_t m_members = 0;  // files of the book planned so far, its pages among them
     bool m_bookSettled = false;
     std::vector<bool> m_aozoraFiles;  // by k - 1

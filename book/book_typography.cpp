@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "book/conversion_run.h"
+#include "book/reading_report.h"
 #include "platform/errors.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
@@ -53,7 +53,7 @@ std::string sizeText(std::uint64_t bytes) {
 }  // namespace
 
 std::string drawnCoverPicture(const BookProject& project, const std::string& languageTag,
-                              RunUi& ui) {
+                              ReadingReport& ui) {
     DrawnCover cover = drawCover(project.title, project.author, languageTag);
     if (!cover.missingCharacters.empty()) {
         ui.showWarning("Cover", "No installed font has a glyph for " +
@@ -82,7 +82,7 @@ std::set<char32_t> pageCharacters(const std::string& folder) {
 }
 
 EmbeddedFontFile embedBodyFont(const BodyFont& font, const std::string& contentFolder,
-                               int epubVersion, RunUi& ui) {
+                               int epubVersion, ReadingReport& ui) {
     const BodyFont::Embedded embedded = font.embedded(pageCharacters(contentFolder));
     EmbeddedFontFile file;
     file.name = "bodyfont." + embedded.extension;

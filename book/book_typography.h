@@ -10,13 +10,13 @@
 
 namespace qb {
 
-class RunUi;
+class ReadingReport;
 class BodyFont;
 
 // The drawn cover's JPEG bytes. Characters that no installed font could show are drawn as boxes
 // and named in a warning: the cover is made all the same.
 std::string drawnCoverPicture(const BookProject& project, const std::string& languageTag,
-                              RunUi& ui);
+                              ReadingReport& ui);
 
 struct EmbeddedFontFile {
     std::string name;       // beside the pages
@@ -28,7 +28,7 @@ struct EmbeddedFontFile {
 // stylesheet's own rules need not know of it, and a user's stylesheet linked after it still
 // wins), and reports the embedded size. Raises Error.
 EmbeddedFontFile embedBodyFont(const BodyFont& font, const std::string& contentFolder,
-                               int epubVersion, RunUi& ui);
+                               int epubVersion, ReadingReport& ui);
 
 // Every character of the text of the pages (.html, .xhtml) in folder, as a reader shows it:
 // entities resolved, markup left out.

@@ -82,7 +82,7 @@ std::string readUserStylesheet(const std::string& path) {
     std::string css;
     try {
         css = readFileBytes(path, kMaxUserStylesheetBytes);
-    } catch (const EFTooLargeError&) {
+    } catch (const FileTooLargeError&) {
         throw Error("The stylesheet \"" + path +
                     "\" is larger than 1 MiB; a stylesheet holds rules, not pictures or fonts");
     } catch (const EFOpenError& e) {

@@ -10,8 +10,9 @@
 #include <limits>
 
 #include "book/chapter_headings.h"
-#include "book/conversion_run.h"
 #include "book/metadata_values.h"
+#include "convert/archive_name.h"
+#include "package/deflate_pool.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
 #include "platform/iconv_converter.h"
@@ -322,7 +323,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "Compress the book on N threads at once (default: QB_JOBS, else one per "
                    "processor)")
         ->type_name("N")
-        ->check(CLI::Range(1, 64));
+        ->check(CLI::Range(1, kMaxJobs));
     app.add_option("--epub-version", epubVersion,
                    "2: EPUB 2, which every reader opens; 3: EPUB 3, which some stores require, "
                    "with fb.ncx kept for older readers; default: 2, or 3 for a book with ruby "

@@ -5,16 +5,9 @@
 // process at once and the waiting parent removes the work folder. While packing, the unfinished
 // archive is in the output folder, without a name, or with a hidden one where the file system
 // cannot make unnamed files; the signal is only noted then, and the packer is stopped at its
-// next pause (RunUi::processEvents) so that it removes that file itself.
-
-#include <stdexcept>
+// next question (RunUi::cancelRequested) so that it removes that file itself.
 
 namespace qb {
-
-class Interrupted : public std::runtime_error {
-  public:
-    Interrupted() : std::runtime_error("Interrupted") {}
-};
 
 // Installs the handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT in this process.
 void installInterruptionHandlers();

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "book/conversion_run.h"
 #include "cli/book_defaults.h"
 #include "cli/child_process.h"
 #include "cli/cli_options.h"
 #include "cli/interruption.h"
 #include "cli/temp_work_folder.h"
 #include "cli/terminal_ui.h"
+#include "convert/conversion_run.h"
 #include "platform/build_info.h"
 #include "platform/paths.h"
 
@@ -26,7 +26,6 @@ int convert(const qb::CliOptions& options, const std::string& workFolder) {
     const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
     qb::TerminalUi ui(options.assumeYes, progress, !options.quiet);
     qb::ConversionRun run(workFolder);
-    ui.setRun(&run);
     qb::installInterruptionHandlers();
     const qb::RunResult result = run.run(options.project, ui);
     ui.endProgress();

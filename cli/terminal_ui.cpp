@@ -87,8 +87,8 @@ void TerminalUi::showNote(const std::string& text) {
 }
 
 void TerminalUi::showError(const std::string& text) {
-    // A packer stopped by a signal fails with "Interrupted"; the process then ends by that
-    // signal, which tells the shell more than a failure message would.
+    // After a signal the process ends by that signal, which tells the shell more than a
+    // failure message would.
     if (pendingInterruption() != 0) return;
     printLine(text);
 }
@@ -101,10 +101,9 @@ void TerminalUi::bookNote(const std::string& text) {
     if (m_showNotes) printLine(text);
 }
 
-bool TerminalUi::askOverwrite(const std::string& text) {
+bool TerminalUi::askOverwrite(const std::string& text, const std::string& archive) {
     if (m_assumeYes) return true;
-    const std::string target =
-        m_run != nullptr && !m_run->targetArchive().empty() ? m_run->targetArchive() + ": " : "";
+    const std::string target = archive.empty() ? "" : archive + ": ";
     // Nobody can answer from a pipe or a file, and guessing "yes" would destroy a book.
     if (isatty(STDIN_FILENO) == 0) {
         printLine(target + text + " No: standard input is not a terminal; -y replaces it.");
@@ -168,8 +167,8 @@ void TerminalUi::packingProgress(std::uint64_t done, std::uint64_t total) {
     showProgress("packing " + std::to_string(percent) + "%");
 }
 
-void TerminalUi::processEvents() {
-    if (pendingInterruption() != 0) throw Interrupted();
+bool TerminalUi::cancelRequested() {
+    return pendingInterruption() != 0;
 }
 
 }  // namespace qb

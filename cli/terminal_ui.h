@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "book/conversion_run.h"
+#include "convert/conversion_run.h"
 
 namespace qb {
 
@@ -20,11 +20,8 @@ class TerminalUi : public RunUi {
     TerminalUi(const TerminalUi&) = delete;
     TerminalUi& operator=(const TerminalUi&) = delete;
 
-    // The run whose target archive the overwrite question names; may stay unset.
-    void setRun(const ConversionRun* run) { m_run = run; }
-
     void showNote(const std::string& text) override;
-    bool askOverwrite(const std::string& text) override;
+    bool askOverwrite(const std::string& text, const std::string& archive) override;
     void showError(const std::string& text) override;
     void showSuccess(const std::string& text) override;
     void openFolder(const std::string& folder) override;
@@ -39,8 +36,9 @@ class TerminalUi : public RunUi {
     void pageWritten(int k, int n) override;
     void packingStarted() override;
     void packingProgress(std::uint64_t done, std::uint64_t total) override;
-    // Stops the packer once Ctrl-C or kill has come (see cli/interruption.h).
-    void processEvents() override;
+    // True once Ctrl-C or kill has come while packing (see cli/interruption.h): the run then
+    // stops as cancelled and the packer removes its unfinished archive.
+    bool cancelRequested() override;
 
     // Clears the progress line, so that what follows starts on a clean line.
     void endProgress();
@@ -51,7 +49,6 @@ class TerminalUi : public RunUi {
     // text as it may go to stderr: with its control characters escaped on a terminal.
     std::string shown(const std::string& text) const;
 
-    const ConversionRun* m_run = nullptr;
     bool m_assumeYes;
     bool m_showProgress;
     bool m_showNotes;

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "book/book_metadata.h"
-#include "book/conversion_run.h"
 #include "book/cover_writer.h"
 #include "book/page_writer.h"
+#include "convert/archive_name.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/locale.h"
 #include "platform/paths.h"

@@ -303,7 +303,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::remove(pagePath);
     try {
         qb::SourceText probe(source, charset);
-    } catch (const qb::ENotTextError& e) {
+    } catch (const qb::NotTextError& e) {
         // Refused before anything is written, and for the file's own path.
         check(!std::filesystem::exists(pagePath), "a page was written for a file that is no text");
         check(e.path() == source, "the refusal names another path");

@@ -182,7 +182,7 @@ bool ArchiveFile::linkUnnamed(const std::string& name) {
 void ArchiveFile::publishUnnamed(bool replace) {
     if (!replace) {
         // A link never replaces anything.
-        if (!linkUnnamed(m_name)) throw EArchiveAppeared(m_target);
+        if (!linkUnnamed(m_name)) throw ArchiveAppearedError(m_target);
         return;
     }
     // Replacing takes a rename, and a rename takes a name: the file has a hidden one for the
@@ -211,7 +211,7 @@ void ArchiveFile::publishHidden(bool replace) {
         m_hidden.clear();
         return;
     }
-    if (errno == EEXIST) throw EArchiveAppeared(m_target);
+    if (errno == EEXIST) throw ArchiveAppearedError(m_target);
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
         throw EFCreateError(m_target, causeOf(errno));
     }
@@ -222,14 +222,14 @@ void ArchiveFile::publishHidden(bool replace) {
         m_hidden.clear();
         return;
     }
-    if (errno == EEXIST) throw EArchiveAppeared(m_target);
+    if (errno == EEXIST) throw ArchiveAppearedError(m_target);
     if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
         throw EFCreateError(m_target, causeOf(errno));
     }
     // Nor hard links: the last look and the rename are two steps, the best such a file system
     // allows.
     struct stat st {};
-    if (::fstatat(dir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) throw EArchiveAppeared(m_target);
+    if (::fstatat(dir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) throw ArchiveAppearedError(m_target);
     if (::renameat(dir, from, dir, to) != 0) throw EFCreateError(m_target, causeOf(errno));
     m_hidden.clear();
 }

@@ -34,7 +34,7 @@ class ArchiveFile {
 
     // Makes the data durable and gives the file the target's name in one step. Without
     // replace a file at the target is never replaced: one that appeared since the build began
-    // ends it with EArchiveAppeared. With replace it is replaced, and the new archive takes
+    // ends it with ArchiveAppearedError. With replace it is replaced, and the new archive takes
     // its permission bits.
     void publish(bool replace);
 

@@ -63,7 +63,7 @@ class Deflater {
     };
     using Sink = std::function<void(const unsigned char* data, std::size_t size)>;
     // Deflates the whole file: each output buffer goes to sink as it fills, the last one when
-    // the file ends. Throws EZCompressionError naming storedName, and EZipLimit naming
+    // the file ends. Throws EZCompressionError naming storedName, and ZipLimitError naming
     // archive when the file grows past what a member can hold.
     Result deflateFile(int fd, const std::string& path, const std::string& storedName,
                        const std::string& archive, const ReadFunction& read, const Sink& sink);

@@ -17,9 +17,9 @@ TLFNFileStream::TLFNFileStream(int fd, std::string path, WriteFunction write,
 
 void TLFNFileStream::write(const void* data, std::size_t size) {
     if (position() + size > kSizeLimit) {
-        throw EZipLimit("Cannot write archive \"" + m_path +
-                        "\": it would grow past 4 GiB, the limit of a zip archive without "
-                        "ZIP64 records");
+        throw ZipLimitError("Cannot write archive \"" + m_path +
+                            "\": it would grow past 4 GiB, the limit of a zip archive without "
+                            "ZIP64 records");
     }
     const char* bytes = static_cast<const char*>(data);
     if (m_used + size > m_buffer.size()) flush();

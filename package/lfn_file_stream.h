@@ -27,7 +27,7 @@ class TLFNFileStream {
     TLFNFileStream(int fd, std::string path, WriteFunction write = {},
                    std::size_t bufferSize = kDefaultBufferSize);
 
-    // Appends. Throws ENotEnoughRoom when the disk takes fewer bytes than given, EZipLimit
+    // Appends. Throws ENotEnoughRoom when the disk takes fewer bytes than given, ZipLimitError
     // before the archive would pass kSizeLimit, Error for any other write failure.
     void write(const void* data, std::size_t size);
     void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }

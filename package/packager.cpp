@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "package/zip_errors.h"
 #include "package/zip_writer.h"
 
 namespace qb {
@@ -60,14 +61,19 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
         // Readers find the book's media type only as the first, uncompressed member.
         zip.setStoreFirst("mimetype");
         zip.setProcessMessages(callbacks.processMessages);
+        zip.setCancelled(callbacks.cancelled);
         zip.setShortReadHandler(callbacks.shortRead);
         zip.setProgressHandler(callbacks.progress);
         zip.setJobs(options.jobs);
         zip.setReplace(options.replace);
+        zip.setRequiredMembers(options.required);
 
         if (callbacks.processMessages) callbacks.processMessages();
+        if (callbacks.cancelled && callbacks.cancelled()) return {false, {}, true};
         zip.zip();
         return {true, {}};
+    } catch (const ZipCancelled&) {
+        return {false, {}, true};
     } catch (const std::exception& error) {
         return {false, error.what()};
     } catch (...) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qb {
 
@@ -18,10 +19,17 @@ struct PackCallbacks {
         shortRead;
     // Progress: bytes of the members packed so far, of the total to pack; may be empty.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    // Asked after each of the processMessages calls and once more before the archive takes its
+    // name; true ends the build as Cancelled, with no new file left and an old archive kept. May be
+    // empty.
+    std::function<bool()> cancelled{};
 };
 
 struct PackOptions {
     int jobs = 0;  // threads that deflate at once; 0: QB_JOBS, else one per processor
+    // Stored names the archive must hold ("OEBPS/page1.html"); the build fails, replacing
+    // nothing, when one is missing from the finished archive.
+    std::vector<std::string> required{};
     // Whether the archive may replace a file at its path: true only when the user agreed to
     // replace the one that was there. Without, a file that appears there while the book is
     // packed is kept and the build fails.
@@ -30,7 +38,8 @@ struct PackOptions {
 
 struct PackResult {
     bool built = false;
-    std::string cause;  // why the archive was not built; empty on success
+    std::string cause;       // why the archive was not built; empty on success or cancel
+    bool cancelled = false;  // the callbacks asked to stop; nothing was built
 };
 
 // Deletes the folder and everything below it, without asking. True when all of it is gone;

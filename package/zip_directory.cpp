@@ -31,12 +31,16 @@ std::uint32_t get32(const std::string& b, std::size_t at) {
 class DirectoryReader {
   public:
     explicit DirectoryReader(const std::string& path) : m_path(path) {}
+    DirectoryReader(int fd, const std::string& path) : m_path(path), m_fd(fd) {}
 
     std::vector<std::string> read() {
-        m_fd = UniqueFd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-        if (!m_fd) fail(std::strerror(errno));
+        if (m_fd < 0) {
+            m_owned = UniqueFd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+            if (!m_owned) fail(std::strerror(errno));
+            m_fd = m_owned.get();
+        }
         struct stat st {};
-        if (::fstat(m_fd.get(), &st) != 0) fail(std::strerror(errno));
+        if (::fstat(m_fd, &st) != 0) fail(std::strerror(errno));
         if (!S_ISREG(st.st_mode)) fail("it is not a regular file");
         const auto size = static_cast<std::uint64_t>(st.st_size);
         if (size < kEndCentralSize) fail("it is too short to be a zip archive");
@@ -100,7 +104,7 @@ class DirectoryReader {
         std::string bytes(static_cast<std::size_t>(count), '\0');
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t got = ::pread(m_fd.get(), bytes.data() + done, bytes.size() - done,
+            const ssize_t got = ::pread(m_fd, bytes.data() + done, bytes.size() - done,
                                         static_cast<off_t>(offset + done));
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) fail(std::strerror(errno));
@@ -111,13 +115,18 @@ class DirectoryReader {
     }
 
     std::string m_path;
-    UniqueFd m_fd;
+    int m_fd = -1;
+    UniqueFd m_owned;  // when the reader opened the archive itself
 };
 
 }  // namespace
 
 std::vector<std::string> readZipDirectory(const std::string& archivePath) {
     return DirectoryReader(archivePath).read();
+}
+
+std::vector<std::string> readZipDirectory(int fd, const std::string& archivePath) {
+    return DirectoryReader(fd, archivePath).read();
 }
 
 }  // namespace qb

@@ -10,5 +10,8 @@ namespace qb {
 // The stored names of the archive's members, in central directory order. Raises Error naming
 // the archive and what is wrong with it when it cannot be read or its directory is damaged.
 std::vector<std::string> readZipDirectory(const std::string& archivePath);
+// The same for an archive open on fd, which may have no name yet; archivePath names it in
+// errors.
+std::vector<std::string> readZipDirectory(int fd, const std::string& archivePath);
 
 }  // namespace qb

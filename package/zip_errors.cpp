@@ -26,29 +26,42 @@ EZCompressionError::EZCompressionError(const std::string& storedName, int code, 
             "\": " + (message != nullptr ? message : zError(code)) + " (return code " +
             std::to_string(code) + ")") {}
 
-EZipLimit memberTooLarge(const std::string& archive, const std::string& storedName) {
-    return EZipLimit(archiveIntro(archive) + "the file \"" + storedName +
-                     "\" is 4 GiB or larger, more than a zip archive without ZIP64 records "
-                     "can hold");
+ZipLimitError memberTooLarge(const std::string& archive, const std::string& storedName) {
+    return ZipLimitError(archiveIntro(archive) + "the file \"" + storedName +
+                         "\" is 4 GiB or larger, more than a zip archive without ZIP64 records "
+                         "can hold");
 }
 
-EZipLimit memberGrewTooLarge(const std::string& archive, const std::string& storedName) {
-    return EZipLimit(archiveIntro(archive) + "the file \"" + storedName +
-                     "\" grew to 4 GiB or more while it was packed, more than a zip archive "
-                     "without ZIP64 records can hold");
+ZipLimitError memberGrewTooLarge(const std::string& archive, const std::string& storedName) {
+    return ZipLimitError(archiveIntro(archive) + "the file \"" + storedName +
+                         "\" grew to 4 GiB or more while it was packed, more than a zip archive "
+                         "without ZIP64 records can hold");
 }
 
-EZipLimit memberNameTooLong(const std::string& archive, const std::string& storedName) {
+ZipLimitError memberNameTooLong(const std::string& archive, const std::string& storedName) {
     // The name itself is too long to show; its start, cut between characters, says which one
     // it is.
     const std::size_t cut = utf8CutBefore(storedName, 60);
-    return EZipLimit(archiveIntro(archive) + "the name of the file \"" + storedName.substr(0, cut) +
-                     "...\" is longer than 65,535 bytes");
+    return ZipLimitError(archiveIntro(archive) + "the name of the file \"" +
+                         storedName.substr(0, cut) + "...\" is longer than 65,535 bytes");
 }
 
-EZipLimit tooManyMembers(const std::string& archive, std::size_t files) {
-    return EZipLimit(archiveIntro(archive) + "the book has " + withThousands(files) +
-                     " files, more than the 65,534 a zip archive without ZIP64 records holds");
+ZipLimitError tooManyMembers(const std::string& archive, std::size_t files) {
+    return ZipLimitError(archiveIntro(archive) + "the book has " + withThousands(files) +
+                         " files, more than the 65,534 a zip archive without ZIP64 records holds");
 }
+
+namespace {
+
+std::string missingText(const std::vector<std::string>& missing) {
+    std::string text = "The book's file \"" + missing.front() + "\" is missing from the archive";
+    if (missing.size() > 1) text += " (and " + std::to_string(missing.size() - 1) + " more)";
+    return text;
+}
+
+}  // namespace
+
+IncompleteArchive::IncompleteArchive(const std::vector<std::string>& missing)
+    : Error(missingText(missing)) {}
 
 }  // namespace qb

@@ -2,6 +2,7 @@
 // The errors the zip writer raises; their messages are shown to the user as they stand.
 
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 
@@ -22,22 +23,34 @@ class EZCompressionError : public Error {
 
 // The archive would need ZIP64 records, which this writer does not produce; the message names
 // the archive and the limit that would have been crossed.
-class EZipLimit : public Error {
+class ZipLimitError : public Error {
   public:
     using Error::Error;
 };
 
 // The limits, in the user's terms: the archive they asked for, the member's name in the book.
-EZipLimit memberTooLarge(const std::string& archive, const std::string& storedName);
-EZipLimit memberGrewTooLarge(const std::string& archive, const std::string& storedName);
-EZipLimit memberNameTooLong(const std::string& archive, const std::string& storedName);
-EZipLimit tooManyMembers(const std::string& archive, std::size_t files);
+ZipLimitError memberTooLarge(const std::string& archive, const std::string& storedName);
+ZipLimitError memberGrewTooLarge(const std::string& archive, const std::string& storedName);
+ZipLimitError memberNameTooLong(const std::string& archive, const std::string& storedName);
+ZipLimitError tooManyMembers(const std::string& archive, std::size_t files);
 
 // A file appeared at the target while the book was packed, and nobody agreed to replace it.
-class EArchiveAppeared : public Error {
+class ArchiveAppearedError : public Error {
   public:
-    explicit EArchiveAppeared(const std::string& archive)
+    explicit ArchiveAppearedError(const std::string& archive)
         : Error("\"" + archive + "\" appeared while the book was packed; it was not replaced") {}
+};
+
+// The build was stopped because its owner asked to (see TVCLZip::setCancelled). Not an Error:
+// nothing went wrong, and no handler of errors must take it for one.
+struct ZipCancelled {};
+
+// The finished archive lacks members it was required to hold (a file that vanished while it was
+// packed, two names taken for one): "The book's file "<first>" is missing from the archive"
+// and how many more.
+class IncompleteArchive : public Error {
+  public:
+    explicit IncompleteArchive(const std::vector<std::string>& missing);
 };
 
 }  // namespace qb

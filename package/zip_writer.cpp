@@ -12,11 +12,13 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <unordered_set>
 
 #include "package/archive_file.h"
 #include "package/dir_search.h"
 #include "package/search_data.h"
 #include "package/sorted_zip.h"
+#include "package/zip_directory.h"
 #include "package/zip_errors.h"
 #include "package/zip_records.h"
 #include "platform/unique_fd.h"
@@ -93,6 +95,11 @@ void TVCLZip::setRootDir(std::string rootDir) {
 
 void TVCLZip::processMessages() const {
     if (m_processMessages) m_processMessages();
+    stopIfCancelled();
+}
+
+void TVCLZip::stopIfCancelled() const {
+    if (m_cancelled && m_cancelled()) throw ZipCancelled();
 }
 
 void TVCLZip::expandFilesList() {
@@ -202,6 +209,8 @@ int TVCLZip::zip() {
         build.end.centralSize = static_cast<std::uint32_t>(build.out.position() - centralOffset);
         build.out.write(endOfCentralDirectory(build.end));
         build.out.flush();
+        checkRequiredMembers(archive.fd());
+        stopIfCancelled();
         archive.publish(m_replace);
 
         m_filesList.clear();
@@ -266,7 +275,12 @@ bool TVCLZip::admitFile(const std::string& path, bool stored, int workers, Build
     // Non-blocking, so that a name swapped for a fifo since the walk cannot stall the build;
     // anything but a regular file is then left out like a file that vanished.
     UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!file) return false;
+    if (!file) {
+        // Only a file that is really gone may be left out. Any other refusal (no descriptors
+        // left, no permission) would silently cost the book a member.
+        if (errno == ENOENT || errno == ENOTDIR) return false;
+        throw EFOpenError(path, causeOf(errno));
+    }
     struct stat st {};
     if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
 
@@ -373,6 +387,19 @@ void TVCLZip::writeMember(Build& build) {
     header.uncompressedSize = static_cast<std::uint32_t>(read);
     header.compressedSize = static_cast<std::uint32_t>(build.out.position() - dataStart);
     build.out.writeAt(header.localHeaderOffset, localFileHeader(header));
+}
+
+void TVCLZip::checkRequiredMembers(int fd) const {
+    if (m_required.empty()) return;
+    // Read back from the file, not taken from the records in memory: what counts is what an
+    // unpacker will find.
+    const std::vector<std::string> listed = readZipDirectory(fd, m_zipName);
+    const std::unordered_set<std::string> present(listed.begin(), listed.end());
+    std::vector<std::string> missing;
+    for (const std::string& name : m_required) {
+        if (present.count(name) == 0) missing.push_back(name);
+    }
+    if (!missing.empty()) throw IncompleteArchive(missing);
 }
 
 void TVCLZip::reportProgress(const Build& build) const {

@@ -53,6 +53,9 @@ class TVCLZip {
     // Every callback is called on the thread that runs zip(), never on a worker. An exception
     // thrown by one ends the build as any failure does.
     void setProcessMessages(ProcessMessages callback) { m_processMessages = std::move(callback); }
+    // Asked after each call of the above and before the archive takes its name; true ends the
+    // build with ZipCancelled, leaving no new file and an old archive as it was.
+    void setCancelled(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
     void setShortReadHandler(ShortReadHandler handler) { m_shortRead = std::move(handler); }
     // Bytes of the files read so far, of the total the walk found.
     void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
@@ -65,9 +68,13 @@ class TVCLZip {
     void setStoreFirst(std::string storedName) { m_storeFirst = std::move(storedName); }
 
     // Whether the archive may replace a file at zipName. Without, a file there when the archive
-    // is complete ends the build with EArchiveAppeared, and stays as it is.
+    // is complete ends the build with ArchiveAppearedError, and stays as it is.
     bool replace() const { return m_replace; }
     void setReplace(bool replace) { m_replace = replace; }
+
+    // Stored names the archive must hold. Checked on the finished archive, read back, before it
+    // gets its name: a build that lost one ends with IncompleteArchive and replaces nothing.
+    void setRequiredMembers(std::vector<std::string> names) { m_required = std::move(names); }
 
     // Expands filesList and writes every file into a new archive, which gets the name zipName
     // only once it is complete. Returns the number of members. Returns 0 and writes nothing
@@ -86,12 +93,14 @@ class TVCLZip {
                          std::string& fileName) const;
     int packMembers(bool storeFirst, Build& build);
     // Opens the file and adds its record; false when it is left out (gone, not a regular
-    // file, a name already taken).
+    // file, a name already taken). A file that is there but cannot be opened ends the build.
     bool admitFile(const std::string& path, bool stored, int workers, Build& build);
     // Writes the first admitted member, its data and its final local header.
     void writeMember(Build& build);
     void reportProgress(const Build& build) const;
     void processMessages() const;
+    void stopIfCancelled() const;
+    void checkRequiredMembers(int fd) const;
 
     std::string m_zipName;
     std::string m_rootDir;
@@ -102,7 +111,9 @@ class TVCLZip {
     bool m_replace = false;
     std::size_t m_bufferBudget = DeflatePool::kDefaultBudget;
     std::string m_storeFirst;
+    std::vector<std::string> m_required;
     ProcessMessages m_processMessages;
+    std::function<bool()> m_cancelled;
     ShortReadHandler m_shortRead;
     ProgressHandler m_progress;
     TLFNFileStream::WriteFunction m_write;

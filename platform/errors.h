@@ -19,53 +19,51 @@ class Error : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// A file could not be opened for reading: "Cannot open file "<path>". <cause>".
-class EFOpenError : public Error {
+// An error about one file, which it names.
+class FileError : public Error {
   public:
-    EFOpenError(const std::string& path, const std::string& cause)
-        : Error("Cannot open file \"" + path + "\". " + cause), m_path(path) {}
+    FileError(const std::string& message, const std::string& path) : Error(message), m_path(path) {}
     const std::string& path() const { return m_path; }
 
   private:
     std::string m_path;
 };
 
+// A file could not be opened for reading: "Cannot open file "<path>". <cause>".
+class EFOpenError : public FileError {
+  public:
+    EFOpenError(const std::string& path, const std::string& cause)
+        : FileError("Cannot open file \"" + path + "\". " + cause, path) {}
+};
+
 // A file could not be created: "Cannot create file "<path>". <cause>".
-class EFCreateError : public Error {
+class EFCreateError : public FileError {
   public:
     EFCreateError(const std::string& path, const std::string& cause)
-        : Error("Cannot create file \"" + path + "\". " + cause), m_path(path) {}
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
+        : FileError("Cannot create file \"" + path + "\". " + cause, path) {}
 };
 
 // Fewer bytes reached the file than were written to it (a full disk, say):
 // "Stream write error "<path>". <cause>".
-class EWriteError : public Error {
+class EWriteError : public FileError {
   public:
-    // Only for a stream whose path and cause are unknown; say both wherever they are known.
-    EWriteError() : Error("Stream write error") {}
+    // Only for a stream whose path and cause are unknown (path() is then empty); say both
+    // wherever they are known.
+    EWriteError() : FileError("Stream write error", {}) {}
     EWriteError(const std::string& path, const std::string& cause)
-        : Error("Stream write error \"" + path + "\". " + cause), m_path(path) {}
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
+        : FileError("Stream write error \"" + path + "\". " + cause, path) {}
 };
 
 // A file holds more than the most that may be read from it (a device without end, a file that
 // keeps growing): "File too large "<path>". It holds more than <limit>, the most read from one
 // file.", the limit given as "4 GiB", "64 MiB" or a count of bytes.
-class EFTooLargeError : public Error {
+class FileTooLargeError : public FileError {
   public:
-    EFTooLargeError(const std::string& path, std::uint64_t limit)
-        : Error("File too large \"" + path + "\". It holds more than " + sizeText(limit) +
-                ", the most read from one file."),
-          m_path(path),
+    FileTooLargeError(const std::string& path, std::uint64_t limit)
+        : FileError("File too large \"" + path + "\". It holds more than " + sizeText(limit) +
+                        ", the most read from one file.",
+                    path),
           m_limit(limit) {}
-    const std::string& path() const { return m_path; }
     std::uint64_t limit() const { return m_limit; }
 
     static std::string sizeText(std::uint64_t bytes) {
@@ -79,20 +77,15 @@ class EFTooLargeError : public Error {
     }
 
   private:
-    std::string m_path;
     std::uint64_t m_limit;
 };
 
 // Bytes given as text are plainly something else (a program, a picture, an archive):
 // "Not a text file "<path>".".
-class ENotTextError : public Error {
+class NotTextError : public FileError {
   public:
-    explicit ENotTextError(const std::string& path)
-        : Error("Not a text file \"" + path + "\"."), m_path(path) {}
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
+    explicit NotTextError(const std::string& path)
+        : FileError("Not a text file \"" + path + "\".", path) {}
 };
 
 }  // namespace qb

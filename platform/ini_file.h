@@ -25,7 +25,7 @@ class IniFile {
     // Sets key in section and saves the file at once. A value with blanks at either end is
     // written in double quotes so that it reads back unchanged. The file keeps its permissions.
     // Raises qb::Error("Unable to write to <path>") when the file cannot be written, and leaves
-    // a file its owner made read-only as it is; raises EFOpenError or EFTooLargeError when what
+    // a file its owner made read-only as it is; raises EFOpenError or FileTooLargeError when what
     // is there cannot be read as settings, and leaves it as it is.
     void writeString(const std::string& section, const std::string& key, const std::string& value);
 

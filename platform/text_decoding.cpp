@@ -483,18 +483,18 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
         // text in any 8-bit charset. (Signatures are left alone for wide charsets: two of them
         // read as Greek in UTF-16.)
         if (isByteOrientedCharset(charset) && hasBinarySignature(bytes.substr(0, kSampleSize)))
-            throw ENotTextError(path);
+            throw NotTextError(path);
         // A byte-order mark of the named family is no part of the text: kept, it would stand
         // as U+FEFF before the first heading and hide it. In a wide charset the mark also
         // says which order the units are in, whatever order was named.
         if (isUtf8CharsetName(charset)) {
-            const std::size_t mark = startsWith(bytes, "\xEF\xBB\xBF") ? 3 : 0;
+            const std::size_t mark = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
             return eightBitPlan(bytes.substr(mark), mark, "UTF-8");
         }
         if (const WideCharset wide = wideCharset(upperAscii(charset)); wide.bits != 0) {
             for (const bool bigEndian : {false, true}) {
                 const WideCharset marked{wide.bits, bigEndian};
-                if (startsWith(bytes, marked.mark())) {
+                if (bytes.starts_with(marked.mark())) {
                     return {bytes.substr(marked.mark().size()), marked.name()};
                 }
             }
@@ -503,7 +503,7 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
         if (isByteOrientedCharset(charset)) return eightBitPlan(bytes, 0, charset);
         return {bytes, charset};
     }
-    if (hasBinarySignature(bytes.substr(0, kSampleSize))) throw ENotTextError(path);
+    if (hasBinarySignature(bytes.substr(0, kSampleSize))) throw NotTextError(path);
     // The UTF-32 LE mark begins with the UTF-16 LE one, so it is looked for first.
     if (bytes.starts_with("\xEF\xBB\xBF")) return eightBitPlan(bytes.substr(3), 3, "UTF-8");
     if (bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)))
@@ -525,7 +525,7 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
         if (looksLikeUtf32(sample, true)) return guessed("UTF-32BE");
         if (const char* utf16 = guessUtf16(sample, stats)) return guessed(utf16);
     }
-    if (looksBinary(stats)) throw ENotTextError(path);
+    if (looksBinary(stats)) throw NotTextError(path);
 
     TextPlan plan = eightBitPlan(bytes, 0, localeCharset());
     if (!isUtf8CharsetName(plan.charset) && IconvConverter::knows(plan.charset)) return plan;

@@ -32,7 +32,7 @@ struct TextPlan {
 };
 
 // Decides how to decode bytes (see above), before anything is written from them. Raises
-// ENotTextError naming path for bytes that are plainly not text, and Error for a named charset
+// NotTextError naming path for bytes that are plainly not text, and Error for a named charset
 // iconv lacks.
 TextPlan planDecoding(std::string_view bytes, const std::string& charset = "",
                       const std::string& path = "");

@@ -39,7 +39,7 @@ std::string readFileBytes(const std::string& path, std::uint64_t limit, FileKind
     // No memory can hold more than the address space, whatever limit the caller asks for.
     limit = std::min<std::uint64_t>(limit, std::numeric_limits<std::size_t>::max() / 2);
     if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > limit) {
-        throw EFTooLargeError(path, limit);
+        throw FileTooLargeError(path, limit);
     }
 
     // Read in one go when the size is known. A pipe, a device or a file that grows while it is
@@ -54,7 +54,7 @@ std::string readFileBytes(const std::string& path, std::uint64_t limit, FileKind
         growTo(bytes, 0, std::min(expected > 0 ? expected + 1 : std::size_t{64} * 1024, cap));
         for (;;) {
             if (used == bytes.size()) {
-                if (used == cap) throw EFTooLargeError(path, limit);
+                if (used == cap) throw FileTooLargeError(path, limit);
                 growTo(bytes, used, std::min(bytes.size() * 2, cap));
             }
             ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);

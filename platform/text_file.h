@@ -17,7 +17,7 @@ enum class FileKinds { Any, RegularOnly };
 
 // Reads a file's bytes whole, pipes, devices and files that grow while they are read included,
 // but never more than limit bytes: a regular file larger than that is refused before anything
-// is read, any other stops as soon as it passes the limit. Raises EFTooLargeError then, and
+// is read, any other stops as soon as it passes the limit. Raises FileTooLargeError then, and
 // EFOpenError with the system's description of any other cause (memory running out included),
 // or "Not a regular file" for anything else when kinds is RegularOnly (a FIFO is not waited
 // for).

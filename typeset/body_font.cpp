@@ -107,9 +107,9 @@ BodyFont::BodyFont(const std::string& given) : m_path(given) {
     m_face = std::make_unique<Face>();
     try {
         m_face->bytes = readFileBytes(m_path, kMaxFontBytes);
-    } catch (const EFTooLargeError&) {
+    } catch (const FileTooLargeError&) {
         throw Error("The font " + quoted(m_path) + " is larger than " +
-                    EFTooLargeError::sizeText(kMaxFontBytes) + ", the most a book takes.");
+                    FileTooLargeError::sizeText(kMaxFontBytes) + ", the most a book takes.");
     }
     const std::string& bytes = m_face->bytes;
     m_fileBytes = bytes.size();

@@ -251,7 +251,7 @@ TEST_F(PageWriterTest, AProgramGivenAsTextCreatesNoPageAndWideTextIsWhole) {
     try {
         write(in);
         FAIL() << "no error";
-    } catch (const ENotTextError& e) {
+    } catch (const NotTextError& e) {
         EXPECT_EQ(std::string(e.what()), "Not a text file \"" + in + "\".");
     }
     EXPECT_FALSE(std::filesystem::exists(out));

@@ -116,7 +116,7 @@ TEST_P(ArchiveFileTest, WithoutConsentAFileAtTheTargetIsNeverReplaced) {
     try {
         file->publish(false);
         ADD_FAILURE() << "the book that appeared was replaced";
-    } catch (const EArchiveAppeared& error) {
+    } catch (const ArchiveAppearedError& error) {
         EXPECT_EQ(std::string(error.what()),
                   "\"" + target() + "\" appeared while the book was packed; it was not replaced");
     }

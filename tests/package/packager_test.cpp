@@ -221,3 +221,30 @@ TEST_F(PackagerTest, RemoveFolderTakesTheWholeTreeAndSaysWhetherItCould) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+// Cancelling is an answer, not an error: at the first question or at the last (the archive
+// whole, its naming still to come), the build ends Cancelled with no cause, the old book kept
+// and nothing left beside it.
+TEST_F(PackagerTest, ACancelledBuildIsNoFailureAndKeepsTheOldBook) {
+    for (const bool atTheEnd : {false, true}) {
+        writeFile(target(), "the old book");
+        bool whole = false;
+        PackCallbacks callbacks;
+        callbacks.progress = [&](std::uint64_t done, std::uint64_t total) {
+            whole = done == total;
+        };
+        callbacks.cancelled = [&] { return !atTheEnd || whole; };
+        const PackResult result = packageFolder(target(), work(), callbacks, {.replace = true});
+        EXPECT_TRUE(result.cancelled) << atTheEnd;
+        EXPECT_FALSE(result.built) << atTheEnd;
+        EXPECT_EQ(result.cause, "") << atTheEnd;
+        EXPECT_EQ(readFile(target()), "the old book") << atTheEnd;
+        EXPECT_EQ(outNames(), std::vector<std::string>{"Book.epub"}) << atTheEnd;
+    }
+}
+
+}  // namespace
+}  // namespace qb

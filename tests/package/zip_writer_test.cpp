@@ -200,7 +200,7 @@ TEST_F(ZipWriterTest, AFileTooLargeForTheFormatIsRefusedBeforeAnythingBreaks) {
     try {
         zip.zip();
         ADD_FAILURE() << "a 4 GiB file was packed";
-    } catch (const EZipLimit& error) {
+    } catch (const ZipLimitError& error) {
         // In the user's terms: the archive they asked for and the file's name in the book,
         // not the work folder the book was assembled in.
         EXPECT_EQ(std::string(error.what()),
@@ -228,7 +228,7 @@ TEST_F(ZipWriterTest, MoreMembersThanTheEndRecordCanCountAreRefused) {
     try {
         zip.zip();
         ADD_FAILURE() << "the member count would have wrapped";
-    } catch (const EZipLimit& error) {
+    } catch (const ZipLimitError& error) {
         EXPECT_NE(std::string(error.what()).find("65,534"), std::string::npos);
         EXPECT_EQ(std::string(error.what()),
                   "Cannot write archive \"" + zipPath() +

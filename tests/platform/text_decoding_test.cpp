@@ -170,22 +170,22 @@ TEST_F(TextDecodingTest, FilesThatArePlainlyNotTextAreRefusedWithTheirPath) {
         try {
             planDecoding(start, "", "/books/cover.txt");
             FAIL() << "taken as text";
-        } catch (const ENotTextError& e) {
+        } catch (const NotTextError& e) {
             EXPECT_EQ(std::string(e.what()), "Not a text file \"/books/cover.txt\".");
         }
         // A named 8-bit charset does not make a program a text.
-        EXPECT_THROW(planDecoding(start, "WINDOWS-1252"), ENotTextError);
+        EXPECT_THROW(planDecoding(start, "WINDOWS-1252"), NotTextError);
     }
     // NUL bytes in many places, as in a program's data, or control bytes throughout.
     std::string records;
     for (int i = 0; i < 200; ++i) records += "name" + std::to_string(i) + std::string(3, '\0');
-    EXPECT_THROW(planDecoding(records), ENotTextError);
+    EXPECT_THROW(planDecoding(records), NotTextError);
     std::string compressed;
     for (unsigned x = 12345; compressed.size() < 4096;) {
         x = x * 1103515245 + 12345;
         compressed += static_cast<char>(1 + (x >> 16) % 255);
     }
-    EXPECT_THROW(planDecoding(compressed), ENotTextError);
+    EXPECT_THROW(planDecoding(compressed), NotTextError);
 }
 
 TEST_F(TextDecodingTest, TextsThatLookOddAreStillText) {
@@ -244,7 +244,7 @@ TEST_F(TextDecodingTest, ReadingATextFileRefusesAProgram) {
     try {
         test::decodedLines(path);
         FAIL() << "taken as text";
-    } catch (const ENotTextError& e) {
+    } catch (const NotTextError& e) {
         EXPECT_EQ(e.path(), path);
     }
 }

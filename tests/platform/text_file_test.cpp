@@ -172,7 +172,7 @@ TEST(ReadFileBytes, EndlessDevicesStopAtTheLimitWithTheirPath) {
         try {
             readFileBytes(device, 1 << 20);
             FAIL() << device << " read without end";
-        } catch (const EFTooLargeError& e) {
+        } catch (const FileTooLargeError& e) {
             EXPECT_EQ(std::string(e.what()), "File too large \"" + std::string(device) +
                                                  "\". It holds more than 1 MiB, the most read "
                                                  "from one file.");
@@ -204,7 +204,7 @@ TEST(ReadFileBytes, AnEndlessDeviceNeedsNoMoreMemoryThanTheLimitAndOneBuffer) {
         ::setrlimit(RLIMIT_AS, &limit);
         try {
             readFileBytes("/dev/zero", kLimit);
-        } catch (const EFTooLargeError&) {
+        } catch (const FileTooLargeError&) {
             return 0;
         } catch (...) {
             return 1;
@@ -222,16 +222,16 @@ TEST(ReadFileBytes, RegularFilesPastTheLimitAreRefusedAndAtTheLimitRead) {
     try {
         readFileBytes(path, 9);
         FAIL() << "no error";
-    } catch (const EFTooLargeError& e) {
+    } catch (const FileTooLargeError& e) {
         EXPECT_EQ(e.path(), path);
         EXPECT_EQ(e.limit(), 9u);
         EXPECT_EQ(std::string(e.what()), "File too large \"" + path +
                                              "\". It holds more than 9 bytes, the most read "
                                              "from one file.");
     }
-    EXPECT_EQ(EFTooLargeError::sizeText(kMaxTextFileBytes), "4 GiB");
-    EXPECT_EQ(EFTooLargeError::sizeText(64 << 20), "64 MiB");
-    EXPECT_EQ(EFTooLargeError::sizeText(1), "1 byte");
+    EXPECT_EQ(FileTooLargeError::sizeText(kMaxTextFileBytes), "4 GiB");
+    EXPECT_EQ(FileTooLargeError::sizeText(64 << 20), "64 MiB");
+    EXPECT_EQ(FileTooLargeError::sizeText(1), "1 byte");
 }
 
 // A pipe with a writer behind it, as "<(cmd)" gives: read on while the writer writes, whole
@@ -260,7 +260,7 @@ TEST(ReadFileBytes, PipesAreReadToTheirEndWithinTheLimit) {
         std::string error;
         try {
             got = readFileBytes("/dev/fd/" + std::to_string(ends[0]), limit);
-        } catch (const EFTooLargeError& e) {
+        } catch (const FileTooLargeError& e) {
             error = e.what();
         }
         ::close(ends[0]);

@@ -8,10 +8,12 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "tests/support/files.h"
@@ -95,6 +97,40 @@ class Immutable {
     }
 
     std::string m_path;
+    bool m_set = false;
+};
+
+// Few file descriptors left: the soft limit set so that only `headroom` numbers below it are
+// free, and put back when the object goes. Opens beyond the headroom fail with EMFILE.
+class DescriptorLimit {
+  public:
+    explicit DescriptorLimit(int headroom) {
+        m_saved = ::getrlimit(RLIMIT_NOFILE, &m_old) == 0;
+        std::set<long> open;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            open.insert(std::stol(entry.path().filename().string()));
+        }
+        // A new descriptor takes the lowest free number, so what counts is how many numbers
+        // below the limit are free, not how many descriptors are open.
+        long limit = 0;
+        for (int free = 0; free < headroom; ++limit) {
+            if (open.count(limit) == 0) ++free;
+        }
+        rlimit low = m_old;
+        low.rlim_cur = static_cast<rlim_t>(limit);
+        m_set = m_saved && low.rlim_cur < m_old.rlim_cur && ::setrlimit(RLIMIT_NOFILE, &low) == 0;
+    }
+    ~DescriptorLimit() {
+        if (m_set) ::setrlimit(RLIMIT_NOFILE, &m_old);
+    }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+    bool set() const { return m_set; }
+
+  private:
+    rlimit m_old{};
+    bool m_saved = false;
     bool m_set = false;
 };
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "book/conversion_run.h"
+#include "convert/conversion_run.h"
 
 namespace qb::test {
 
@@ -43,7 +43,8 @@ class RecordingUi : public RunUi {
     std::vector<std::string> successes() const { return texts("success"); }
 
     void showNote(const std::string& text) override { events.push_back("note: " + text); }
-    bool askOverwrite(const std::string& text) override {
+    bool askOverwrite(const std::string& text, const std::string& archive) override {
+        (void)archive;
         events.push_back("ask: " + text);
         return overwrite;
     }

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "book/conversion_run.h"
+#include "convert/archive_name.h"
+#include "convert/conversion_run.h"
 #include "tests/support/files.h"
 #include "tests/support/pictures.h"
 #include "tests/support/program_runner.h"
@@ -174,23 +175,6 @@ TEST_F(ConversionRunTest, OverwriteIsAskedAndNoKeepsTheOldArchive) {
     EXPECT_EQ(readFile(archive()).substr(0, 2), "PK");
 }
 
-TEST_F(ConversionRunTest, SecondStartDuringARunIsIgnored) {
-    ConversionRun run(m_work);
-    RecordingUi ui;
-    RecordingUi nestedUi;
-    std::optional<RunResult> nested;
-    ui.onProcessEvents = [&] {
-        if (!nested) nested = run.run(m_project, nestedUi);
-    };
-    EXPECT_EQ(run.run(m_project, ui), RunResult::Built);
-    ASSERT_TRUE(nested.has_value()) << "the packer never let events through";
-    EXPECT_EQ(*nested, RunResult::Skipped);
-    EXPECT_TRUE(nestedUi.events.empty());
-    EXPECT_FALSE(run.running());
-    EXPECT_EQ(ui.events.back(), "open: " + m_project.outputFolder);
-    EXPECT_EQ(test::runProgram({"unzip", "-tq", archive()}).exitStatus, 0);
-}
-
 TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook) {
     fs::create_directories(m_project.outputFolder);
     writeFile(archive(), "the old book");
@@ -205,7 +189,6 @@ TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook)
                                                    "page 1/3", "page 2/3"}));
     EXPECT_EQ(readFile(archive()), "the old book");
     EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
-    EXPECT_FALSE(run.running());
 }
 
 TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
@@ -228,14 +211,22 @@ TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
         writeFile(archive(), "the old book");
     }
     ASSERT_GT(total, 3);
-    for (const int stopAt : {1, 2, total / 2, total}) {
+    // How often the packer pauses depends on the workers' pace, so the last stage is found by
+    // what it is: every byte read, only the archive's naming still to come (stopAt 0).
+    for (const int stopAt : {1, 2, total / 2, 0}) {
         ConversionRun run(m_work);
         RecordingUi ui;
         ui.overwrite = true;
         int seen = 0;
         bool packing = false;
         ui.onProcessEvents = [&] { packing = true; };
-        ui.cancel = [&] { return packing && ++seen == stopAt; };
+        ui.cancel = [&] {
+            if (stopAt == 0) {
+                return !ui.progress.empty() &&
+                       ui.progress.back().first == ui.progress.back().second;
+            }
+            return packing && ++seen == stopAt;
+        };
         EXPECT_EQ(run.run(m_project, ui), RunResult::Cancelled) << stopAt;
         EXPECT_EQ(ui.events.back(), "packing") << stopAt;  // no error, no success
         EXPECT_EQ(readFile(archive()), "the old book") << stopAt;
@@ -388,8 +379,9 @@ TEST_F(ConversionRunTest, ArchiveThatLacksAPageIsNoBookMade) {
                              "success: Successed to build: " + archive()),
                   0);
         if (oldBook) {
-            // Replacing was agreed to and has happened; the user is told the old book is gone.
-            EXPECT_NE(last.find("already replaced"), std::string::npos) << last;
+            // The archive is checked before it takes the old book's place, so that one stays.
+            EXPECT_EQ(readFile(archive()), "the old book");
+            EXPECT_EQ(folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
         } else {
             EXPECT_FALSE(fs::exists(archive())) << "a broken book was left under the book's name";
         }

@@ -1,0 +1,249 @@
+#include "convert/conversion_run.h"
+
+#include <climits>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+#include "book/book_metadata.h"
+#include "book/book_pages.h"
+#include "book/book_typography.h"
+#include "book/cover_picture.h"
+#include "book/cover_writer.h"
+#include "book/metadata_values.h"
+#include "book/navigation_document.h"
+#include "book/stylesheet.h"
+#include "book/title_page.h"
+#include "book/xhtml_page.h"
+#include "convert/archive_name.h"
+#include "convert/entry_checks.h"
+#include "package/packager.h"
+#include "platform/errors.h"
+#include "platform/folders.h"
+#include "platform/output_file.h"
+#include "platform/text_file.h"
+
+namespace fs = std::filesystem;
+
+namespace qb {
+
+namespace {
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+// The members a whole book needs: the template's two files and every file the run left in the
+// content folder. Hidden files are not among them: the packer leaves those out on purpose.
+std::vector<std::string> bookMembers(const std::string& contentFolder) {
+    std::vector<std::string> members{"mimetype", "META-INF/container.xml"};
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(contentFolder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.empty() && name[0] == '.') {
+            if (it->is_directory(ec)) it.disable_recursion_pending();
+            continue;
+        }
+        if (it->is_regular_file(ec))
+            members.push_back("OEBPS/" + it->path().lexically_relative(contentFolder).string());
+    }
+    if (ec) throw Error("Cannot list folder \"" + contentFolder + "\". " + ec.message());
+    return members;
+}
+
+// Whatever resists removal would be packed into the new book beside its own pages (a page of
+// the last book, say): stop rather than mix two books.
+void emptyContentFolder(const std::string& contentFolder) {
+    std::error_code ec;
+    if (fs::exists(contentFolder, ec)) {
+        std::string cause;
+        if (!removeFolder(contentFolder, &cause))
+            throw Error("Cannot remove folder \"" + contentFolder + "\". " + cause);
+    }
+    fs::create_directories(contentFolder, ec);
+}
+
+// Appends rules to a stylesheet already written.
+void appendToStylesheet(const std::string& path, const std::string& rules) {
+    const std::string css = readFileBytes(path);
+    OutputFile out(path);
+    out.write(css);
+    out.write(rules);
+    out.close();
+}
+
+}  // namespace
+
+ConversionRun::ConversionRun(std::string workFolder)
+    : m_workFolder(std::move(workFolder)), m_contentFolder(joinPath(m_workFolder, "OEBPS")) {}
+
+RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
+    if (project.sourceFiles.empty()) return RunResult::Skipped;
+    m_targetArchive.clear();
+    // The user's entries, the output folder and the target are settled before anything is
+    // written, so that a missing title costs no time and leaves the last book's folder alone.
+    std::string problem = entryProblem(project, m_workFolder);
+    if (problem.empty()) problem = detailsProblem(project.details);
+    if (!problem.empty()) {
+        ui.showNote(problem);
+        return RunResult::Stopped;
+    }
+    try {
+        settleTarget(project);
+        Given given = readGiven(project);
+        // The old archive is not deleted here: the packer replaces it only once the new one is
+        // complete, so a failed or cancelled build never costs the user the book they had. The
+        // answer covers only that book: one that appears at the path while this one is packed
+        // is kept.
+        std::error_code ec;
+        const bool existed = fs::exists(m_targetArchive, ec);
+        if (existed && !ui.askOverwrite("The file is existing. Overwrite?", m_targetArchive))
+            return RunResult::Stopped;
+        if (!writeBook(project, std::move(given), ui)) return RunResult::Cancelled;
+        if (!packAndVerify(project, existed, ui)) return RunResult::Cancelled;
+    } catch (const std::exception& e) {
+        ui.showError(errorBoxText(e.what()));
+        return RunResult::Failed;
+    }
+    report(project, ui);
+    return RunResult::Built;
+}
+
+void ConversionRun::settleTarget(const BookProject& project) {
+    const std::string target = joinPath(project.outputFolder, archiveFileName(project.title));
+    if (target.size() >= PATH_MAX) {
+        throw Error("Cannot create file \"" + target + "\". The path is " +
+                    std::to_string(target.size()) + " bytes long; the system takes at most " +
+                    std::to_string(PATH_MAX - 1));
+    }
+    createFolders(project.outputFolder);
+    m_targetArchive = target;
+}
+
+ConversionRun::Given ConversionRun::readGiven(const BookProject& project) const {
+    // Read once, before any page is written: a cover that is not a whole picture, a stylesheet
+    // or a font that cannot go into the book end the run before it has cost anything, and a
+    // pipe yields its bytes only once.
+    Given given;
+    if (!project.coverPath.empty()) {
+        given.coverBytes = readFileBytes(project.coverPath, kMaxCoverBytes);
+        given.coverMediaType = pictureMediaType(given.coverBytes);
+        if (given.coverMediaType.empty())
+            throw Error("Not a JPEG, PNG or GIF picture: \"" + project.coverPath + "\".");
+        checkPicture(given.coverBytes, project.coverPath);
+    }
+    if (!project.stylesheetPath.empty())
+        given.userStylesheet = readUserStylesheet(project.stylesheetPath);
+    if (!project.fontPath.empty()) given.font.emplace(project.fontPath);
+    return given;
+}
+
+bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui) const {
+    emptyContentFolder(m_contentFolder);
+    // With "--language auto" the first files are read before their pages are written, so that
+    // every page carries the language found in them.
+    const int pageCount = static_cast<int>(project.sourceFiles.size());
+    BookPages pages(project, m_contentFolder);
+    for (int k = 1; k <= pageCount; ++k) {
+        for (const int written : pages.add(k, ui)) ui.pageWritten(written, pageCount);
+        if (ui.cancelRequested()) return false;
+    }
+    for (const int written : pages.finish()) ui.pageWritten(written, pageCount);
+
+    StyleChoices style;
+    style.languageTag = pages.languageTag();
+    style.style = project.style;
+    style.titlePage = project.titlePage;
+    const std::string stylesheet = joinPath(m_contentFolder, "stylesheet.css");
+    writeStylesheet(stylesheet, style);
+    if (const std::string rules = pages.stylesheetRules(); !rules.empty())
+        appendToStylesheet(stylesheet, rules);
+    if (!project.stylesheetPath.empty())
+        writeCoverCopy(given.userStylesheet, joinPath(m_contentFolder, kUserStylesheetName));
+    for (const std::string& note : pages.notes()) ui.bookNote(note);
+
+    BookMetadata book;
+    book.outline = pages.outline();
+    book.languageTag = pages.languageTag();
+    book.title = project.title;
+    book.author = project.author;
+    book.contentFolder = m_contentFolder;
+    book.identifier = newBookIdentifier();
+    // One clock reading for both dates, so that they never tell two different days.
+    const std::time_t now = std::time(nullptr);
+    book.date = todayDate(now);
+    book.modified = modifiedTimestamp(now);
+    book.epubVersion = pages.epubVersion();
+    book.rightToLeft = pages.vertical();
+    book.details = project.details;
+    book.titlePage = project.titlePage;
+    book.userStylesheet = !project.stylesheetPath.empty();
+    // Drawn once the pages have told the book's language, which picks the Han forms.
+    const bool drawn = project.coverPath.empty() && project.generatedCover;
+    if (drawn) {
+        given.coverBytes = drawnCoverPicture(project, book.languageTag, ui);
+        given.coverMediaType = "image/jpeg";
+    }
+    if (!project.coverPath.empty() || drawn) {
+        book.coverMediaType = given.coverMediaType;
+        const std::string name =
+            drawn ? "cover.jpg" : coverFileName(project.coverPath, book.coverMediaType);
+        writeCoverCopy(given.coverBytes, joinPath(m_contentFolder, name));
+        given.coverBytes = std::string();
+        book.coverPath = name;
+        writeCoverPage(joinPath(m_contentFolder, coverPageName(book.epubVersion)), name,
+                       book.languageTag, book.epubVersion, project.style != BookStyle::Plain);
+    }
+    if (book.titlePage) writeTitlePage(book);
+    // Last before the package document: the font holds the characters of every page.
+    if (given.font) {
+        const EmbeddedFontFile embedded =
+            embedBodyFont(*given.font, m_contentFolder, book.epubVersion, ui);
+        book.fontPath = embedded.name;
+        book.fontMediaType = embedded.mediaType;
+    }
+    writePackageDocument(book);
+    writeNavigationControlFile(book);
+    if (book.epubVersion == 3) writeNavigationDocument(book);
+    return true;
+}
+
+bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunUi& ui) const {
+    PackOptions options;
+    // Checked on the finished archive before it takes the book's place: a book that lacks a
+    // page is no book made, and must not cost the user the one they had.
+    options.required = bookMembers(m_contentFolder);
+    options.jobs = project.jobs;
+    options.replace = replace;
+
+    ui.packingStarted();
+    PackCallbacks callbacks;
+    callbacks.processMessages = [&ui] { ui.processEvents(); };
+    callbacks.cancelled = [&ui] { return ui.cancelRequested(); };
+    callbacks.progress = [&ui](std::uint64_t done, std::uint64_t total) {
+        ui.packingProgress(done, total);
+    };
+    callbacks.shortRead = [&ui](const std::string& path, std::uint64_t expected,
+                                std::uint64_t read) {
+        ui.showWarning(path, "The file changed while it was packed: " + std::to_string(read) +
+                                 " of " + std::to_string(expected) + " bytes were read.");
+    };
+    const PackResult packed = packageFolder(m_targetArchive, m_workFolder, callbacks, options);
+    if (packed.cancelled) return false;
+    if (!packed.built) throw Error("Failed to build: " + m_targetArchive + "\n" + packed.cause);
+    return true;
+}
+
+void ConversionRun::report(const BookProject& project, RunUi& ui) const {
+    ui.showSuccess("Successed to build: " + m_targetArchive);
+    ui.openFolder(project.outputFolder);
+}
+
+std::string errorBoxText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+    return message;
+}
+
+}  // namespace qb
