@@ -81,6 +81,9 @@ std::string stylesheetProblem(const std::string& path) {
     const QFileInfo file(QString::fromStdString(path));
     if (!file.isFile() || !file.isReadable())
         return "The stylesheet \"" + path + "\" is not a file that can be read.";
+    return {};
+}
+
 // Whether the file is a usable font is for the run to say, with the file's own reason; here
 // only what the settings file could not keep.
 std::string fontPathProblem(const std::string& path) {

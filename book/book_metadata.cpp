@@ -150,8 +150,8 @@ void addMetadata3(TXMLNode metadata, const BookMetadata& book) {
         const std::string name = xmlChars(other);
         if (!name.empty()) addCreator3(metadata, name, "creator" + std::to_string(++n), "");
     }
-        TXMLNode point =
-            addNavPoint(parent, entry.id, ++playOrder, contentsLabel(entry), entry.href);
+    addTextElement(metadata, "dc:language", xmlChars(book.languageTag));
+    addTextElement(metadata, "dc:date", xmlChars(more.date.empty() ? book.date : more.date));
     addTextElement(metadata, "dc:source", kBookSourceAddress);
     addTextElement(metadata, "dc:rights", rightsStatement(more));
     const std::pair<const char*, const std::string*> texts[] = {
@@ -193,12 +193,8 @@ TXMLNode addNavPoint(TXMLNode parent, const std::string& id, int playOrder,
 // Entries in document order, so playOrder runs on without gaps through the nested ones.
 void addNavPoints(TXMLNode parent, const std::vector<TocEntry>& entries, int& playOrder) {
     for (const TocEntry& entry : entries) {
-        // A label with nothing to show (a file named by control characters alone) gives way to
-        // the page's id, as in the navigation document: a reader would list an empty line.
-        std::string label = xmlChars(entry.label);
-        if (label.find_first_not_of(" \t\r\n") == std::string::npos) label = xmlChars(entry.id);
         TXMLNode point =
-            addNavPoint(parent, xmlChars(entry.id), ++playOrder, label, xmlChars(entry.href));
+            addNavPoint(parent, entry.id, ++playOrder, contentsLabel(entry), entry.href);
         addNavPoints(point, entry.children, playOrder);
     }
 }

@@ -66,7 +66,7 @@ std::vector<int> BookPages::add(int k, ReadingReport& ui) {
     const TextPlan& plan = source->plan();
     std::string head;
     bool aozora = false;
-    if (m_project.aozora) {
+    if (m_project.conventions) {
         head = textHead(*source);
         aozora = looksLikeAozora(head);
         m_aozoraFiles.at(static_cast<std::size_t>(k - 1)) = aozora;

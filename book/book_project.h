@@ -72,7 +72,7 @@ struct BookProject {
     TocLabels tocLabels = TocLabels::Page;
     std::string language;  // empty: the locale's tag; "auto": detect; else a tag
     // The conventions a text follows (a Project Gutenberg header and footer, _emphasis_, scene
-    // breaks, a contents list) are recognised and applied.
+    // breaks, a contents list, Aozora Bunko markup) are recognised and applied.
     bool conventions = false;
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: pages are never split
     int epubVersion = 2;                              // 2 or 3
@@ -85,7 +85,6 @@ struct BookProject {
     // false: the user left the version to the program, which takes 3 for a book with ruby or
     // vertical pages (EPUB 2 can have neither) and epubVersion otherwise.
     bool epubVersionChosen = true;
-    bool aozora = false;  // recognise texts in the Aozora Bunko format and apply their markup
     WritingMode writingMode = WritingMode::Horizontal;
 };
 

@@ -4,12 +4,6 @@
 
 namespace qb {
 
-bool isBlankChar(char32_t c) {
-    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
-}
-
 char32_t utf8At(std::string_view s, std::size_t pos, std::size_t& length) {
     length = utf8SequenceLength(s, pos);
     if (length == 0) {
@@ -33,31 +27,12 @@ char32_t lastUtf8Char(std::string_view s) {
 }
 
 std::size_t leadingBlankBytes(std::string_view s) {
-    std::size_t pos = 0;
-    while (pos < s.size()) {
-        std::size_t length = 0;
-        if (!isBlankChar(utf8At(s, pos, length))) break;
-        pos += length;
-    }
-    return pos;
+    const std::size_t first = firstNonBlank(s);
+    return first == std::string_view::npos ? s.size() : first;
 }
 
 std::size_t trailingBlankBytes(std::string_view s) {
-    const std::size_t size = s.size();
-    while (!s.empty()) {
-        std::size_t pos = s.size() - 1;
-        while (pos > 0 && isUtf8Continuation(s[pos]) && s.size() - pos < 4) --pos;
-        std::size_t length = 0;
-        if (!isBlankChar(utf8At(s, pos, length)) || pos + length != s.size()) break;
-        s.remove_suffix(length);
-    }
-    return size - s.size();
-}
-
-std::string_view trimBlanks(std::string_view s) {
-    s.remove_prefix(leadingBlankBytes(s));
-    s.remove_suffix(trailingBlankBytes(s));
-    return s;
+    return s.size() - trailingBlanksStart(s);
 }
 
 bool isCjkChar(char32_t c) {

@@ -15,6 +15,7 @@
 #include "package/deflate_pool.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
+#include "platform/folders.h"
 #include "platform/iconv_converter.h"
 #include "platform/language.h"
 #include "platform/locale.h"
@@ -104,8 +105,6 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
         project.maxPageBytes = kib * 1024;
     }
 
-    // Aozora Bunko markup is one of the conventions a text may follow.
-    project.aozora = project.conventions;
     if (!readChoice("--writing-mode", writingMode,
                     {{"horizontal", WritingMode::Horizontal},
                      {"vertical", WritingMode::Vertical},
@@ -191,25 +190,6 @@ std::vector<std::string> listedFiles(const std::string& list, bool nulSeparated)
         from = end + 1;
     }
     return paths;
-}
-
-// True when path is folder itself or lies below it, compared by device and inode so that
-// links, ".." or a second name cannot hide it.
-bool liesWithin(const std::string& path, const std::string& folder) {
-    struct stat target {};
-    if (::stat(folder.c_str(), &target) != 0) return false;
-    std::error_code ec;
-    std::filesystem::path at =
-        std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
-    if (ec) return false;
-    for (;;) {
-        struct stat st {};
-        if (::stat(at.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
-            st.st_ino == target.st_ino)
-            return true;
-        if (!at.has_relative_path()) return false;
-        at = at.parent_path();
-    }
 }
 
 // What is wrong with the place the book would go, said before any work: a dangling link as

@@ -195,7 +195,7 @@ std::string chineseRegionTag(std::string_view utf8Text) {
             i += len == 0 ? 1 : len;
             continue;
         }
-        const char32_t c = codePointAt(text, i, len);
+        const char32_t c = utf8CodePointAt(text, i, len);
         if (inTable(std::begin(kSimplifiedOnly), std::end(kSimplifiedOnly), c)) ++simplified;
         if (inTable(std::begin(kTraditionalOnly), std::end(kTraditionalOnly), c)) ++traditional;
         i += len;
@@ -215,7 +215,7 @@ std::string scriptLanguageTag(std::string_view utf8Text) {
             ++i;
             continue;
         }
-        const char32_t c = codePointAt(text, i, len);
+        const char32_t c = utf8CodePointAt(text, i, len);
         i += len;
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0x24F))
             ++counts[Latin];
