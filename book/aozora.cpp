@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "book/chapter_headings.h"
-#include "platform/blank.h"
 #include "book/xml/xml_text.h"
+#include "platform/blank.h"
 #include "platform/iconv_converter.h"
 #include "platform/utf8.h"
 

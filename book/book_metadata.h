@@ -24,9 +24,9 @@ struct BookMetadata {
     BookDetails details;          // what the user told about the book besides title and author
     bool titlePage = false;       // titlePageName(epubVersion) follows the cover
     bool userStylesheet = false;  // kUserStylesheetName is in the book
-    std::string fontPath;  // empty: no embedded font; else its file name beside the pages
+    std::string fontPath;         // empty: no embedded font; else its file name beside the pages
     std::string fontMediaType;
-    bool rightToLeft = false;   // EPUB 3: pages turn to the left, as vertical books do
+    bool rightToLeft = false;  // EPUB 3: pages turn to the left, as vertical books do
 };
 
 // Writes contentFolder + "/fb.opf", in the package format of book.epubVersion.

@@ -67,5 +67,4 @@ struct NumberedHeading {
 
 NumberedHeading numberedHeading(std::string_view trimmedLine);
 
-
 }  // namespace qb

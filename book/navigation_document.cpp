@@ -71,8 +71,7 @@ void writeNavigationDocument(const BookMetadata& book) {
     lines.push_back("<nav epub:type=\"landmarks\" id=\"landmarks\" hidden=\"\">");
     lines.push_back("\t<ol>");
     if (hasCover) lines.push_back("\t\t<li>" + link(coverPage, "cover", "cover") + "</li>");
-    if (book.titlePage)
-        lines.push_back("\t\t<li>" + link(titlePage, title, "titlepage") + "</li>");
+    if (book.titlePage) lines.push_back("\t\t<li>" + link(titlePage, title, "titlepage") + "</li>");
     if (!book.outline.pages.empty())
         lines.push_back("\t\t<li>" + link(book.outline.pages.front().href, "start", "bodymatter") +
                         "</li>");

@@ -60,7 +60,7 @@ struct TextPages {
     // Aozora Bunko texts: the readings set as ruby and the annotations left unapplied, by kind.
     std::size_t rubyCount = 0;
     std::map<std::string, std::size_t> unapplied;
-    std::string shape;            // how its paragraphs were judged; empty when they were not
+    std::string shape;  // how its paragraphs were judged; empty when they were not
 };
 
 // Hands the text, decoded to UTF-8, to a sink in pieces that end on character boundaries.

@@ -13,7 +13,7 @@ struct StyleChoices {
     std::string languageTag;  // the book's: Chinese, Japanese and Korean are set their own way
     BookStyle style = BookStyle::Plain;
     WritingMode writing = WritingMode::Horizontal;  // Horizontal or Vertical, as settled
-    bool titlePage = false;  // the book has a title page to lay out
+    bool titlePage = false;                         // the book has a title page to lay out
 };
 
 // The stylesheet's text, lines ended by CR LF like the book's other files. Plain gives the

@@ -446,11 +446,10 @@ class WindowTest : public QObject {
             QCOMPARE(form->bookOptions(), other);
         }
         const QByteArray saved = readFile(place.path("config.ini"));
-        for (const char* line :
-             {"SavePath=/books", "Paragraphs=lines", "Chapters=auto", "TocLabels=page",
-              "Language=auto", "MaxPageKB=0", "Encoding=auto", "EpubVersion=2",
-              "ParagraphStyle=plain", "TitlePage=no", "Stylesheet=", "WritingMode=horizontal",
-              "GeneratedCover=no"})
+        for (const char* line : {"SavePath=/books", "Paragraphs=lines", "Chapters=auto",
+                                 "TocLabels=page", "Language=auto", "MaxPageKB=0", "Encoding=auto",
+                                 "EpubVersion=2", "ParagraphStyle=plain", "TitlePage=no",
+                                 "Stylesheet=", "WritingMode=horizontal", "GeneratedCover=no"})
             QVERIFY2(saved.contains(line), line);
         {
             auto form = place.makeForm();
