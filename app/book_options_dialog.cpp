@@ -180,16 +180,15 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     for (QComboBox* box : {m_chapters, m_language, m_encoding, m_version, m_writingMode})
         connect(box, &QComboBox::currentIndexChanged, this, [this] { updateState(); });
-    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset, m_stylesheet})
-        // A collection's font is picked by typing "#N" after the chosen file's name.
-        connect(m_chooseFont, &QPushButton::clicked, this, [this] {
-            const QString chosen = QFileDialog::getOpenFileName(
-                this, QStringLiteral("Body font"), m_font->text(),
-                QStringLiteral(
-                    "Fonts (*.ttf *.otf *.ttc *.otc *.TTF *.OTF *.TTC *.OTC);;All files (*)"));
-            if (!chosen.isEmpty()) m_font->setText(chosen);
-        });
-    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset, m_font})
+    // A collection's font is picked by typing "#N" after the chosen file's name.
+    connect(m_chooseFont, &QPushButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Body font"), m_font->text(),
+            QStringLiteral(
+                "Fonts (*.ttf *.otf *.ttc *.otc *.TTF *.OTF *.TTC *.OTC);;All files (*)"));
+        if (!chosen.isEmpty()) m_font->setText(chosen);
+    });
+    for (QLineEdit* edit : {m_pattern, m_languageTag, m_charset, m_stylesheet, m_font})
         connect(edit, &QLineEdit::textChanged, this, [this] { updateState(); });
     updateState();
 }

@@ -80,7 +80,9 @@ IniFile::IniFile(std::string path) : m_path(std::move(path)) {}
 IniFile::Content IniFile::load() const {
     Content c;
     struct stat st {};
-    if (::stat(m_path.c_str(), &st) != 0 && errno == ENOENT) return c;
+    // A file that cannot even be looked at (gone, or a file where a folder of its path should
+    // be) holds no settings; writing it says why it cannot be written.
+    if (::stat(m_path.c_str(), &st) != 0) return c;
     std::string text = readFileBytes(m_path, kMaxSettingsBytes, FileKinds::RegularOnly);
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         text.erase(0, 3);

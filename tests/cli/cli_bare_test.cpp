@@ -65,7 +65,8 @@ TEST_F(CliBareTest, AGutenbergBookFromTheBareCommand) {
     std::vector<std::string> labels;
     for (const std::string& entry : ncxEntries(archive))
         labels.push_back(entry.substr(0, entry.find('>')));
-    EXPECT_EQ(labels, (std::vector<std::string>{"page1", "CHAPTER I.", "CHAPTER II."}));
+    EXPECT_EQ(labels,
+              (std::vector<std::string>{"cover", "A Tale", "page1", "CHAPTER I.", "CHAPTER II."}));
     const std::string pages = allPages(archive);
     EXPECT_TRUE(contains(pages, "<em>homme</em> qui partit, et il ne revint pas. Sa maison"));
     EXPECT_TRUE(contains(pages, "<p class=\"scene\">* * * </p>"));
@@ -94,7 +95,10 @@ TEST_F(CliBareTest, PlainGivesTheWindowsBookByteForByte) {
     const std::string lines =
         makeBook({"-t", "T", "-a", "A", "-o", path("l"), "--paragraphs", "lines", "--chapters",
                   "off", "--language", "en-US", "--conventions", "none", text});
-    EXPECT_EQ(archiveMember(plain, "OEBPS/page1.html"), archiveMember(lines, "OEBPS/page1.html"));
+    // The same reading; only the look (page titles from chapters) is the typeset book's.
+    const auto body = [](const std::string& page) { return page.substr(page.find("<body>")); };
+    EXPECT_EQ(body(archiveMember(plain, "OEBPS/page1.html")),
+              body(archiveMember(lines, "OEBPS/page1.html")));
     EXPECT_TRUE(contains(archiveMember(plain, "OEBPS/page1.html"), "<p>_a_ </p>"));
 }
 
