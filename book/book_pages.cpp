@@ -32,12 +32,21 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
     // A zip archive without ZIP64 records holds 65,534 members. Counted as pages are planned,
     // a book over that stops at once rather than after every page has been written and the
     // packer has read them all. Besides its pages the book holds the template's two files,
-    // fb.opf, fb.ncx, the stylesheet, the navigation document and the cover's two files.
-    m_members = 5 + (project.epubVersion == 3 ? 1 : 0) + (project.coverPath.empty() ? 0 : 2);
+    // fb.opf, fb.ncx, the stylesheet, the navigation document, the cover's two files, the
+    // title page, the user's stylesheet and the body font.
+    const bool cover = !project.coverPath.empty() || project.generatedCover;
+    m_members = 5 + (project.epubVersion == 3 ? 1 : 0) + (cover ? 2 : 0) +
+                (project.titlePage ? 1 : 0) + (project.stylesheetPath.empty() ? 0 : 1) +
+                (project.fontPath.empty() ? 0 : 1);
     m_options.pageOpened = [this, maxMembers] {
         if (++m_members <= maxMembers) return;
-        std::string most = std::to_string(maxMembers);
-        for (std::size_t at = most.size(); at > 3; at -= 3) most.insert(at - 3, ",");
+        // In groups of three digits, as the user reads a large number.
+        const std::string digits = std::to_string(maxMembers);
+        std::string most;
+        for (std::size_t i = 0; i < digits.size(); ++i) {
+            if (i > 0 && (digits.size() - i) % 3 == 0) most += ',';
+            most += digits[i];
+        }
         throw Error("The book would have more than " + most +
                     " files, the most a zip archive without ZIP64 records holds. Fewer chapter "
                     "headings or larger pages make fewer page files");
