@@ -58,6 +58,9 @@ class BookPages {
     // Aozora Bunko text asks for vertical pages and ruby, which only EPUB 3 can declare.
     int epubVersion() const { return m_options.epubVersion; }
     bool vertical() const { return m_options.vertical; }
+    // The first text is in the Aozora Bunko format, whose opening lines make the book's title
+    // page: a second one would only repeat it.
+    bool hasOwnTitlePage() const { return !m_aozoraFiles.empty() && m_aozoraFiles.front(); }
     // Rules the book's stylesheet needs beyond its own, for the pages written.
     std::string stylesheetRules() const;
     // What the user should know about the book made of the files so far: the version chosen

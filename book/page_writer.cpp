@@ -677,6 +677,9 @@ class AozoraLines : public LineHandler, private AozoraSink {
 
   private:
     void paragraph(std::string_view html, std::string_view cssClass) override {
+        // The indent a line opens with is the stylesheet's to give, as in every other text.
+        const std::size_t ink = firstNonBlank(html);
+        html.remove_prefix(ink == std::string_view::npos ? html.size() : ink);
         // Blank lines after a page break would only push the page's text away from its start.
         if (html.empty() && m_out.pageEmpty()) return;
         m_out.markupParagraph(html, cssClass);

@@ -155,7 +155,8 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui
     StyleChoices style;
     style.languageTag = pages.languageTag();
     style.style = project.style;
-    style.titlePage = project.titlePage;
+    const bool titlePage = project.titlePage && !pages.hasOwnTitlePage();
+    style.titlePage = titlePage;
     const std::string stylesheet = joinPath(m_contentFolder, "stylesheet.css");
     writeStylesheet(stylesheet, style);
     if (const std::string rules = pages.stylesheetRules(); !rules.empty())
@@ -178,7 +179,7 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui
     book.epubVersion = pages.epubVersion();
     book.rightToLeft = pages.vertical();
     book.details = project.details;
-    book.titlePage = project.titlePage;
+    book.titlePage = titlePage;
     book.userStylesheet = !project.stylesheetPath.empty();
     // Drawn once the pages have told the book's language, which picks the Han forms.
     const bool drawn = project.coverPath.empty() && project.generatedCover;
