@@ -10,11 +10,7 @@ char32_t utf8At(std::string_view s, std::size_t pos, std::size_t& length) {
         length = 1;
         return 0xFFFD;
     }
-    auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[pos + k]); };
-    if (length == 1) return b(0);
-    char32_t c = b(0) & (0xFF >> (length + 1));
-    for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (b(i) & 0x3F);
-    return c;
+    return utf8CodePointAt(s, pos, length);
 }
 
 char32_t lastUtf8Char(std::string_view s) {
