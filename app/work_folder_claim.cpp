@@ -38,10 +38,6 @@ UniqueFd lockFolder(const fs::path& folder, bool create) {
     return fd;
 }
 
-bool startsWith(const std::string& s, const char* prefix) {
-    return s.rfind(prefix, 0) == 0;
-}
-
 // Removes the private folders of programs that are gone: a "work-" folder whose lock nobody
 // holds, and a "new-" folder abandoned during setup more than an hour ago.
 void removeStaleFolders(const fs::path& root) {
@@ -52,11 +48,11 @@ void removeStaleFolders(const fs::path& root) {
         const std::string name = it->path().filename().string();
         std::error_code entryError;
         if (!it->is_directory(entryError) || it->is_symlink(entryError)) continue;
-        if (startsWith(name, kWorkPrefix)) {
+        if (name.starts_with(kWorkPrefix)) {
             const UniqueFd lock = lockFolder(it->path(), false);
             if (!lock && errno != ENOENT) continue;  // alive, or not ours to judge
             fs::remove_all(it->path(), entryError);
-        } else if (startsWith(name, kNewPrefix)) {
+        } else if (name.starts_with(kNewPrefix)) {
             const auto age = now - fs::last_write_time(it->path(), entryError);
             if (!entryError && age > std::chrono::hours(1)) fs::remove_all(it->path(), entryError);
         }

@@ -31,22 +31,6 @@ constexpr int kMaxIndent = 20;
 // bound 50,000 annotations on the same word would take quadratic time.
 constexpr int kMaxDepth = 8;
 
-bool startsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
-bool endsWith(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
-std::uint32_t codePointAt(std::string_view s, std::size_t pos, std::size_t n) {
-    const auto c = static_cast<unsigned char>(s[pos]);
-    if (n <= 1) return c;
-    std::uint32_t cp = c & (0xFF >> (n + 1));
-    for (std::size_t i = 1; i < n; ++i)
-        cp = (cp << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
-    return cp;
-}
-
 std::size_t charLength(std::string_view s, std::size_t pos) {
     const std::size_t n = utf8SequenceLength(s, pos);
     return n == 0 ? 1 : n;
@@ -166,7 +150,7 @@ std::optional<Style> inlineStyle(std::string_view command) {
     };
     // Marks on the left of a vertical line are set like those on the right: readers differ
     // too much in what they do with the left side.
-    if (startsWith(command, "左に")) command.remove_prefix(std::string_view("左に").size());
+    if (command.starts_with("左に")) command.remove_prefix(std::string_view("左に").size());
     for (const auto& [name, style] : kStyles)
         if (command == name) return style;
     return std::nullopt;
@@ -175,7 +159,7 @@ std::optional<Style> inlineStyle(std::string_view command) {
 // 1, 2 or 3 for a heading annotation (with its 同行 and 窓 variants), else 0.
 int headingLevel(std::string_view command) {
     for (const std::string_view prefix : {"同行", "窓"})
-        if (startsWith(command, prefix)) command.remove_prefix(prefix.size());
+        if (command.starts_with(prefix)) command.remove_prefix(prefix.size());
     if (command == "大見出し") return 1;
     if (command == "中見出し") return 2;
     if (command == "小見出し") return 3;
@@ -183,8 +167,8 @@ int headingLevel(std::string_view command) {
 }
 
 bool isEditorialNote(std::string_view a) {
-    return a.find("底本では") != std::string_view::npos || a == "ママ" || endsWith(a, "」はママ") ||
-           endsWith(a, "」のママ") || startsWith(a, "ルビの") || endsWith(a, "はママ");
+    return a.find("底本では") != std::string_view::npos || a == "ママ" || a.ends_with("」はママ") ||
+           a.ends_with("」のママ") || a.starts_with("ルビの") || a.ends_with("はママ");
 }
 
 bool isPageBreak(std::string_view a) {
@@ -238,7 +222,7 @@ class JisTable {
 std::string gaijiCharacter(std::string_view annotation, JisTable& jis) {
     std::size_t from = 0;
     // Quoted descriptions may hold "、" of their own.
-    if (startsWith(annotation, "「")) {
+    if (annotation.starts_with("「")) {
         const std::size_t close = annotation.rfind("」");
         if (close != std::string_view::npos) from = close;
     }
@@ -248,8 +232,8 @@ std::string gaijiCharacter(std::string_view annotation, JisTable& jis) {
         std::string_view field = annotation.substr(from, end - from);
         from = end + std::string_view("、").size();
         for (const std::string_view level : {"第3水準", "第4水準", "第３水準", "第４水準"})
-            if (startsWith(field, level)) field.remove_prefix(level.size());
-        if (startsWith(field, "U+") || startsWith(field, "u+")) {
+            if (field.starts_with(level)) field.remove_prefix(level.size());
+        if (field.starts_with("U+") || field.starts_with("u+")) {
             std::uint32_t cp = 0;
             std::size_t digits = 0;
             for (const char c : field.substr(2)) {
@@ -290,7 +274,7 @@ std::string gaijiCharacter(std::string_view annotation, JisTable& jis) {
 
 // What a description of an outside-the-charset character shows: its quoted text, if any.
 std::string_view gaijiDescription(std::string_view annotation) {
-    if (startsWith(annotation, "「")) {
+    if (annotation.starts_with("「")) {
         const std::size_t close = annotation.rfind("」");
         if (close != std::string_view::npos && close > 3) return annotation.substr(3, close - 3);
     }
@@ -352,7 +336,7 @@ class AozoraText::Impl {
                 if (isDashedLine(text)) m_state = State::Body;
                 return;
             case State::Body:
-                if (startsWith(text, kColophonStart) && m_blockHeading == 0) {
+                if (text.starts_with(kColophonStart) && m_blockHeading == 0) {
                     m_sink.pageBreak();
                     m_state = State::Colophon;
                 }
@@ -486,7 +470,7 @@ class AozoraText::Impl {
         std::size_t pos = 0;
         while (pos < text.size()) {
             const std::string_view rest = text.substr(pos);
-            if (startsWith(rest, kGaijiOpen)) {
+            if (rest.starts_with(kGaijiOpen)) {
                 const std::size_t open = pos + std::string_view("※").size();
                 const std::size_t close = m_squares.closeOf(open);
                 if (close != std::string_view::npos) {
@@ -496,7 +480,7 @@ class AozoraText::Impl {
                     continue;
                 }
             }
-            if (startsWith(rest, kAnnotationOpen)) {
+            if (rest.starts_with(kAnnotationOpen)) {
                 const std::size_t close = m_squares.closeOf(pos);
                 m_hadAnnotation = true;
                 if (close == std::string_view::npos) {
@@ -510,13 +494,13 @@ class AozoraText::Impl {
                 }
                 continue;
             }
-            if (startsWith(rest, kRubyBar)) {
+            if (rest.starts_with(kRubyBar)) {
                 closeText();
                 m_rubyMark = m_pieces.size();
                 pos += kRubyBar.size();
                 continue;
             }
-            if (startsWith(rest, kRubyOpen)) {
+            if (rest.starts_with(kRubyOpen)) {
                 const std::size_t close = m_rubies.closeOf(pos);
                 if (close != std::string_view::npos) {
                     ruby(text.substr(pos + kRubyOpen.size(), close - pos - kRubyOpen.size()));
@@ -545,8 +529,8 @@ class AozoraText::Impl {
         const char c = text[pos];
         if (c != '\xE2' && c != '\xEF' && c != '\xE3') return false;
         const std::string_view rest = text.substr(pos);
-        return startsWith(rest, kGaijiOpen) || startsWith(rest, kAnnotationOpen) ||
-               startsWith(rest, kRubyBar) || startsWith(rest, kRubyOpen);
+        return rest.starts_with(kGaijiOpen) || rest.starts_with(kAnnotationOpen) ||
+               rest.starts_with(kRubyBar) || rest.starts_with(kRubyOpen);
     }
 
     void appendText(std::string_view text) {
@@ -635,10 +619,10 @@ class AozoraText::Impl {
         std::string_view rest = quoted;
         while (!rest.empty() && j > 0) {
             Piece& p = m_pieces[j - 1];
-            if (p.plain.size() <= rest.size() && endsWith(rest, p.plain)) {
+            if (p.plain.size() <= rest.size() && rest.ends_with(p.plain)) {
                 rest.remove_suffix(p.plain.size());
                 --j;
-            } else if (p.text && endsWith(p.plain, rest)) {
+            } else if (p.text && p.plain.ends_with(rest)) {
                 Piece tail;
                 tail.plain = p.plain.substr(p.plain.size() - rest.size());
                 p.plain.resize(p.plain.size() - rest.size());
@@ -665,8 +649,8 @@ class AozoraText::Impl {
             std::size_t start = p.plain.size();
             std::size_t pos = 0;
             while (pos < p.plain.size()) {
-                const std::size_t n = charLength(p.plain, pos);
-                if (!isRubyBaseChar(codePointAt(p.plain, pos, n)))
+                std::size_t n = 0;
+                if (!isRubyBaseChar(utf8At(p.plain, pos, n)))
                     start = p.plain.size();
                 else if (start == p.plain.size())
                     start = pos;
@@ -717,8 +701,8 @@ class AozoraText::Impl {
         std::size_t pos = 0;
         while (pos < text.size()) {
             const std::string_view rest = text.substr(pos);
-            if (startsWith(rest, kGaijiOpen) || startsWith(rest, kAnnotationOpen)) {
-                const bool isGaiji = startsWith(rest, kGaijiOpen);
+            if (rest.starts_with(kGaijiOpen) || rest.starts_with(kAnnotationOpen)) {
+                const bool isGaiji = rest.starts_with(kGaijiOpen);
                 const std::size_t from = isGaiji ? kGaijiOpen.size() : kAnnotationOpen.size();
                 const std::size_t close = rest.find(kSquareClose, from);
                 if (close != std::string_view::npos) {
@@ -731,7 +715,7 @@ class AozoraText::Impl {
                     continue;
                 }
             }
-            if (startsWith(rest, kRubyBar)) {
+            if (rest.starts_with(kRubyBar)) {
                 pos += kRubyBar.size();
                 continue;
             }
@@ -764,7 +748,7 @@ class AozoraText::Impl {
 
     void annotation(std::string_view a) {
         if (isEditorialNote(a)) return;
-        if (startsWith(a, "「") && backReference(a)) return;
+        if (a.starts_with("「") && backReference(a)) return;
         if (isPageBreak(a)) {
             (m_pieces.empty() ? m_breakBefore : m_breakAfter) = true;
             return;
@@ -781,21 +765,21 @@ class AozoraText::Impl {
             m_lineClass = "chitsuki";
             return;
         }
-        if (startsWith(a, "地から")) {
+        if (a.starts_with("地から")) {
             if (const std::optional<int> n = numberBefore(a.substr(9), "字上げ")) {
                 m_lineClass = "chiage-" + std::to_string(*n);
                 return;
             }
         }
-        if (startsWith(a, "ここから")) {
+        if (a.starts_with("ここから")) {
             blockStart(a.substr(std::string_view("ここから").size()), a);
             return;
         }
-        if (startsWith(a, "ここで")) {
+        if (a.starts_with("ここで")) {
             blockEnd(a.substr(std::string_view("ここで").size()), a);
             return;
         }
-        if (endsWith(a, "終わり")) {
+        if (a.ends_with("終わり")) {
             const std::string_view command =
                 a.substr(0, a.size() - std::string_view("終わり").size());
             for (std::size_t i = m_open.size(); i > 0; --i) {
@@ -833,7 +817,7 @@ class AozoraText::Impl {
             const std::string_view after = a.substr(close + std::string_view("」").size());
             std::string_view command;
             for (const std::string_view particle : {"は", "に", "の"}) {
-                if (startsWith(after, particle)) command = after.substr(particle.size());
+                if (after.starts_with(particle)) command = after.substr(particle.size());
             }
             const int level = headingLevel(command);
             const std::optional<Style> style = inlineStyle(command);
@@ -883,7 +867,7 @@ class AozoraText::Impl {
             m_blockAlignClass = "chitsuki";
             return;
         }
-        if (startsWith(what, "地から")) {
+        if (what.starts_with("地から")) {
             if (const std::optional<int> n = numberBefore(what.substr(9), "字上げ")) {
                 m_blockAlignClass = "chiage-" + std::to_string(*n);
                 return;
@@ -897,7 +881,7 @@ class AozoraText::Impl {
             m_blockIndentClass.clear();
         } else if (what == "地付き終わり" || what == "字上げ終わり") {
             m_blockAlignClass.clear();
-        } else if (endsWith(what, "終わり") &&
+        } else if (what.ends_with("終わり") &&
                    headingLevel(what.substr(0, what.size() - std::string_view("終わり").size()))) {
             // Ends after this line, which belongs to the heading when it has text.
             if (m_blockHeading != 0) m_endBlockHeading = true;

@@ -1,5 +1,6 @@
 #pragma once
-// What the package document and the table of contents are written from.
+// What the package document and the table of contents are written from (their writers are
+// in package_document.h and navigation_control_file.h).
 
 #include <ctime>
 #include <string>
@@ -28,11 +29,6 @@ struct BookMetadata {
     std::string fontMediaType;
     bool rightToLeft = false;  // EPUB 3: pages turn to the left, as vertical books do
 };
-
-// Writes contentFolder + "/fb.opf", in the package format of book.epubVersion.
-void writePackageDocument(const BookMetadata& book);
-// Writes contentFolder + "/fb.ncx".
-void writeNavigationControlFile(const BookMetadata& book);
 
 // The title as the files of a book give it: as typed, or "untitled" when nothing of it could be
 // shown (controls, blanks, U+FFFE), since EPUB 3 checkers reject an empty title and EPUB 2 ones

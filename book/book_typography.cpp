@@ -25,11 +25,7 @@ void addCharacters(std::string_view text, std::set<char32_t>& characters) {
             ++pos;
             continue;
         }
-        const auto lead = static_cast<unsigned char>(text[pos]);
-        char32_t c = n == 1 ? lead : lead & (0xFF >> (n + 1));
-        for (std::size_t i = 1; i < n; ++i)
-            c = (c << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
-        characters.insert(c);
+        characters.insert(utf8CodePointAt(text, pos, n));
         pos += n;
     }
 }

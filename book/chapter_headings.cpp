@@ -23,16 +23,7 @@ constexpr std::size_t kMaxGluedTitleChars = 20;
 Chars decode(std::string_view text) {
     Chars out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t len = utf8SequenceLength(text, i);
-        if (len == 0) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        out.push_back(utf8CodePointAt(text, i, len));
-        i += len;
-    }
+    for (std::size_t i = 0, len = 0; i < text.size(); i += len) out.push_back(utf8At(text, i, len));
     return out;
 }
 

@@ -4,22 +4,13 @@
 
 namespace qb {
 
-char32_t utf8At(std::string_view s, std::size_t pos, std::size_t& length) {
-    length = utf8SequenceLength(s, pos);
-    if (length == 0) {
-        length = 1;
-        return 0xFFFD;
-    }
-    return utf8CodePointAt(s, pos, length);
-}
-
 char32_t lastUtf8Char(std::string_view s) {
     if (s.empty()) return 0;
     std::size_t pos = s.size() - 1;
     while (pos > 0 && isUtf8Continuation(s[pos]) && s.size() - pos < 4) --pos;
     std::size_t length = 0;
     const char32_t c = utf8At(s, pos, length);
-    return pos + length == s.size() ? c : 0xFFFD;
+    return pos + length == s.size() ? c : kReplacementChar;
 }
 
 std::size_t leadingBlankBytes(std::string_view s) {

@@ -6,11 +6,10 @@
 #include <string_view>
 
 #include "platform/blank.h"
+#include "platform/utf8.h"
 
 namespace qb {
 
-// The code point at s[pos] and its length in bytes; an ill-formed byte reads as U+FFFD, 1 byte.
-char32_t utf8At(std::string_view s, std::size_t pos, std::size_t& length);
 // The code point that ends s, or 0 for empty text.
 char32_t lastUtf8Char(std::string_view s);
 

@@ -51,7 +51,7 @@ bool isSceneBreak(std::string_view line) {
     const bool letter = (mark < 0x80 && isAsciiAlnum(static_cast<unsigned char>(mark))) ||
                         (mark >= 0x80 && isCjkChar(mark) && !(mark >= 0x3001 && mark <= 0x303F) &&
                          !(mark >= 0xFF01 && mark <= 0xFF60));
-    return count >= 3 && !letter && mark != 0xFFFD;
+    return count >= 3 && !letter && mark != kReplacementChar;
 }
 
 bool isContentsHeading(std::string_view line) {

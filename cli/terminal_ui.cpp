@@ -9,6 +9,7 @@
 
 #include "cli/interruption.h"
 #include "platform/ascii.h"
+#include "platform/blank.h"
 
 namespace qb {
 
@@ -18,11 +19,8 @@ constexpr const char* kPrefix = "quirebind-cli: ";
 // Carriage return and "erase to end of line": the progress line is rewritten in place.
 constexpr const char* kClearLine = "\r\033[K";
 
-std::string trimmedLower(std::string text) {
-    auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), blank));
-    text.erase(std::find_if_not(text.rbegin(), text.rend(), blank).base(), text.end());
-    return lowerAscii(text);
+std::string trimmedLower(const std::string& text) {
+    return lowerAscii(std::string(trimBlanks(text)));
 }
 
 // Control characters in a file name would act on the terminal (set its title, clear the

@@ -12,6 +12,8 @@
 
 #include "book/book_metadata.h"
 #include "book/cover_writer.h"
+#include "book/navigation_control_file.h"
+#include "book/package_document.h"
 #include "book/page_writer.h"
 #include "convert/archive_name.h"
 #include "fuzz/fuzz_support.h"

@@ -56,10 +56,6 @@ constexpr std::size_t kPieceLimit = 64 * 1024 + 4;
 
 const qb::fuzz::ScratchFolder* scratch = nullptr;
 
-bool startsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
-
 std::string_view cutAtNul(std::string_view s) {
     const std::size_t nul = s.find('\0');
     return nul == std::string_view::npos ? s : s.substr(0, nul);
@@ -154,13 +150,13 @@ std::string decodedByIconv(std::string_view bytes, const std::string& charset) {
 // for well-formedness.
 std::string expectedText(std::string_view bytes, const std::string& charset) {
     if (charset.empty()) {
-        if (startsWith(bytes, "\xEF\xBB\xBF")) return repairedUtf8(cutAtNul(bytes.substr(3)));
-        if (startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)))
+        if (bytes.starts_with("\xEF\xBB\xBF")) return repairedUtf8(cutAtNul(bytes.substr(3)));
+        if (bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)))
             return decodedUtf32(bytes.substr(4), false);
-        if (startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4)))
+        if (bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4)))
             return decodedUtf32(bytes.substr(4), true);
-        if (startsWith(bytes, "\xFF\xFE")) return decodedUtf16(bytes.substr(2), false);
-        if (startsWith(bytes, "\xFE\xFF")) return decodedUtf16(bytes.substr(2), true);
+        if (bytes.starts_with("\xFF\xFE")) return decodedUtf16(bytes.substr(2), false);
+        if (bytes.starts_with("\xFE\xFF")) return decodedUtf16(bytes.substr(2), true);
         const qb::TextPlan plan = qb::planDecoding(bytes, charset);
         // Wide charsets guessed from the NUL bytes are decoded whole.
         if (plan.charset == "UTF-16LE" || plan.charset == "UTF-16BE" ||

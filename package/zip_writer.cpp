@@ -21,6 +21,7 @@
 #include "package/zip_directory.h"
 #include "package/zip_errors.h"
 #include "package/zip_records.h"
+#include "platform/blank.h"
 #include "platform/unique_fd.h"
 #include "platform/utf8.h"
 
@@ -34,11 +35,6 @@ constexpr std::uint32_t kWalkMask = 0x3F & ~kAttrHidden & ~kAttrSysFile;
 
 // The longest the writer waits for a worker before it lets the window handle its events.
 constexpr std::chrono::milliseconds kPause{20};
-
-bool isBlank(const std::string& text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-}
 
 bool hasWildcard(const std::string& entry) {
     return entry.find_first_of("*?<>|") != std::string::npos;

@@ -132,7 +132,7 @@ void decodeUtf32(std::string_view s, bool bigEndian, const TextSink& sink) {
     const std::size_t units = s.size() / 4;
     for (std::size_t k = 0; k < units; ++k) {
         const std::uint32_t c = unitAt<4>(s, k, bigEndian);
-        out.put(isNoCharacter(c) ? 0xFFFD : c);
+        out.put(isNoCharacter(c) ? kReplacementChar : c);
     }
     out.finish(s.size() % 4 != 0);
 }

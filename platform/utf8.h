@@ -55,6 +55,20 @@ inline bool isUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+// U+FFFD, the replacement character: what text decoded here shows where its bytes or values
+// are no character.
+inline constexpr char32_t kReplacementChar = 0xFFFD;
+
+// The code point at s[pos] and its length in bytes; an ill-formed byte reads as U+FFFD, 1 byte.
+inline char32_t utf8At(std::string_view s, std::size_t pos, std::size_t& length) {
+    length = utf8SequenceLength(s, pos);
+    if (length == 0) {
+        length = 1;
+        return kReplacementChar;
+    }
+    return utf8CodePointAt(s, pos, length);
+}
+
 // The nearest place at or before pos where the text may be cut without splitting a
 // character; s.size() when pos is past the end.
 inline std::size_t utf8CutBefore(std::string_view s, std::size_t pos) {

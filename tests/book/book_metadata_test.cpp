@@ -1,4 +1,6 @@
 #include "book/book_metadata.h"
+#include "book/navigation_control_file.h"
+#include "book/package_document.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>

@@ -9,6 +9,7 @@
 
 #include "book/book_metadata.h"
 #include "book/metadata_values.h"
+#include "book/package_document.h"
 #include "book/stylesheet.h"
 #include "book/title_page.h"
 #include "platform/errors.h"

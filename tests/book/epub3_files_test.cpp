@@ -9,7 +9,9 @@
 
 #include "book/book_metadata.h"
 #include "book/book_pages.h"
+#include "book/navigation_control_file.h"
 #include "book/navigation_document.h"
+#include "book/package_document.h"
 #include "platform/errors.h"
 #include "tests/support/env_guard.h"
 #include "tests/support/files.h"
