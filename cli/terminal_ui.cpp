@@ -169,4 +169,8 @@ bool TerminalUi::cancelRequested() {
     return pendingInterruption() != 0;
 }
 
+bool TerminalUi::publishing() {
+    return settleCompletion();
+}
+
 }  // namespace qb

@@ -39,6 +39,9 @@ class TerminalUi : public RunUi {
     // True once Ctrl-C or kill has come while packing (see cli/interruption.h): the run then
     // stops as cancelled and the packer removes its unfinished archive.
     bool cancelRequested() override;
+    // Settles the run's end against Ctrl-C and kill: cancelled when one came before, completed
+    // (and reported, exit status 0) whatever comes after.
+    bool publishing() override;
 
     // Clears the progress line, so that what follows starts on a clean line.
     void endProgress();

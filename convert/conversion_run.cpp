@@ -225,6 +225,7 @@ bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunU
     PackCallbacks callbacks;
     callbacks.processMessages = [&ui] { ui.processEvents(); };
     callbacks.cancelled = [&ui] { return ui.cancelRequested(); };
+    callbacks.publishing = [&ui] { return ui.publishing(); };
     callbacks.progress = [&ui](std::uint64_t done, std::uint64_t total) {
         ui.packingProgress(done, total);
     };

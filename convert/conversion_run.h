@@ -46,6 +46,11 @@ class RunUi : public ReadingReport {
     // Asked between pages and while packing; true ends the run as Cancelled, an existing book
     // kept and no unfinished archive left.
     virtual bool cancelRequested() { return false; }
+    // Asked once, when the new archive is complete and on the disk, just before it takes its
+    // name and the old book's place: the one point where the run's end is decided. False
+    // cancels as cancelRequested does; after true the book is published and the run reports
+    // it, so a stop request that comes later must be let go, not acted on.
+    virtual bool publishing() { return !cancelRequested(); }
 };
 
 enum class RunResult {

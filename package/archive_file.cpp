@@ -141,7 +141,7 @@ ArchiveFile::~ArchiveFile() {
     if (!m_hidden.empty()) ::unlinkat(m_dir.get(), m_hidden.c_str(), 0);
 }
 
-void ArchiveFile::publish(bool replace) {
+bool ArchiveFile::publish(bool replace, const std::function<bool()>& goAhead) {
     mode_t mode = newFileMode();
     struct stat old {};
     if (replace && ::fstatat(m_dir.get(), m_name.c_str(), &old, 0) == 0 && S_ISREG(old.st_mode)) {
@@ -151,20 +151,24 @@ void ArchiveFile::publish(bool replace) {
         if (errno == ENOSPC || errno == EDQUOT) throw ENotEnoughRoom();
         throw Error("Cannot write file \"" + m_target + "\". " + causeOf(errno));
     }
-    if (m_kind == Kind::Unnamed) {
-        publishUnnamed(replace);
-    } else {
+    if (m_kind == Kind::Hidden) {
         // Some file systems report a full disk only when the file is closed.
         if (m_file.close() != 0) {
             if (errno == ENOSPC || errno == EDQUOT) throw ENotEnoughRoom();
             throw Error("Cannot write file \"" + m_target + "\". " + causeOf(errno));
         }
+    }
+    if (goAhead && !goAhead()) return false;
+    if (m_kind == Kind::Unnamed) {
+        publishUnnamed(replace);
+    } else {
         publishHidden(replace);
     }
     m_file.reset();
     // So that the new name, not only the data, survives a crash.
     UniqueFd folder(::openat(m_dir.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder) ::fsync(folder.get());
+    return true;
 }
 
 bool ArchiveFile::linkUnnamed(const std::string& name) {

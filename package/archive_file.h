@@ -8,6 +8,7 @@
 // process that writes it, and the file is locked while it is written, so that a later run can
 // remove what a killed one left.
 
+#include <functional>
 #include <string>
 
 #include "platform/unique_fd.h"
@@ -35,8 +36,10 @@ class ArchiveFile {
     // Makes the data durable and gives the file the target's name in one step. Without
     // replace a file at the target is never replaced: one that appeared since the build began
     // ends it with ArchiveAppearedError. With replace it is replaced, and the new archive takes
-    // its permission bits.
-    void publish(bool replace);
+    // its permission bits. goAhead, when given, is asked once the data is on the disk and just
+    // before the name is given: the last moment at which the build can still be called off.
+    // False from it publishes nothing (the file is removed as if never made) and returns false.
+    bool publish(bool replace, const std::function<bool()>& goAhead = {});
 
   private:
     // Gives the unnamed file a name in the folder; false when that name is taken.

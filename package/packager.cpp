@@ -62,6 +62,7 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
         zip.setStoreFirst("mimetype");
         zip.setProcessMessages(callbacks.processMessages);
         zip.setCancelled(callbacks.cancelled);
+        zip.setPublishing(callbacks.publishing);
         zip.setShortReadHandler(callbacks.shortRead);
         zip.setProgressHandler(callbacks.progress);
         zip.setJobs(options.jobs);

@@ -23,6 +23,11 @@ struct PackCallbacks {
     // name; true ends the build as Cancelled, with no new file left and an old archive kept. May be
     // empty.
     std::function<bool()> cancelled{};
+    // Asked once, when the archive is complete and on the disk, just before it takes its name
+    // (and the old archive's place): false ends the build as Cancelled, true settles that it
+    // is published, so that a stop request after it cannot undo a book already in place. Empty:
+    // cancelled is asked there instead.
+    std::function<bool()> publishing{};
 };
 
 struct PackOptions {

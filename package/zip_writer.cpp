@@ -207,7 +207,11 @@ int TVCLZip::zip() {
         build.out.flush();
         checkRequiredMembers(archive.fd());
         stopIfCancelled();
-        archive.publish(m_replace);
+        const bool published = archive.publish(m_replace, [this] {
+            if (m_publishing) return m_publishing();
+            return !(m_cancelled && m_cancelled());
+        });
+        if (!published) throw ZipCancelled();
 
         m_filesList.clear();
         return count;

@@ -56,6 +56,9 @@ class TVCLZip {
     // Asked after each call of the above and before the archive takes its name; true ends the
     // build with ZipCancelled, leaving no new file and an old archive as it was.
     void setCancelled(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
+    // Asked once, when the archive is complete and on the disk, just before it takes its name;
+    // false ends the build as Cancelled. Without it, Cancelled is asked there.
+    void setPublishing(std::function<bool()> publishing) { m_publishing = std::move(publishing); }
     void setShortReadHandler(ShortReadHandler handler) { m_shortRead = std::move(handler); }
     // Bytes of the files read so far, of the total the walk found.
     void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
@@ -114,6 +117,7 @@ class TVCLZip {
     std::vector<std::string> m_required;
     ProcessMessages m_processMessages;
     std::function<bool()> m_cancelled;
+    std::function<bool()> m_publishing;
     ShortReadHandler m_shortRead;
     ProgressHandler m_progress;
     TLFNFileStream::WriteFunction m_write;

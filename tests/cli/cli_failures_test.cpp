@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -345,6 +347,44 @@ TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
     EXPECT_EQ(readFile(old), "the old book");
     EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
     EXPECT_TRUE(leftWorkFolders().empty());
+}
+
+// A stop signal meets one decision: until the finished archive takes the book's place it
+// cancels (the old book kept, the signal's exit status); once that has begun the run completes
+// and reports the book (exit 0, its path), because the old book is gone by then. A preloaded
+// shim raises the signal at the exact point, while the archive is made durable or named.
+TEST_F(CliFailureTest, AStopSignalIsSettledWhereTheBookTakesItsPlace) {
+    const std::string text = file("a.txt", "Chapter 1\nText.\n");
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    struct Case {
+        const char* at;
+        int signal;
+        bool published;
+    };
+    for (const Case c : {Case{"fsync", SIGTERM, false}, Case{"fsync", SIGINT, false},
+                         Case{"name", SIGTERM, true}, Case{"name", SIGHUP, true}}) {
+        SCOPED_TRACE(std::string(c.at) + " " + strsignal(c.signal));
+        const std::string old = file("out/Book.epub", "the old book");
+        ProgramOptions options = cliOptions();
+        options.environment.push_back({"LD_PRELOAD", QB_SIGNAL_SHIM});
+        options.environment.push_back({"QB_SHIM_AT", c.at});
+        options.environment.push_back({"QB_SHIM_SIGNAL", std::to_string(c.signal)});
+        // A sanitizer build wants its runtime first; the shim goes before it.
+        options.environment.push_back(
+            {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"});
+        const ProgramResult r = cli(with(entries(path("out")), {"-y", text}), options);
+        EXPECT_EQ(folderNames(path("out")), std::vector<std::string>{"Book.epub"});
+        if (c.published) {
+            EXPECT_EQ(r.signal, 0) << r.err;
+            EXPECT_EQ(r.exitStatus, 0) << r.err;
+            EXPECT_EQ(r.out, old + "\n");
+            EXPECT_NE(readFile(old), "the old book");
+        } else {
+            EXPECT_EQ(r.signal, c.signal) << "exit " << r.exitStatus << ": " << r.err;
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(readFile(old), "the old book");
+        }
+    }
 }
 
 // Killed outright while it packs, the conversion cannot clean up after itself: its unfinished

@@ -62,6 +62,28 @@ TEST_P(ArchiveFileTest, AnArchiveNeverPublishedLeavesNothing) {
     EXPECT_TRUE(names().empty());
 }
 
+// The last question before the name is given: no ends the build with nothing published, the
+// old book as it was and no file left beside it; yes publishes, and is asked after the data is
+// on the disk.
+TEST_P(ArchiveFileTest, TheLastQuestionDecidesWhetherTheBookIsPublished) {
+    test::writeFile(target(), "the old book");
+    for (const bool goAhead : {false, true}) {
+        auto file = newArchive("the new book");
+        if (!file) GTEST_SKIP() << "this file system cannot make unnamed files";
+        int asked = 0;
+        EXPECT_EQ(file->publish(true,
+                                [&] {
+                                    ++asked;
+                                    return goAhead;
+                                }),
+                  goAhead);
+        file.reset();
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(names(), std::vector<std::string>{"Book.epub"});
+        EXPECT_EQ(test::readFile(target()), goAhead ? "the new book" : "the old book");
+    }
+}
+
 TEST(HiddenArchiveTest, ALaterRunRemovesWhatADeadRunLeftAndNothingElse) {
     TempFolder tmp;
     // A process that has ended, for the name of a run that was killed.
