@@ -128,6 +128,10 @@ void TerminalUi::openFolder(const std::string& folder) {
     (void)folder;
 }
 
+void TerminalUi::replacedBook(const std::string& archive, const std::string& title) {
+    printLine(archive + ": replaced another book, \"" + title + "\"");
+}
+
 // Which charset a file was read in is worth keeping on the screen: a wrong guess shows as
 // garbled pages, and --encoding is the cure.
 void TerminalUi::textRead(int k, const std::string& pageFile, const std::string& source,

@@ -25,6 +25,8 @@ class TerminalUi : public RunUi {
     void showError(const std::string& text) override;
     void showSuccess(const std::string& text) override;
     void openFolder(const std::string& folder) override;
+    // "ARCHIVE: replaced another book, "TITLE"", even with -y and -q: a book is gone.
+    void replacedBook(const std::string& archive, const std::string& title) override;
     void showWarning(const std::string& caption, const std::string& text) override;
     // One lasting line per text file: "page3.html  a.txt  GBK (detected)".
     void textRead(int k, const std::string& pageFile, const std::string& source,

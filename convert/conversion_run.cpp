@@ -18,10 +18,12 @@
 #include "book/title_page.h"
 #include "book/xhtml_page.h"
 #include "convert/archive_name.h"
+#include "convert/book_title.h"
 #include "convert/entry_checks.h"
 #include "package/packager.h"
 #include "platform/errors.h"
 #include "platform/folders.h"
+#include "platform/locale.h"
 #include "platform/output_file.h"
 #include "platform/text_file.h"
 
@@ -84,6 +86,7 @@ ConversionRun::ConversionRun(std::string workFolder)
 RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     if (project.sourceFiles.empty()) return RunResult::Skipped;
     m_targetArchive.clear();
+    m_replacedTitle.clear();
     // The user's entries, the output folder and the target are settled before anything is
     // written, so that a missing title costs no time and leaves the last book's folder alone.
     std::string problem = entryProblem(project, m_workFolder);
@@ -101,8 +104,17 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         // is kept.
         std::error_code ec;
         const bool existed = fs::exists(m_targetArchive, ec);
-        if (existed && !ui.askOverwrite("The file is existing. Overwrite?", m_targetArchive))
-            return RunResult::Stopped;
+        if (existed) {
+            // Titles that differ only where the name is cut or in characters a file name
+            // cannot hold share one name: the user must know it is another book that goes.
+            std::string question = "The file is existing. Overwrite?";
+            const std::string there = titleOfBook(m_targetArchive);
+            if (!there.empty() && there != epub3Title(project.title)) {
+                m_replacedTitle = there;
+                question += "\nIt holds another book: \"" + there + "\".";
+            }
+            if (!ui.askOverwrite(question, m_targetArchive)) return RunResult::Stopped;
+        }
         if (!writeBook(project, std::move(given), ui)) return RunResult::Cancelled;
         if (!packAndVerify(project, existed, ui)) return RunResult::Cancelled;
     } catch (const std::exception& e) {
@@ -114,7 +126,8 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
 }
 
 void ConversionRun::settleTarget(const BookProject& project) {
-    const std::string target = joinPath(project.outputFolder, archiveFileName(project.title));
+    const std::string target =
+        joinPath(project.outputFolder, archiveFileName(project.title, localeCharset()));
     if (target.size() >= PATH_MAX) {
         throw Error("Cannot create file \"" + target + "\". The path is " +
                     std::to_string(target.size()) + " bytes long; the system takes at most " +
@@ -241,6 +254,7 @@ bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunU
 }
 
 void ConversionRun::report(const BookProject& project, RunUi& ui) const {
+    if (!m_replacedTitle.empty()) ui.replacedBook(m_targetArchive, m_replacedTitle);
     ui.showSuccess("Successed to build: " + m_targetArchive);
     ui.openFolder(project.outputFolder);
 }

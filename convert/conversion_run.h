@@ -21,7 +21,8 @@ class RunUi : public ReadingReport {
     // A problem with the user's entries: a box captioned "Note!", OK button, no icon.
     virtual void showNote(const std::string& text) = 0;
     // "The file is existing. Overwrite?" about the book at archive: information icon, caption
-    // "Information", Yes (default) and No (also Esc). True only for Yes.
+    // "Information", Yes (default) and No (also Esc). True only for Yes. When the book there
+    // has another title, a second line names it: "It holds another book: "<title>"."
     virtual bool askOverwrite(const std::string& text, const std::string& archive) = 0;
     // An error that ended the run; the text is already in its final form (see errorBoxText).
     virtual void showError(const std::string& text) = 0;
@@ -29,6 +30,12 @@ class RunUi : public ReadingReport {
     virtual void showSuccess(const std::string& text) = 0;
     // Shows the output folder in the desktop's file browser.
     virtual void openFolder(const std::string& folder) = 0;
+    // The book just built at archive took the place of another book, of that title: worth
+    // saying where nobody was asked (-y).
+    virtual void replacedBook(const std::string& archive, const std::string& title) {
+        (void)archive;
+        (void)title;
+    }
 
     // Lets the window handle pending events while the archive is packed.
     virtual void processEvents() {}
@@ -94,6 +101,7 @@ class ConversionRun {
     std::string m_workFolder;
     std::string m_contentFolder;
     std::string m_targetArchive;
+    std::string m_replacedTitle;  // of another book at the target, when it has one
 };
 
 // The text of the standard error box for an error message: "." is added when the message's

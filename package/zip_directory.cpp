@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "package/zip_records.h"
 #include "platform/errors.h"
 #include "platform/unique_fd.h"
@@ -28,14 +30,53 @@ std::uint32_t get32(const std::string& b, std::size_t at) {
                                                           << 16;
 }
 
+// What the central directory says of one member.
+struct Entry {
+    std::string name;
+    std::uint16_t method = 0;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t uncompressedSize = 0;
+    std::uint32_t localHeaderOffset = 0;
+};
+
 class DirectoryReader {
   public:
     explicit DirectoryReader(const std::string& path) : m_path(path) {}
     DirectoryReader(int fd, const std::string& path) : m_path(path), m_fd(fd) {}
 
     std::vector<std::string> read() {
+        std::vector<std::string> names;
+        for (Entry& entry : entries()) names.push_back(std::move(entry.name));
+        return names;
+    }
+
+    std::string member(const std::string& name, std::size_t maxBytes) {
+        for (const Entry& entry : entries()) {
+            if (entry.name != name) continue;
+            if (entry.uncompressedSize > maxBytes || entry.compressedSize > maxBytes)
+                fail("its member " + name + " is larger than " + std::to_string(maxBytes) +
+                     " bytes");
+            const std::string local = bytesAt(entry.localHeaderOffset, kLocalHeaderSize);
+            if (get32(local, zip_local::kSignature) != zip_local::kSignatureValue)
+                fail("its member " + name + " has no local header");
+            const std::uint64_t dataStart =
+                std::uint64_t{entry.localHeaderOffset} + kLocalHeaderSize +
+                get16(local, zip_local::kNameLength) + get16(local, zip_local::kExtraLength);
+            const std::string data = bytesAt(dataStart, entry.compressedSize);
+            if (entry.method == kMethodStored) return data;
+            if (entry.method != kMethodDeflated)
+                fail("its member " + name + " is packed by method " + std::to_string(entry.method));
+            return inflated(data, entry.uncompressedSize, name);
+        }
+        fail("it has no member " + name);
+    }
+
+  private:
+    std::vector<Entry> entries() {
         if (m_fd < 0) {
-            m_owned = UniqueFd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+            // Non-blocking: a FIFO at the path must not hang the run; a file reads the same.
+            m_owned =
+                UniqueFd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
             if (!m_owned) fail(std::strerror(errno));
             m_fd = m_owned.get();
         }
@@ -70,7 +111,7 @@ class DirectoryReader {
             fail("its central directory lies outside the file");
 
         const std::string central = bytesAt(centralOffset, centralSize);
-        std::vector<std::string> names;
+        std::vector<Entry> names;
         names.reserve(entries);
         std::size_t at = 0;
         while (at < central.size()) {
@@ -85,7 +126,13 @@ class DirectoryReader {
             if (central.size() - at < recordSize)
                 fail("its central directory is damaged at entry " +
                      std::to_string(names.size() + 1));
-            names.push_back(central.substr(at + kCentralHeaderSize, nameLength));
+            Entry entry;
+            entry.name = central.substr(at + kCentralHeaderSize, nameLength);
+            entry.method = get16(central, at + zip_central::kMethod);
+            entry.compressedSize = get32(central, at + zip_central::kCompressedSize);
+            entry.uncompressedSize = get32(central, at + zip_central::kUncompressedSize);
+            entry.localHeaderOffset = get32(central, at + zip_central::kLocalHeaderOffset);
+            names.push_back(std::move(entry));
             at += recordSize;
         }
         if (names.size() != entries) {
@@ -95,7 +142,22 @@ class DirectoryReader {
         return names;
     }
 
-  private:
+    // Exactly size bytes from the raw deflate data, or the member counts as damaged.
+    std::string inflated(const std::string& raw, std::uint32_t size, const std::string& name) {
+        std::string out(size, '\0');
+        z_stream stream{};
+        if (inflateInit2(&stream, -15) != Z_OK) fail("zlib could not start");
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
+        stream.avail_in = static_cast<uInt>(raw.size());
+        stream.next_out = reinterpret_cast<Bytef*>(out.data());
+        stream.avail_out = static_cast<uInt>(out.size());
+        const int result = inflate(&stream, Z_FINISH);
+        const bool whole = result == Z_STREAM_END && stream.total_out == size;
+        inflateEnd(&stream);
+        if (!whole) fail("its member " + name + " is damaged");
+        return out;
+    }
+
     [[noreturn]] void fail(const std::string& why) const {
         throw Error("Cannot read the archive \"" + m_path + "\": " + why);
     }
@@ -127,6 +189,11 @@ std::vector<std::string> readZipDirectory(const std::string& archivePath) {
 
 std::vector<std::string> readZipDirectory(int fd, const std::string& archivePath) {
     return DirectoryReader(fd, archivePath).read();
+}
+
+std::string readZipMember(const std::string& archivePath, const std::string& name,
+                          std::size_t maxBytes) {
+    return DirectoryReader(archivePath).member(name, maxBytes);
 }
 
 }  // namespace qb

@@ -147,4 +147,34 @@ bool isByteOrientedCharset(const std::string& charset) {
     return r != static_cast<std::size_t>(-1) && out - outBuf == 1;
 }
 
+std::vector<std::string> encodeCharacters(std::string_view utf8, const std::string& charset) {
+    iconv_t h = iconv_open(charset.c_str(), "UTF-8");
+    if (h == kNoHandle) throw Error("Unknown charset \"" + charset + "\"");
+    std::vector<std::string> encoded;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const std::size_t length = utf8SequenceLength(utf8, at);
+        if (length == 0) {
+            encoded.emplace_back();
+            ++at;
+            continue;
+        }
+        std::string character(utf8.substr(at, length));
+        at += length;
+        char outBuf[16];
+        char* in = character.data();
+        std::size_t inLeft = character.size();
+        char* out = outBuf;
+        std::size_t outLeft = sizeof outBuf;
+        // Each character from the initial state, with the state's closing bytes, so that each
+        // one stands on its own.
+        iconv(h, nullptr, nullptr, nullptr, nullptr);
+        const bool done =
+            iconv(h, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) &&
+            iconv(h, nullptr, nullptr, &out, &outLeft) != static_cast<std::size_t>(-1);
+        encoded.emplace_back(done ? std::string(outBuf, out) : std::string());
+    }
+    iconv_close(h);
+    return encoded;
+}
+
 }  // namespace qb

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qb {
 
@@ -50,6 +51,12 @@ class IconvConverter {
 // True when the charset writes every ASCII character as one byte (so a NUL byte is the NUL
 // character and ends 8-bit text); false for UTF-16, UTF-32 and the like.
 bool isByteOrientedCharset(const std::string& charset);
+
+// Each character of UTF-8 text in charset, one string per character in order: empty for a
+// character the charset cannot hold and for each byte of an ill-formed sequence. Kept apart so
+// that the caller can cut the result between characters. Raises Error for a charset iconv
+// does not know.
+std::vector<std::string> encodeCharacters(std::string_view utf8, const std::string& charset);
 
 // True when the name denotes UTF-8 ("UTF-8", "utf8", ...).
 bool isUtf8CharsetName(const std::string& charset);

@@ -349,6 +349,17 @@ TEST_F(CliFailureTest, InterruptedPackingKeepsTheOldArchive) {
     EXPECT_TRUE(leftWorkFolders().empty());
 }
 
+// With -y, another book under the same file name is replaced, and the terminal says which.
+TEST_F(CliFailureTest, ReplacingAnotherBookNamesIt) {
+    const std::string text = file("a.txt", "x\n");
+    const std::vector<std::string> rest = {"-a", "A", "-o", path("out"), "-y", text};
+    ASSERT_EQ(cli(with({"-t", "Volume 1: Start"}, rest)).exitStatus, 0);
+    const ProgramResult r = cli(with({"-t", "Volume 1? Start"}, rest));
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err, "quirebind-cli: " + path("out/Volume 1_ Start.epub") +
+                         ": replaced another book, \"Volume 1: Start\"\n");
+}
+
 // A stop signal meets one decision: until the finished archive takes the book's place it
 // cancels (the old book kept, the signal's exit status); once that has begun the run completes
 // and reports the book (exit 0, its path), because the old book is gone by then. A preloaded

@@ -1,5 +1,6 @@
 // quirebind-cli in a locale whose charset is not UTF-8: title and author typed there reach the
-// book as the characters they are, while file and folder names stay the bytes they are.
+// book as the characters they are, while file and folder names stay the bytes they are, and the
+// archive's name is written in the locale's charset.
 
 #include <filesystem>
 #include <memory>
@@ -43,7 +44,8 @@ class CliLocaleTest : public CliTest {
         const ProgramResult r =
             cli({"-t", typedTitle, "-a", typedAuthor, "-o", out, "-q", text}, options);
         ASSERT_EQ(r.exitStatus, 0) << r.err;
-        const std::string archive = out + "/" + title + ".epub";
+        // The archive's name in the locale's charset, as the folder's is.
+        const std::string archive = out + "/" + encodeText(title, charset) + ".epub";
         EXPECT_EQ(r.out, archive + "\n");
 
         const std::string opf = archiveMember(archive, "OEBPS/fb.opf");

@@ -12,6 +12,7 @@
 
 #include "convert/archive_name.h"
 #include "convert/conversion_run.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/files.h"
 #include "tests/support/pictures.h"
 #include "tests/support/program_runner.h"
@@ -292,22 +293,111 @@ TEST_F(ConversionRunTest, ACoverPageThatCannotBeWrittenEndsTheRun) {
     EXPECT_TRUE(fs::is_empty(m_project.outputFolder));
 }
 
-TEST(RunTextsTest, LongTitlesAreCutAtACharacterBoundaryToFitAFileName) {
+TEST(RunTextsTest, LongTitlesAreCutAtACharacterBoundaryAndKeepApart) {
     const auto repeat = [](const std::string& piece, int times) {
         std::string s;
         for (int i = 0; i < times; ++i) s += piece;
         return s;
     };
-    // 250 bytes and ".epub" fit exactly; one more byte is cut.
+    // 250 bytes and ".epub" fit exactly, as they are.
     EXPECT_EQ(archiveFileName(std::string(250, 'a')), std::string(250, 'a') + ".epub");
-    EXPECT_EQ(archiveFileName(std::string(251, 'a')), std::string(250, 'a') + ".epub");
-    // Three-byte CJK characters: 83 of them (249 bytes) fit, the 84th would not.
-    EXPECT_EQ(archiveFileName(repeat("\xE6\x9B\xB8", 100)), repeat("\xE6\x9B\xB8", 83) + ".epub");
-    // Four-byte characters after one ASCII byte: 1 + 62 * 4 = 249.
-    EXPECT_EQ(archiveFileName("x" + repeat("\xF0\x9D\x84\x9E", 70)),
-              "x" + repeat("\xF0\x9D\x84\x9E", 62) + ".epub");
-    // Replaced characters count as the one byte they become.
-    EXPECT_EQ(archiveFileName(std::string(300, '/')), std::string(250, '_') + ".epub");
+    // Longer: cut before the character that would pass 241 bytes, then "~" and eight hex
+    // digits of the whole title's hash.
+    struct Case {
+        std::string title, charset, kept;
+    };
+    const Case cases[] = {
+        {std::string(251, 'a'), "UTF-8", std::string(241, 'a')},
+        // Three-byte CJK characters: 80 of them (240 bytes) fit, the 81st would not.
+        {repeat("\xE6\x9B\xB8", 100), "UTF-8", repeat("\xE6\x9B\xB8", 80)},
+        // Four-byte characters after one ASCII byte: 1 + 60 * 4 = 241.
+        {"x" + repeat("\xF0\x9D\x84\x9E", 70), "UTF-8", "x" + repeat("\xF0\x9D\x84\x9E", 60)},
+        // Replaced characters count as the one byte they become.
+        {std::string(300, '/'), "UTF-8", std::string(241, '_')},
+        // In GBK the same character takes two bytes: the cut counts the name's own bytes.
+        {repeat("\xE6\x9B\xB8", 200), "GBK", repeat("\x95\xF8", 120)},
+    };
+    for (const Case& c : cases) {
+        const std::string name = archiveFileName(c.title, c.charset);
+        ASSERT_EQ(name.size(), c.kept.size() + 9 + 5) << name;
+        EXPECT_EQ(name.substr(0, c.kept.size()), c.kept);
+        const std::string mark = name.substr(c.kept.size(), 9);
+        EXPECT_EQ(mark[0], '~') << name;
+        EXPECT_EQ(mark.find_first_not_of("0123456789abcdef", 1), std::string::npos) << name;
+        EXPECT_EQ(name.substr(name.size() - 5), ".epub");
+    }
+    // Titles that differ only past the cut, even only in their last character, keep apart.
+    EXPECT_NE(archiveFileName(std::string(300, 'a')), archiveFileName(std::string(299, 'a') + "b"));
+    EXPECT_NE(archiveFileName(std::string(300, 'a')), archiveFileName(std::string(301, 'a')));
+}
+
+// Where file names are written in the locale's charset, the archive's name is too: a GBK
+// folder gets a GBK name, and a character the charset cannot hold becomes "_".
+TEST(RunTextsTest, ArchiveNamesAreWrittenInTheirCharset) {
+    struct Case {
+        std::string title, charset, name;
+    };
+    const Case cases[] = {
+        {"\xE6\x98\xA5\xE7\x9C\xA0", "GBK", "\xB4\xBA\xC3\xDF.epub"},  // 春眠
+        {"\xE6\x98\xA5 \xF0\x9F\x98\x80", "GBK", "\xB4\xBA _.epub"},   // an emoji
+        {"Volume 1: Start", "GBK", "Volume 1_ Start.epub"},
+        {"Caf\xC3\xA9 \xE2\x82\xAC", "ISO-8859-1", "Caf\xE9 _.epub"},  // no euro sign
+        {"Caf\xC3\xA9 \xE2\x82\xAC", "UTF-8", "Caf\xC3\xA9 \xE2\x82\xAC.epub"},
+        {"Caf\xC3\xA9", "utf8", "Caf\xC3\xA9.epub"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(archiveFileName(c.title, c.charset), c.name) << c.title;
+
+    // The run names its archive in the locale's charset.
+    test::TempFolder tmp;
+    const test::RunFixture fixture(tmp.path());
+    BookProject project = fixture.project({fixture.text("one.txt", "first\n")});
+    project.title = "\xE6\x98\xA5\xE7\x9C\xA0";
+    test::EnvGuard env;
+    env.locale("zh_CN.GBK");
+    ConversionRun run(fixture.work());
+    RecordingUi ui;
+    EXPECT_EQ(run.run(project, ui), RunResult::Built) << testing::PrintToString(ui.events);
+    EXPECT_EQ(run.targetArchive(), project.outputFolder + "/\xB4\xBA\xC3\xDF.epub");
+    EXPECT_TRUE(fs::exists(run.targetArchive()));
+}
+
+// A title that shares its file name with another book's (a character a file name cannot hold,
+// the end past the cut) must not cost that book unseen: the question names it, and so does
+// the run once it has replaced it. What cannot be read as a book only goes unnamed.
+TEST_F(ConversionRunTest, AnotherBookUnderTheSameNameIsNamed) {
+    m_project.title = "Volume 1: Start";
+    ConversionRun run(m_work);
+    RecordingUi first;
+    ASSERT_EQ(run.run(m_project, first), RunResult::Built);
+    const std::string book = run.targetArchive();
+    const std::string firstBook = readFile(book);
+
+    m_project.title = "Volume 1? Start";
+    RecordingUi no;
+    EXPECT_EQ(run.run(m_project, no), RunResult::Stopped);
+    const std::string question =
+        "ask: The file is existing. Overwrite?\nIt holds another book: \"Volume 1: Start\".";
+    EXPECT_EQ(no.events, std::vector<std::string>{question});
+    EXPECT_EQ(readFile(book), firstBook);
+
+    RecordingUi yes;
+    yes.overwrite = true;
+    EXPECT_EQ(run.run(m_project, yes), RunResult::Built);
+    EXPECT_EQ(run.targetArchive(), book);
+    EXPECT_EQ(yes.events,
+              (std::vector<std::string>{
+                  question, "page 1/2", "page 2/2", "packing", "replaced: Volume 1: Start",
+                  "success: Successed to build: " + book, "open: " + m_project.outputFolder}));
+
+    // The same title again: the plain question. Then files that are no readable book.
+    for (const std::string& there :
+         {std::string(), std::string("not a zip"), firstBook.substr(0, firstBook.size() / 2),
+          firstBook.substr(0, firstBook.size() - 10)}) {
+        if (!there.empty()) writeFile(book, there);
+        RecordingUi again;
+        EXPECT_EQ(run.run(m_project, again), RunResult::Stopped);
+        EXPECT_EQ(again.events, std::vector<std::string>{"ask: The file is existing. Overwrite?"});
+    }
 }
 
 TEST_F(ConversionRunTest, CoverKeepsAPlainNameAndGetsASafeOneOtherwise) {

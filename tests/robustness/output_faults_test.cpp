@@ -178,8 +178,11 @@ TEST_F(OutputFaultTest, ArchivePathsTheSystemWouldRefuseAreSettledBeforeTheBookI
         test::RecordingUi ui;
         EXPECT_EQ(run.run(project, ui), RunResult::Built);
         EXPECT_TRUE(ui.errors().empty());
-        EXPECT_EQ(folderNames(m_run.output()),
-                  std::vector<std::string>{std::string(250, 't') + ".epub"});
+        // Cut to the 255 bytes a file name holds, and marked with the whole title's hash.
+        const std::vector<std::string> names = folderNames(m_run.output());
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_EQ(names[0].size(), 255u);
+        EXPECT_EQ(names[0].substr(0, 242), std::string(241, 't') + "~");
     }
     {
         // A file stands where the output folder should be.

@@ -16,7 +16,7 @@ namespace qb::test {
 class RecordingUi : public RunUi {
   public:
     // The boxes and the progress in the order they came: "note: ", "ask: ", "error: ",
-    // "success: ", "open: " and the text, "page k/n", "packing".
+    // "success: ", "open: ", "replaced: " and the text, "page k/n", "packing".
     std::vector<std::string> events;
     // How each text file was read and what the user was warned of, in order, kept apart so that
     // a test of the run's steps need not expect them: "read k page1.html a.txt UTF-8[ detected]"
@@ -51,6 +51,10 @@ class RecordingUi : public RunUi {
     void showError(const std::string& text) override { events.push_back("error: " + text); }
     void showSuccess(const std::string& text) override { events.push_back("success: " + text); }
     void openFolder(const std::string& folder) override { events.push_back("open: " + folder); }
+    void replacedBook(const std::string& archive, const std::string& title) override {
+        (void)archive;
+        events.push_back("replaced: " + title);
+    }
     void processEvents() override {
         if (onProcessEvents) onProcessEvents();
     }
