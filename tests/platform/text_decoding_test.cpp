@@ -237,16 +237,130 @@ TEST_F(TextDecodingTest, WhatADecoderGivesIsCheckedAsUtf8) {
                             kFffd + "f" + kFffd);
 }
 
-TEST_F(TextDecodingTest, ReadingATextFileRefusesAProgram) {
+// How a file's bytes become lines, each case once whichever layer first checked it: line
+// breaks, the first NUL ending the text, byte-order marks deciding and dropped, a named charset
+// taken at its word, detection without one, and what cannot be decoded. The page writer makes
+// one paragraph of each line (its own tests check that and the escaping).
+TEST_F(TextDecodingTest, BytesBecomeLines) {
+    using Lines = std::vector<std::string>;
+    // "中文测试，这是一个用于检测字符集的文件。" in GBK and in UTF-8.
+    const std::string gbk =
+        "\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4\xA3\xAC\xD5\xE2\xCA\xC7\xD2\xBB\xB8\xF6\xD3\xC3"
+        "\xD3\xDA\xBC\xEC\xB2\xE2\xD7\xD6\xB7\xFB\xBC\xAF\xB5\xC4\xCE\xC4\xBC\xFE\xA1\xA3";
+    const std::string chinese =
+        "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB5\x8B\xE8\xAF\x95\xEF\xBC\x8C\xE8\xBF\x99\xE6\x98\xAF"
+        "\xE4\xB8\x80\xE4\xB8\xAA\xE7\x94\xA8\xE4\xBA\x8E\xE6\xA3\x80\xE6\xB5\x8B\xE5\xAD\x97"
+        "\xE7\xAC\xA6\xE9\x9B\x86\xE7\x9A\x84\xE6\x96\x87\xE4\xBB\xB6\xE3\x80\x82";
+    std::string stray;
+    for (int i = 0; i < 30; ++i) stray += "d\xC3\xA9j\xC3\xA0 vu ";
+    struct Case {
+        std::string bytes;
+        std::string charset;
+        Lines lines;
+    };
+    const Case cases[] = {
+        // Line breaks: CR LF, lone CR and lone LF each end one; a break at the end adds none.
+        {"", "", {}},
+        {"a", "", {"a"}},
+        {"last", "", {"last"}},
+        {"a\r\n", "", {"a"}},
+        {"a\r\nb", "", {"a", "b"}},
+        {"a\rb\nc", "", {"a", "b", "c"}},
+        {"a\rb\nc\r\nd", "", {"a", "b", "c", "d"}},
+        {"a\n\rb", "", {"a", "", "b"}},
+        {"a\n\r", "", {"a", ""}},
+        {"\n", "", {""}},
+        {"a\n\nb\n", "", {"a", "", "b"}},
+        {"a\r\r\nb", "", {"a", "", "b"}},
+        {"one\r\n\r\ntwo\r\n", "", {"one", "", "two"}},
+        // The first NUL ends 8-bit text.
+        {std::string("before\nmid\0after\n", 17), "", {"before", "mid"}},
+        {std::string("ab\nc\0d\ne", 9), "", {"ab", "c"}},
+        {std::string("\0abc", 4), "", {}},
+        // Byte-order marks decide the charset and are dropped.
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9",
+         "",
+         {"caf\xC3\xA9"}},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9\r\nx",
+         "",
+         {"caf\xC3\xA9", "x"}},
+        {std::string("\xFF\xFE"
+                     "a\0<\0\xE9\0\n\0b\0",
+                     12),
+         "",
+         {"a<\xC3\xA9", "b"}},
+        // UTF-16 with its NUL bytes is decoded whole, with a mark or without.
+        {std::string("\xFF\xFE"
+                     "A\0\xE9\0\r\0\n\0\x2D\x4E",
+                     12),
+         "",
+         {"A\xC3\xA9", "\xE4\xB8\xAD"}},
+        {std::string("\xFE\xFF"
+                     "\0a\0&\0\r\0\n\x4E\x2D",
+                     12),
+         "",
+         {"a&", "\xE4\xB8\xAD"}},
+        {std::string("\xFE\xFF"
+                     "\0A\0\xE9\0\n\x4E\x2D",
+                     10),
+         "",
+         {"A\xC3\xA9", "\xE4\xB8\xAD"}},
+        {std::string("O\0n\0e\0\r\0\n\0T\0w\0o\0", 16), "", {"One", "Two"}},
+        // UTF-16 surrogates: a pair is kept, a lone one dropped, an odd last byte is U+FFFD.
+        {std::string("\xFF\xFE\x3D\xD8\x00\xDE\x00\xD8"
+                     "b\0"
+                     "c",
+                     11),
+         "",
+         {"\xF0\x9F\x98\x80"
+          "b" +
+          kFffd}},
+        // A named charset is taken at its word: a UTF-8 mark is then three bytes of text.
+        {"na\xEFve caf\xE9 \x93q\x94\r\n",
+         "WINDOWS-1252",
+         {"na\xC3\xAFve caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D"}},
+        {"caf\xE9 \x80\r\n", "WINDOWS-1252", {"caf\xC3\xA9 \xE2\x82\xAC"}},
+        {"\xEF\xBB\xBFx", "WINDOWS-1252", {"\xC3\xAF\xC2\xBB\xC2\xBFx"}},
+        {"\xD6\xD0\xCE\xC4<\xB2\xE2\xCA\xD4>",
+         "GBK",
+         {"\xE4\xB8\xAD\xE6\x96\x87<\xE6\xB5\x8B\xE8\xAF\x95>"}},
+        {"\xD6\xD0\xCE\xC4", "GBK", {"\xE4\xB8\xAD\xE6\x96\x87"}},
+        // Without a charset named: GBK is detected in a UTF-8 locale, and UTF-8 with one stray
+        // byte stays UTF-8, the byte one U+FFFD.
+        {gbk + "\r\n" + gbk + "\r\n", "", {chinese, chinese}},
+        {gbk + "\n" + gbk, "", {chinese, chinese}},
+        {stray + "\xE9!", "", {stray + kFffd + "!"}},
+    };
     test::TempFolder dir;
-    const std::string path = dir / "a.out";
+    const std::string path = dir / "in.txt";
+    for (const Case& c : cases) {
+        test::writeFile(path, c.bytes);
+        EXPECT_EQ(test::decodedLines(path, c.charset), c.lines) << c.charset << ": " << c.bytes;
+    }
+
+    // What cannot be decoded is refused with the file's path: a program, a charset nobody
+    // knows, a file that is not there, a folder.
     test::writeFile(path, bytes({0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0}));
     try {
         test::decodedLines(path);
         FAIL() << "taken as text";
     } catch (const NotTextError& e) {
         EXPECT_EQ(e.path(), path);
+        EXPECT_EQ(std::string(e.what()), "Not a text file \"" + path + "\".");
     }
+    test::writeFile(path, "x");
+    EXPECT_THROW(test::decodedLines(path, "NO-SUCH-CHARSET"), Error);
+    const std::string missing = dir / "missing.txt";
+    try {
+        test::decodedLines(missing);
+        FAIL() << "no error";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file \"" + missing + "\". No such file or directory");
+    }
+    EXPECT_THROW(test::decodedLines(dir.path()), EFOpenError);
 }
 
 }  // namespace
