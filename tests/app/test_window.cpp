@@ -570,7 +570,8 @@ class WindowTest : public QObject {
 
         const auto prepare = [&](const std::string& work, const QString& title) {
             auto form = std::make_unique<qb::TForm1>(
-                qb::AppPlaces{work, QFile::encodeName(place.path("config.ini")).toStdString()},
+                qb::AppPlaces{work, QFile::encodeName(place.path("config.ini")).toStdString(),
+                              templateFolder},
                 place.ui);
             form->Edit1()->setText(title);
             form->Edit2()->setText("Author");
