@@ -90,6 +90,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         ui.showNote(problem);
         return RunResult::Stopped;
     }
+    bool writing = false;
     try {
         settleTarget(project);
         Given given = readGiven(project);
@@ -101,9 +102,13 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         const bool existed = fs::exists(m_targetArchive, ec);
         if (existed && !ui.askOverwrite("The file is existing. Overwrite?", m_targetArchive))
             return RunResult::Stopped;
-        if (!writeBook(project, std::move(given), ui)) return RunResult::Cancelled;
-        if (!packAndVerify(project, existed, ui)) return RunResult::Cancelled;
+        writing = true;
+        if (!writeBook(project, std::move(given), ui) || !packAndVerify(project, existed, ui)) {
+            discardPages();
+            return RunResult::Cancelled;
+        }
     } catch (const std::exception& e) {
+        if (writing) discardPages();
         ui.showError(errorBoxText(e.what()));
         return RunResult::Failed;
     }
@@ -235,6 +240,11 @@ bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunU
     if (packed.cancelled) return false;
     if (!packed.built) throw Error("Failed to build: " + m_targetArchive + "\n" + packed.cause);
     return true;
+}
+
+void ConversionRun::discardPages() const {
+    std::error_code ec;
+    if (fs::exists(m_contentFolder, ec)) removeFolder(m_contentFolder);
 }
 
 void ConversionRun::report(const BookProject& project, RunUi& ui) const {
