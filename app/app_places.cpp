@@ -5,11 +5,8 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/paths.h"
 
@@ -34,64 +31,27 @@ fs::path baseFolder(const EnvLookup& env, const char* variable, const char* fall
     return fs::path(home) / fallback;
 }
 
-bool sameContent(const fs::path& a, const fs::path& b) {
-    std::ifstream x(a, std::ios::binary);
-    std::ifstream y(b, std::ios::binary);
-    if (!x || !y) return false;
-    return std::equal(std::istreambuf_iterator<char>(x), std::istreambuf_iterator<char>(),
-                      std::istreambuf_iterator<char>(y), std::istreambuf_iterator<char>());
-}
-
-// Another running program may be packing this very file: it is left alone when unchanged and
-// otherwise replaced in one step, through a hidden copy that the packer never picks up.
-void replaceFile(const fs::path& from, const fs::path& to) {
-    if (sameContent(from, to)) return;
-    const fs::path fresh = to.parent_path() / ("." + to.filename().string() + ".new");
-    std::error_code ec;
-    fs::copy_file(from, fresh, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(fresh, to, ec);
-    if (ec) fs::remove(fresh, ec);
-}
-
-// Copies the template's files over the work folder's, so that an update of the program brings
-// its template along. The content folder is the run's own and is left to it.
-void refreshTemplate(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::create_directories(to, ec);
-    for (auto it = fs::recursive_directory_iterator(from, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        const fs::path relative = fs::relative(it->path(), from, ec);
-        if (relative.empty() || *relative.begin() == "OEBPS") {
-            it.disable_recursion_pending();
-            continue;
-        }
-        std::error_code entryError;
-        if (it->is_directory(entryError))
-            fs::create_directories(to / relative, entryError);
-        else
-            replaceFile(it->path(), to / relative);
-    }
-}
-
 }  // namespace
 
 AppPlaces resolvePlaces(const std::string& programFolder, const EnvLookup& env,
                         const std::vector<std::string>& templateFolders) {
-    const fs::path beside = fs::path(programFolder) / "epubfiles";
-    if (writableFolder(programFolder) && writableFolder(beside))
-        return {beside.string(), (fs::path(programFolder) / "config.ini").string()};
-
-    const fs::path work = baseFolder(env, "XDG_CACHE_HOME", ".cache") / "quirebind" / "epubfiles";
-    const fs::path config = baseFolder(env, "XDG_CONFIG_HOME", ".config") / "quirebind";
+    AppPlaces places;
     std::error_code ec;
-    fs::create_directories(config, ec);
     for (const std::string& folder : templateFolders) {
         if (!folder.empty() && fs::is_directory(folder, ec)) {
-            refreshTemplate(folder, work);
+            places.templateFolder = folder;
             break;
         }
     }
-    return {work.string(), (config / "config.ini").string()};
+    const fs::path beside = fs::path(programFolder) / "epubfiles";
+    if (writableFolder(programFolder) && writableFolder(beside)) {
+        places.configFile = (fs::path(programFolder) / "config.ini").string();
+        return places;
+    }
+    const fs::path config = baseFolder(env, "XDG_CONFIG_HOME", ".config") / "quirebind";
+    fs::create_directories(config, ec);
+    places.configFile = (config / "config.ini").string();
+    return places;
 }
 
 AppPlaces currentPlaces() {

@@ -10,27 +10,27 @@
 namespace qb {
 
 struct AppPlaces {
-    std::string workFolder;  // holds the template (mimetype, META-INF/) and receives OEBPS/
-    std::string configFile;  // config.ini
+    std::string workFolder;      // the window's own work folder (see WorkFolder); receives OEBPS/
+    std::string configFile;      // config.ini
+    std::string templateFolder;  // the book template the work folder is made from
 };
 
 // Reads an environment variable; empty when unset.
 using EnvLookup = std::function<std::string(const char* name)>;
 
-// Run from the build tree, or from any folder the user owns, the program keeps everything
-// beside itself: programFolder/epubfiles and programFolder/config.ini. An installed copy cannot
-// write there, so it works in $XDG_CACHE_HOME/quirebind/epubfiles (made from the installed
-// template, refreshed at every start) and keeps $XDG_CONFIG_HOME/quirebind/config.ini; the
-// defaults are ~/.cache and ~/.config. templateFolders are tried in order for the template.
+// Run from the build tree, or from any folder the user owns, the program keeps its settings
+// beside itself: programFolder/config.ini. An installed copy cannot write there, so it keeps
+// $XDG_CONFIG_HOME/quirebind/config.ini (default ~/.config). The template is the first of
+// templateFolders that is a folder; the work folder is left to the caller, who makes it.
 AppPlaces resolvePlaces(const std::string& programFolder, const EnvLookup& env,
                         const std::vector<std::string>& templateFolders);
 
 // The places of the running program.
 AppPlaces currentPlaces();
 
-// Where a program whose work folder is taken by another running one keeps a private one:
-// $XDG_CACHE_HOME/quirebind (~/.cache/quirebind). The cache is on disk; $XDG_RUNTIME_DIR is
-// usually a small memory file system that the pages of a big book could fill.
+// Where each window makes its work folder: $XDG_CACHE_HOME/quirebind (~/.cache/quirebind). The
+// cache is on disk; $XDG_RUNTIME_DIR is usually a small memory file system that the pages of a
+// big book could fill.
 std::string privateWorkRoot(const EnvLookup& env);
 std::string privateWorkRoot();
 

@@ -13,8 +13,11 @@
 #include "app/app_places.h"
 #include "app/qt_window_ui.h"
 #include "app/tform1.h"
-#include "app/work_folder_claim.h"
 #include "convert/conversion_run.h"
+#include "convert/work_folder.h"
+#include "platform/build_info.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -49,9 +52,18 @@ int main(int argc, char** argv) {
 
     try {
         qb::AppPlaces places = qb::currentPlaces();
-        // A second window gets a work folder of its own; see WorkFolderClaim.
-        const qb::WorkFolderClaim claim(places.workFolder, qb::privateWorkRoot());
-        places.workFolder = claim.folder();
+        if (places.templateFolder.empty()) {
+            std::string text =
+                "The book template (epubfiles/mimetype) is in none of these folders:";
+            for (const std::string& folder :
+                 qb::templateFolderCandidates(qb::programFolder(), qb::kConfiguredTemplateFolder))
+                text += "\n" + folder;
+            throw qb::Error(text);
+        }
+        // Every window has a work folder of its own, so that two of them never pack, or
+        // delete, each other's pages.
+        const qb::WorkFolder work(places.templateFolder, qb::privateWorkRoot());
+        places.workFolder = work.path();
         qb::TForm1 form(places, ui);
         ui->setOwner(&form);
         form.show();

@@ -14,9 +14,9 @@
 #include "cli/child_process.h"
 #include "cli/cli_options.h"
 #include "cli/interruption.h"
-#include "cli/temp_work_folder.h"
 #include "cli/terminal_ui.h"
 #include "convert/conversion_run.h"
+#include "convert/work_folder.h"
 #include "platform/build_info.h"
 #include "platform/paths.h"
 
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
 
     qb::ChildEnd end;
     try {
-        qb::TempWorkFolder work(templateFolder);
+        const qb::WorkFolder work(templateFolder, qb::temporaryFolderBase());
         end = qb::runInChild([&] { return convert(*options, work.path()); });
     } catch (const std::exception& e) {
         std::cerr << "quirebind-cli: " << e.what() << "\n";

@@ -95,6 +95,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         ui.showNote(problem);
         return RunResult::Stopped;
     }
+    bool writing = false;
     try {
         settleTarget(project);
         Given given = readGiven(project);
@@ -115,9 +116,13 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             }
             if (!ui.askOverwrite(question, m_targetArchive)) return RunResult::Stopped;
         }
-        if (!writeBook(project, std::move(given), ui)) return RunResult::Cancelled;
-        if (!packAndVerify(project, existed, ui)) return RunResult::Cancelled;
+        writing = true;
+        if (!writeBook(project, std::move(given), ui) || !packAndVerify(project, existed, ui)) {
+            discardPages();
+            return RunResult::Cancelled;
+        }
     } catch (const std::exception& e) {
+        if (writing) discardPages();
         ui.showError(errorBoxText(e.what()));
         return RunResult::Failed;
     }
@@ -251,6 +256,11 @@ bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunU
     if (packed.cancelled) return false;
     if (!packed.built) throw Error("Failed to build: " + m_targetArchive + "\n" + packed.cause);
     return true;
+}
+
+void ConversionRun::discardPages() const {
+    std::error_code ec;
+    if (fs::exists(m_contentFolder, ec)) removeFolder(m_contentFolder);
 }
 
 void ConversionRun::report(const BookProject& project, RunUi& ui) const {

@@ -97,6 +97,11 @@ class ConversionRun {
     // False when the user cancelled while the archive was packed.
     bool packAndVerify(const BookProject& project, bool replace, RunUi& ui) const;
     void report(const BookProject& project, RunUi& ui) const;
+    // Removes the pages of a run that began writing and made no book: hundreds of MB for a big
+    // text, which would otherwise stay until the program ends. A built book's pages stay until
+    // the next run writes; what resists removal now is reported by that run, which must clear
+    // it before it writes.
+    void discardPages() const;
 
     std::string m_workFolder;
     std::string m_contentFolder;

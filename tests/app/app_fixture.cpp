@@ -70,7 +70,7 @@ WindowPlace::WindowPlace() {
 
 qb::AppPlaces WindowPlace::places() const {
     return {QFile::encodeName(path("epubfiles")).toStdString(),
-            QFile::encodeName(path("config.ini")).toStdString()};
+            QFile::encodeName(path("config.ini")).toStdString(), QB_TEST_TEMPLATE_DIR};
 }
 
 std::unique_ptr<qb::TForm1> WindowPlace::makeForm() {

@@ -20,16 +20,13 @@
 #include <algorithm>
 #include <iterator>
 
-#include <sys/stat.h>
-#include <utime.h>
-
 #include "app/app_places.h"
 #include "app/book_options_dialog.h"
 #include "app/focus_ring.h"
 #include "app/skin.h"
 #include "app/skin_image.h"
-#include "app/work_folder_claim.h"
 #include "app_fixture.h"
+#include "convert/work_folder.h"
 
 using namespace qbtest;
 
@@ -556,37 +553,37 @@ class WindowTest : public QObject {
         QCOMPARE(qb::BookOptionsDialog(chosen).options(), chosen);
     }
 
-    // Two programs at once: the second works in a private copy of the template, so the first
-    // closing (and removing its content folder) cannot touch the book the second is making.
+    // Two windows at once, each in a work folder of its own: the first closing (and removing
+    // its folder) cannot touch the book the second is making.
     void secondProgramGetsAWorkFolderOfItsOwn() {
         WindowPlace place;
-        const std::string shared = place.places().workFolder;
-        const std::string privateRoot = QFile::encodeName(place.path("private")).toStdString();
-        auto firstClaim = std::make_unique<qb::WorkFolderClaim>(shared, privateRoot);
-        QVERIFY(!firstClaim->isPrivate());
-        QCOMPARE(firstClaim->folder(), shared);
-        qb::WorkFolderClaim secondClaim(shared, privateRoot);
-        QVERIFY(secondClaim.isPrivate());
-        const QString second = QString::fromStdString(secondClaim.folder());
-        QVERIFY(second.startsWith(place.path("private/work-")));
+        const std::string templateFolder = place.places().workFolder;
+        const std::string root = QFile::encodeName(place.path("private")).toStdString();
+        auto firstFolder = std::make_unique<qb::WorkFolder>(templateFolder, root);
+        qb::WorkFolder secondFolder(templateFolder, root);
+        QVERIFY(firstFolder->path() != secondFolder.path());
+        const QString firstPath = QString::fromStdString(firstFolder->path());
+        const QString second = QString::fromStdString(secondFolder.path());
+        QVERIFY(second.startsWith(place.path("private/quirebind-work-")));
         QCOMPARE(readFile(second + "/mimetype"), readFile(place.path("epubfiles/mimetype")));
         QVERIFY(QFile::exists(second + "/META-INF/container.xml"));
 
         const auto prepare = [&](const std::string& work, const QString& title) {
             auto form = std::make_unique<qb::TForm1>(
-                qb::AppPlaces{work, QFile::encodeName(place.path("config.ini")).toStdString()},
+                qb::AppPlaces{work, QFile::encodeName(place.path("config.ini")).toStdString(),
+                              templateFolder},
                 place.ui);
             form->Edit1()->setText(title);
             form->Edit2()->setText("Author");
             form->LabeledEdit4()->setText(place.path("out"));
             return form;
         };
-        auto first = prepare(shared, "First");
+        auto first = prepare(firstFolder->path(), "First");
         first->addSourceFiles({writeText(place.path("src/one.txt"), "one\n")});
         convertAndWait(*first);
-        QVERIFY(QFile::exists(place.path("epubfiles/OEBPS/page1.html")));
+        QVERIFY(QFile::exists(firstPath + "/OEBPS/page1.html"));
 
-        auto secondForm = prepare(secondClaim.folder(), "Second");
+        auto secondForm = prepare(secondFolder.path(), "Second");
         QStringList pages;
         for (int i = 1; i <= 60; ++i)
             pages << writeText(place.path("src/p%1.txt").arg(i), QByteArray(30000, 'p') + "\n");
@@ -595,12 +592,12 @@ class WindowTest : public QObject {
         connect(secondForm.get(), &qb::TForm1::statusChanged, [&](const QString& text) {
             if (first && text.startsWith("Page ")) {
                 first.reset();
-                firstClaim.reset();
+                firstFolder.reset();
             }
         });
         convertAndWait(*secondForm);
         QVERIFY(!first);
-        QVERIFY(!QFile::exists(place.path("epubfiles/OEBPS")));
+        QVERIFY(!QFile::exists(firstPath));
         QCOMPARE(place.ui->errors, QStringList());
         QCOMPARE(place.ui->successes.size(), 2);
 
@@ -617,60 +614,6 @@ class WindowTest : public QObject {
               QStringLiteral("OEBPS/page60.html")})
             QVERIFY2(members.contains(member), qPrintable(member));
         QVERIFY(members.filter(QStringLiteral("lock")).isEmpty());
-
-        // The shared folder is free again for the next program to start.
-        qb::WorkFolderClaim next(shared, privateRoot);
-        QVERIFY(!next.isPrivate());
-    }
-
-    void privateFoldersGoWithTheirProgramAndStaleOnesAtTheNextStart() {
-        WindowPlace place;
-        const std::string shared = place.places().workFolder;
-        const QString root = place.path("private");
-        const std::string privateRoot = QFile::encodeName(root).toStdString();
-        qb::WorkFolderClaim owner(shared, privateRoot);
-        std::string alive;
-        {
-            qb::WorkFolderClaim mine(shared, privateRoot);
-            QVERIFY(mine.isPrivate());
-            QVERIFY(QFileInfo(QString::fromStdString(mine.folder())).isDir());
-            alive = mine.folder();
-        }
-        QVERIFY(!QFileInfo::exists(QString::fromStdString(alive)));
-
-        // What programs that died left behind, beside one that still runs.
-        qb::WorkFolderClaim running(shared, privateRoot);
-        writeText(root + "/work-dead01/.quirebind.lock", "");
-        writeText(root + "/work-dead01/OEBPS/page1.html", "old");
-        writeText(root + "/work-nolock/mimetype", "x");
-        writeText(root + "/new-abandoned/mimetype", "x");
-        writeText(root + "/new-settingup/mimetype", "x");
-        writeText(root + "/notes/readme.txt", "not ours");
-        const QByteArray abandoned = QFile::encodeName(root + "/new-abandoned");
-        struct utimbuf old {};
-        old.actime = old.modtime = time(nullptr) - 3 * 3600;
-        QCOMPARE(::utime(abandoned.constData(), &old), 0);
-
-        qb::WorkFolderClaim next(shared, privateRoot);
-        QVERIFY(next.isPrivate());
-        QVERIFY(!QFileInfo::exists(root + "/work-dead01"));
-        QVERIFY(!QFileInfo::exists(root + "/work-nolock"));
-        QVERIFY(!QFileInfo::exists(root + "/new-abandoned"));
-        QVERIFY(QFileInfo::exists(root + "/new-settingup"));
-        QVERIFY(QFileInfo::exists(root + "/notes/readme.txt"));
-        QVERIFY(QFileInfo::exists(QString::fromStdString(running.folder()) + "/mimetype"));
-
-        // A private folder that cannot be made is an error naming the place.
-        writeText(place.path("blocker"), "a file");
-        const std::string blocked = QFile::encodeName(place.path("blocker/private")).toStdString();
-        try {
-            qb::WorkFolderClaim failing(shared, blocked);
-            QFAIL("no error for a private folder below a file");
-        } catch (const std::exception& e) {
-            QVERIFY2(
-                QString(e.what()).startsWith("Cannot create folder \"" + place.path("blocker")),
-                e.what());
-        }
     }
 
     void applicationTitleFromTheProgramFile() {
@@ -682,46 +625,28 @@ class WindowTest : public QObject {
     void placesBesideTheProgramOrPerUser() {
         QTemporaryDir dir;
         const std::string root = QFile::encodeName(dir.path()).toStdString();
-        // Built tree: a writable template beside the program keeps everything there.
+        // Built tree: a writable template beside the program keeps the settings there.
         QDir(dir.path()).mkpath("build/epubfiles");
         auto env = [&](const char* name) -> std::string {
             if (std::string(name) == "HOME") return root + "/home";
             if (std::string(name) == "XDG_CONFIG_HOME") return "relative/ignored";
             return "";
         };
-        qb::AppPlaces places = qb::resolvePlaces(root + "/build", env, {});
-        QCOMPARE(places.workFolder, root + "/build/epubfiles");
+        qb::AppPlaces places = qb::resolvePlaces(root + "/build", env, {root + "/build/epubfiles"});
+        QCOMPARE(places.templateFolder, root + "/build/epubfiles");
         QCOMPARE(places.configFile, root + "/build/config.ini");
 
-        // Installed copy: no template beside the program, so the per-user folders, the work
-        // folder made from the installed template without a stale content folder.
-        copyTree(QStringLiteral(QB_TEST_TEMPLATE_DIR), dir.path() + "/share/quirebind/epubfiles");
-        writeText(dir.path() + "/share/quirebind/epubfiles/OEBPS/stale.html", "x");
+        // Installed copy: no template beside the program, so the per-user settings and the
+        // first template that is there. Nothing goes below the cache before a window makes its
+        // work folder there.
+        QDir(dir.path()).mkpath("share/quirebind/epubfiles");
         QDir(dir.path()).mkpath("bin");
         places = qb::resolvePlaces(root + "/bin", env,
                                    {root + "/missing", root + "/share/quirebind/epubfiles"});
-        QCOMPARE(places.workFolder, root + "/home/.cache/quirebind/epubfiles");
+        QCOMPARE(places.templateFolder, root + "/share/quirebind/epubfiles");
         QCOMPARE(places.configFile, root + "/home/.config/quirebind/config.ini");
-        QVERIFY(QFile::exists(dir.path() + "/home/.cache/quirebind/epubfiles/mimetype"));
-        QVERIFY(
-            QFile::exists(dir.path() + "/home/.cache/quirebind/epubfiles/META-INF/container.xml"));
-        QVERIFY(!QFile::exists(dir.path() + "/home/.cache/quirebind/epubfiles/OEBPS"));
         QVERIFY(QFileInfo(dir.path() + "/home/.config/quirebind").isDir());
-
-        // Starting again leaves unchanged files alone (another program may be packing them)
-        // and replaces changed ones whole.
-        const QString cached = dir.path() + "/home/.cache/quirebind/epubfiles";
-        struct stat before {};
-        QCOMPARE(::stat(QFile::encodeName(cached + "/mimetype").constData(), &before), 0);
-        writeText(dir.path() + "/share/quirebind/epubfiles/META-INF/container.xml", "new\n");
-        qb::resolvePlaces(root + "/bin", env, {root + "/share/quirebind/epubfiles"});
-        struct stat after {};
-        QCOMPARE(::stat(QFile::encodeName(cached + "/mimetype").constData(), &after), 0);
-        QCOMPARE(after.st_ino, before.st_ino);
-        QCOMPARE(after.st_mtime, before.st_mtime);
-        QCOMPARE(readFile(cached + "/META-INF/container.xml"), QByteArray("new\n"));
-        QCOMPARE(QDir(cached + "/META-INF").entryList(QDir::Files | QDir::Hidden),
-                 QStringList({"container.xml"}));
+        QVERIFY(!QFile::exists(dir.path() + "/home/.cache"));
 
         auto xdg = [&](const char* name) -> std::string {
             if (std::string(name) == "XDG_CACHE_HOME") return root + "/cache";
@@ -729,10 +654,9 @@ class WindowTest : public QObject {
             return "";
         };
         places = qb::resolvePlaces(root + "/bin", xdg, {root + "/share/quirebind/epubfiles"});
-        QCOMPARE(places.workFolder, root + "/cache/quirebind/epubfiles");
         QCOMPARE(places.configFile, root + "/config/quirebind/config.ini");
 
-        // Private work folders of second programs go to the cache folder too.
+        // The windows' work folders go to the cache folder.
         QCOMPARE(qb::privateWorkRoot(xdg), root + "/cache/quirebind");
         QCOMPARE(qb::privateWorkRoot(env), root + "/home/.cache/quirebind");
     }

@@ -98,8 +98,8 @@ TEST_F(CliProcessTest, QuitEndsTheRunLikeTerminate) {
     EXPECT_TRUE(fs::is_empty(path("out")));
 }
 
-// A run at start removes the folders of dead runs, and only those: a live run's folder, one
-// without a lock file, a link and a folder of another user stay.
+// A run at start removes the folders of dead runs, and only those: a live run's folder stays.
+// (Which folders count as dead is the work folder's own test.)
 TEST_F(CliProcessTest, OnlyFoldersOfDeadRunsAreRemoved) {
     // A live run, stopped at its first page, holding its lock.
     const std::string text = fifo("text");
@@ -107,32 +107,15 @@ TEST_F(CliProcessTest, OnlyFoldersOfDeadRunsAreRemoved) {
                         cliOptions());
     const std::string liveWork = waitForFirstPage();
 
-    const auto folder = [this](const std::string& name, bool withLock) {
-        const std::string p = m_tmp + "/" + name;
-        fs::create_directories(p + "/OEBPS/sub");
-        writeFile(p + "/OEBPS/sub/page1.html", "left by a dead run");
-        if (withLock) writeFile(p + "/.quirebind-lock", "");
-        return p;
-    };
-    const std::string dead = folder("quirebind-cli-Dead01", true);
-    const std::string unlocked = folder("quirebind-cli-NoLck1", false);
-    const std::string notOurs = folder("quirebind-cli-Other1", true);
-    const bool otherUser = geteuid() == 0 && chown(notOurs.c_str(), 65534, 65534) == 0;
-    const std::string target = folder("elsewhere", true);
-    fs::create_directory_symlink(target, m_tmp + "/quirebind-cli-Link01");
-    const std::string lookalike = folder("quirebind-cli-TooLong1", true);
+    const std::string dead = m_tmp + "/quirebind-work-Dead01";
+    fs::create_directories(dead + "/OEBPS/sub");
+    writeFile(dead + "/OEBPS/sub/page1.html", "left by a dead run");
+    writeFile(dead + "/.quirebind.lock", "");
 
     const ProgramResult r = runProgram(cliArgs(entries(file("a.txt", "x\n"))), cliOptions());
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_TRUE(fs::exists(m_tmp + "/" + liveWork + "/OEBPS"));
-    EXPECT_TRUE(fs::exists(unlocked + "/OEBPS/sub/page1.html"));
-    if (otherUser) {
-        EXPECT_TRUE(fs::exists(notOurs + "/OEBPS/sub/page1.html"));
-    }
-    EXPECT_TRUE(fs::is_symlink(m_tmp + "/quirebind-cli-Link01"));
-    EXPECT_TRUE(fs::exists(target + "/OEBPS/sub/page1.html"));
-    EXPECT_TRUE(fs::exists(lookalike + "/OEBPS/sub/page1.html"));
 
     // The live run goes on to make its book.
     writeFile(text, "alive\n");
@@ -140,8 +123,6 @@ TEST_F(CliProcessTest, OnlyFoldersOfDeadRunsAreRemoved) {
     EXPECT_EQ(l.exitStatus, 0) << l.err;
     EXPECT_TRUE(fs::exists(path("live/Live.epub")));
     EXPECT_FALSE(fs::exists(m_tmp + "/" + liveWork));
-    fs::remove_all(m_tmp);
-    fs::create_directory(m_tmp);
 }
 
 // `quirebind-cli ... | true`: the reader is gone before the path is written; the book is made

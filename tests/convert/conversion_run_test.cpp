@@ -149,7 +149,8 @@ TEST_F(ConversionRunTest, PageErrorEndsTheRunBeforeLaterPages) {
     EXPECT_EQ(ui.events,
               (std::vector<std::string>{"page 1/3", "error: Cannot open file \"" + missing +
                                                         "\". No such file or directory."}));
-    EXPECT_EQ(contentFiles(), std::vector<std::string>{"page1.html"});
+    // The pages written before the error go with the run.
+    EXPECT_FALSE(fs::exists(m_work + "/OEBPS"));
     // The output folder was made before the pages were written; no book went into it.
     EXPECT_TRUE(fs::is_empty(m_project.outputFolder));
 }
@@ -190,6 +191,7 @@ TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook)
                                                    "page 1/3", "page 2/3"}));
     EXPECT_EQ(readFile(archive()), "the old book");
     EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
+    EXPECT_FALSE(fs::exists(m_work + "/OEBPS"));
 }
 
 TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
@@ -233,6 +235,7 @@ TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
         EXPECT_EQ(readFile(archive()), "the old book") << stopAt;
         EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"})
             << stopAt;
+        EXPECT_FALSE(fs::exists(m_work + "/OEBPS")) << stopAt;
     }
 }
 
@@ -291,6 +294,7 @@ TEST_F(ConversionRunTest, ACoverPageThatCannotBeWrittenEndsTheRun) {
                              "page 1/2", "page 2/2",
                              "error: Cannot create file \"" + blocked + "\". Is a directory."}));
     EXPECT_TRUE(fs::is_empty(m_project.outputFolder));
+    EXPECT_FALSE(fs::exists(m_work + "/OEBPS"));
 }
 
 TEST(RunTextsTest, LongTitlesAreCutAtACharacterBoundaryAndKeepApart) {
@@ -475,6 +479,7 @@ TEST_F(ConversionRunTest, ArchiveThatLacksAPageIsNoBookMade) {
         } else {
             EXPECT_FALSE(fs::exists(archive())) << "a broken book was left under the book's name";
         }
+        EXPECT_FALSE(fs::exists(m_work + "/OEBPS"));
     }
 }
 

@@ -76,9 +76,9 @@ unzip -p "$book" OEBPS/page1.html | grep -q "Café au lait." || fail "page 1 los
 java -Xshare:auto -XX:TieredStopAtLevel=1 -jar /usr/share/java/epubcheck.jar "$book" \
   >"$tmp/epubcheck.log" 2>&1 || { cat "$tmp/epubcheck.log" >&2; fail "epubcheck"; }
 
-# The unpacked window starts and keeps running until it is stopped. A package has no work
-# folder beside the program, so the window works in a copy of the template below ~/.cache:
-# a copy of the unpacked one, which is marked to tell it from any other.
+# The unpacked window starts and keeps running until it is stopped. It works in a folder of its
+# own below ~/.cache, made from the unpacked template, which is marked to tell it from any other.
+# Stopped by a signal, the window leaves that folder for the next one to clear up.
 if $gui; then
   marker='<!-- the unpacked template -->'
   echo "$marker" >>"$root/usr/share/quirebind/epubfiles/META-INF/container.xml"
@@ -86,7 +86,7 @@ if $gui; then
   env -i PATH=/usr/bin:/bin HOME="$tmp/home" QT_QPA_PLATFORM=offscreen \
     timeout 3 "$root/usr/bin/quirebind" >"$tmp/window.log" 2>&1 || status=$?
   [[ $status -eq 124 ]] || { cat "$tmp/window.log" >&2; fail "the window ended with status $status"; }
-  grep -qF "$marker" "$tmp/home/.cache/quirebind/epubfiles/META-INF/container.xml" ||
+  grep -qsF "$marker" "$tmp"/home/.cache/quirebind/quirebind-work-*/META-INF/container.xml ||
     fail "the window's work folder was not made from the unpacked template"
 fi
 echo "deb: $(basename "$deb"), $(wc -l <"$tmp/files") files, $(stat -c %s "$deb") bytes; the unpacked programs run"
