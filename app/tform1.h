@@ -27,7 +27,6 @@
 #include "controls/ImgBtn.h"
 #include "controls/pngextra.h"
 #include "convert/conversion_run.h"
-#include "platform/ini_file.h"
 
 class QProgressBar;
 class QPushButton;
@@ -37,6 +36,7 @@ namespace qb {
 class FocusRing;
 class FormRunUi;
 class RunBridge;
+class WindowSettings;
 
 // The product's home page, which "Home" opens; every book names it as its source too.
 inline constexpr const char* kHomePage = kBookSourceAddress;
@@ -109,6 +109,9 @@ class TForm1 : public QWidget {
   private:
     friend class FormRunUi;
 
+    // Where the footer's progress stands: once cancelling, the run's own reports are dropped.
+    enum class ProgressState { Idle, Running, Cancelling };
+
     void createControls();
     void createHeader();
     void createFooter();
@@ -130,13 +133,15 @@ class TForm1 : public QWidget {
 
     void runFinished(RunResult result);
     void setStatus(const QString& text);
+    // The run's reports; ignored once cancelling.
     void showProgress(int value, int maximum, const QString& format);
+    void setProgress(int value, int maximum, const QString& format);
     void hideProgress();
 
     AppPlaces m_places;
     std::shared_ptr<WindowUi> m_ui;
     std::string m_contentFolder;
-    std::unique_ptr<IniFile> m_settings;
+    std::unique_ptr<WindowSettings> m_settings;
     BookOptions m_options;
     ConversionRun m_run;
     QPersistentModelIndex m_draggedRow;
@@ -152,6 +157,7 @@ class TForm1 : public QWidget {
     std::thread m_worker;
     std::atomic<bool> m_cancelRequested{false};
     bool m_converting = false;
+    ProgressState m_progressState = ProgressState::Idle;
     RunResult m_lastResult = RunResult::Skipped;
     QString m_statusText;
     // What Enter and Space do on the skinned buttons, which know only the mouse.
