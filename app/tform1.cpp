@@ -19,6 +19,7 @@
 #include "app/focus_ring.h"
 #include "app/form_run_ui.h"
 #include "app/run_bridge.h"
+#include "app/save_path.h"
 #include "app/skin.h"
 #include "app/window_settings.h"
 #include "package/packager.h"
@@ -546,6 +547,15 @@ void TForm1::PNGButton4Click() {
     if (m_converting) return;
     const int pages = m_listView1->topLevelItemCount();
     if (pages == 0) return;
+    // The book goes where the field says as a file manager would read it, and the field then
+    // shows that folder in full, so that the success box and the field tell the same place.
+    const SavePath savePath = resolveSavePath(m_labeledEdit4->text());
+    if (!savePath.problem.isEmpty()) {
+        m_ui->showNote(savePath.problem);
+        m_labeledEdit4->setFocus();
+        return;
+    }
+    if (!savePath.path.isEmpty()) m_labeledEdit4->setText(savePath.path);
     BookProject project;
     for (int row = 0; row < pages; ++row)
         project.sourceFiles.push_back(pathBytes(m_listView1->topLevelItem(row)->text(1)));

@@ -222,6 +222,31 @@ class ConvertTest : public QObject {
         QCOMPARE(namesIn(place.path("out")), QStringList({"Book.epub"}));
     }
 
+    // "~/x" and a relative path land below the home folder, and both the field and the
+    // success box then name that folder in full.
+    void savePathsAreTakenFromTheHomeFolder() {
+        WindowPlace place;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", place.path("home").toLocal8Bit());
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        for (const QString& typed : {QStringLiteral("~/qbbooks"), QStringLiteral("relbooks")}) {
+            form->LabeledEdit4()->setText(typed);
+            convertAndWait(*form);
+            const QString folder = place.path("home/") + typed.mid(typed.startsWith(u'~') ? 2 : 0);
+            QCOMPARE(form->LabeledEdit4()->text(), folder);
+            QCOMPARE(place.ui->successes.takeLast(),
+                     "Successed to build: " + folder + "/Book.epub");
+            QVERIFY(QFile::exists(folder + "/Book.epub"));
+        }
+        form->LabeledEdit4()->setText("~nobody-here-at-all/x");
+        convertAndWait(*form);
+        QCOMPARE(place.ui->notes.size(), 1);
+        QVERIFY(place.ui->notes.first().contains("nobody-here-at-all"));
+        QCOMPARE(form->focusWidget(), static_cast<QWidget*>(form->LabeledEdit4()));
+        qputenv("HOME", oldHome);
+    }
+
     void successBoxSaysWhenNoFileBrowserCouldStart() {
         WindowPlace place;
         auto form = preparedForm(place);

@@ -26,6 +26,7 @@
 #include "app/app_places.h"
 #include "app/book_options_dialog.h"
 #include "app/focus_ring.h"
+#include "app/save_path.h"
 #include "app/skin.h"
 #include "app/skin_image.h"
 #include "app/work_folder_claim.h"
@@ -56,6 +57,44 @@ class WindowTest : public QObject {
     }
 
   private slots:
+    void savePathsResolveAsAFileManagerReadsThem_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("problem");
+        QTest::newRow("empty stays empty") << ""
+                                           << "" << false;
+        QTest::newRow("home") << "~"
+                              << "/home/ann" << false;
+        QTest::newRow("below home") << "~/qbbooks/"
+                                    << "/home/ann/qbbooks" << false;
+        QTest::newRow("other user") << "~bob/x"
+                                    << "/srv/bob/x" << false;
+        QTest::newRow("other user's home") << "~bob"
+                                           << "/srv/bob" << false;
+        QTest::newRow("no such user") << "~nobody/x"
+                                      << "" << true;
+        QTest::newRow("relative") << "relbooks/./a/../b"
+                                  << "/home/ann/relbooks/b" << false;
+        QTest::newRow("tilde inside") << "a/~/b"
+                                      << "/home/ann/a/~/b" << false;
+        QTest::newRow("absolute") << "/data//books/"
+                                  << "/data/books" << false;
+        QTest::newRow("absolute with tilde") << "/data/~bob"
+                                             << "/data/~bob" << false;
+    }
+    void savePathsResolveAsAFileManagerReadsThem() {
+        QFETCH(QString, typed);
+        QFETCH(QString, path);
+        QFETCH(bool, problem);
+        const qb::SavePath resolved =
+            qb::resolveSavePath(typed, QStringLiteral("/home/ann"), [](const QString& user) {
+                return user == QLatin1String("bob") ? QStringLiteral("/srv/bob") : QString();
+            });
+        QCOMPARE(resolved.path, path);
+        QCOMPARE(!resolved.problem.isEmpty(), problem);
+        if (problem) QVERIFY(resolved.problem.contains("\"~nobody/x\""));
+    }
+
     // What must hold wherever the controls are put.
     void shapeAndPlacements() {
         WindowPlace place;
