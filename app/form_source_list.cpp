@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScrollBar>
+#include <QSet>
 #include <QTimer>
 #include <QTreeWidgetItem>
 
@@ -11,13 +13,33 @@
 
 namespace qb {
 
-void TForm1::addSourceFiles(const QStringList& files) {
+QStringList TForm1::insertSourceFiles(const QStringList& files, int at) {
+    // A text listed twice would become two copies of its pages; the second is left out.
+    QSet<QString> listed;
+    for (int row = 0; row < m_listView1->topLevelItemCount(); ++row)
+        listed.insert(QDir::cleanPath(m_listView1->topLevelItem(row)->text(1)));
+    const int count = m_listView1->topLevelItemCount();
+    int next = at < 0 || at > count ? count : at;
+    QStringList already;
     for (const QString& file : files) {
-        auto* row = new QTreeWidgetItem(m_listView1);
+        const QString key = QDir::cleanPath(file);
+        if (listed.contains(key)) {
+            if (!already.contains(file)) already << file;
+            continue;
+        }
+        listed.insert(key);
+        auto* row = new QTreeWidgetItem;
         row->setText(1, file);
         row->setToolTip(1, file);
+        m_listView1->insertTopLevelItem(next++, row);
     }
     renumberRows();
+    return already;
+}
+
+void TForm1::addSourceFiles(const QStringList& files) {
+    const QStringList already = insertSourceFiles(files, -1);
+    if (!already.isEmpty()) m_ui->showNote(alreadyListedNote(already));
 }
 
 // The "Page" column always tells the page each row becomes.
@@ -61,9 +83,34 @@ bool nameOrder(const QString& a, const QString& b) {
     return a < b;
 }
 
+// A note naming the first few of `names` under its heading.
+QString namedList(const QString& heading, const QStringList& names) {
+    constexpr int kNamed = 10;
+    QString text = heading;
+    for (int i = 0; i < std::min<int>(kNamed, int(names.size())); ++i) text += u'\n' + names[i];
+    if (names.size() > kNamed)
+        text += QStringLiteral("\n... and %1 more.").arg(names.size() - kNamed);
+    return text;
+}
+
+// The text files of a folder, in the order a file manager shows them.
+QStringList textFilesIn(const QString& folder) {
+    QStringList files;
+    for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot))
+        if (isTextFile(entry)) files << entry.absoluteFilePath();
+    std::sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
+        return nameOrder(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+    });
+    return files;
+}
+
 }  // namespace
 
-void TForm1::addDroppedFiles(const QList<QUrl>& urls) {
+QString TForm1::alreadyListedNote(const QStringList& files) {
+    return namedList(QStringLiteral("Already in the list, so not added again:"), files);
+}
+
+void TForm1::addDroppedFiles(const QList<QUrl>& urls, int at) {
     QStringList files;
     QStringList skipped;
     for (const QUrl& url : urls) {
@@ -74,14 +121,7 @@ void TForm1::addDroppedFiles(const QList<QUrl>& urls) {
         const QString path = QDir::cleanPath(url.toLocalFile());
         const QFileInfo info(path);
         if (info.isDir()) {
-            QStringList inFolder;
-            for (const QFileInfo& entry :
-                 QDir(path).entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
-                if (isTextFile(entry)) inFolder << entry.absoluteFilePath();
-            }
-            std::sort(inFolder.begin(), inFolder.end(), [](const QString& a, const QString& b) {
-                return nameOrder(QFileInfo(a).fileName(), QFileInfo(b).fileName());
-            });
+            const QStringList inFolder = textFilesIn(path);
             if (inFolder.isEmpty()) skipped << path + QStringLiteral(" (no .txt files in it)");
             files << inFolder;
         } else if (isTextFile(info)) {
@@ -90,21 +130,37 @@ void TForm1::addDroppedFiles(const QList<QUrl>& urls) {
             skipped << path;
         }
     }
-    addSourceFiles(files);
-    if (skipped.isEmpty()) return;
-
-    constexpr int kNamed = 10;
-    QString text =
-        QStringLiteral("Only .txt files and folders holding them can be added. Skipped:");
-    for (int i = 0; i < std::min<int>(kNamed, int(skipped.size())); ++i) text += u'\n' + skipped[i];
-    if (skipped.size() > kNamed)
-        text += QStringLiteral("\n... and %1 more.").arg(skipped.size() - kNamed);
+    const QStringList already = insertSourceFiles(files, at);
+    QStringList parts;
+    if (!skipped.isEmpty()) {
+        parts << namedList(
+            QStringLiteral("Only .txt files and folders holding them can be added. Skipped:"),
+            skipped);
+    }
+    if (!already.isEmpty()) parts << alreadyListedNote(already);
+    if (parts.isEmpty()) return;
+    const QString text = parts.join(QStringLiteral("\n\n"));
     // Not inside the drop itself: the file manager waits for the drop to finish.
     QTimer::singleShot(0, this, [this, text] { m_ui->showNote(text); });
 }
 
+void TForm1::addCommandLineFiles(const QStringList& arguments) {
+    QList<QUrl> urls;
+    for (const QString& argument : arguments)
+        urls << QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath());
+    addDroppedFiles(urls);
+}
+
 void TForm1::PNGButton2Click() {
-    addSourceFiles(m_ui->openTextFiles(this));
+    // The chooser may hand back a folder: its text files go in, in the file manager's order.
+    QStringList files;
+    for (const QString& chosen : m_ui->openTextFiles(this)) {
+        if (QFileInfo(chosen).isDir())
+            files << textFilesIn(chosen);
+        else
+            files << chosen;
+    }
+    addSourceFiles(files);
 }
 
 void TForm1::PNGButton1Click() {
@@ -115,7 +171,27 @@ void TForm1::PNGButton1Click() {
 }
 
 void TForm1::PNGButton3Click() {
+    // Kept until the next Remove All, so that a slip of the mouse costs nothing.
+    const int count = m_listView1->topLevelItemCount();
+    if (count == 0) return;
+    m_removedFiles.clear();
+    for (int row = 0; row < count; ++row) m_removedFiles << m_listView1->topLevelItem(row)->text(1);
     m_listView1->clear();
+    showFooterNote(
+        count == 1
+            ? QStringLiteral("Removed 1 file from the list; Ctrl+Z puts it back")
+            : QStringLiteral("Removed %1 files from the list; Ctrl+Z puts them back").arg(count));
+}
+
+void TForm1::undoRemoveAll() {
+    if (m_removedFiles.isEmpty()) return;
+    // In front of whatever was added since, as they were before; a file added again since stays
+    // where it is now.
+    const int count = int(m_removedFiles.size());
+    insertSourceFiles(m_removedFiles, 0);
+    m_removedFiles.clear();
+    showFooterNote(count == 1 ? QStringLiteral("Put 1 file back")
+                              : QStringLiteral("Put %1 files back").arg(count));
 }
 
 // Delete removes the selected row and selects the one that takes its place, so that rows can
@@ -154,24 +230,21 @@ void TForm1::ListView1DragDrop(QObject* source, QPoint viewportPos) {
     if (!qobject_cast<QTreeWidget*>(source)) return;
     // A drag that began on no row carries no row: nothing moves.
     if (!m_draggedRow.isValid()) return;
-    const int s = m_draggedRow.row();
-    const int count = m_listView1->topLevelItemCount();
-    QTreeWidgetItem* target = m_listView1->itemAt(viewportPos);
-    if (!target) {
-        // Below the last row is the end of the list: the only way to drag a row there.
-        QTreeWidgetItem* last = m_listView1->topLevelItem(count - 1);
-        if (!last || viewportPos.y() <= m_listView1->visualItemRect(last).bottom()) return;
-        m_listView1->addTopLevelItem(m_listView1->takeTopLevelItem(s));
-    } else {
-        // The dragged row lands in front of the row it was dropped on.
-        const int t = m_listView1->indexOfTopLevelItem(target);
-        QTreeWidgetItem* moved = m_listView1->topLevelItem(s)->clone();
-        m_listView1->insertTopLevelItem(t, moved);
-        delete m_listView1->takeTopLevelItem(s < t ? s : s + 1);
-    }
-    renumberRows();
-    m_listView1->clearSelection();
+    const int from = m_draggedRow.row();
     m_draggedRow = QPersistentModelIndex();
+    // The dragged row lands in front of the row it was dropped on; below the last row is the
+    // end of the list.
+    int to = m_listView1->dropRow(viewportPos);
+    if (to > from) --to;
+    // The list stays where the user was looking; the moved row is the one selected and
+    // current, so that Delete and Remove act on it.
+    QScrollBar* scroll = m_listView1->verticalScrollBar();
+    const int scrolled = scroll->value();
+    QTreeWidgetItem* moved = m_listView1->takeTopLevelItem(from);
+    m_listView1->insertTopLevelItem(to, moved);
+    renumberRows();
+    m_listView1->setCurrentItem(moved);
+    scroll->setValue(scrolled);
 }
 
 }  // namespace qb

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidgetItem>
 #include <QWindow>
 
@@ -245,6 +246,15 @@ void TForm1::createFooter() {
     m_cancelButton->setGeometry(590, 11, 80, 23);
     m_cancelButton->setToolTip(QStringLiteral("Stop making the book (Esc)"));
     m_cancelButton->hide();
+    // Between runs the same place tells how the last one ended, or how to undo a Remove All.
+    m_footerNote = new QLabel(btm);
+    m_footerNote->setObjectName(QStringLiteral("FooterNote"));
+    m_footerNote->setGeometry(250, 13, 420, 19);
+    m_footerNote->setFont(arialFont());
+    QPalette notePalette = m_footerNote->palette();
+    notePalette.setColor(QPalette::WindowText, Qt::white);
+    m_footerNote->setPalette(notePalette);
+    m_footerNote->hide();
 }
 
 void TForm1::createOptionColumn() {
@@ -381,8 +391,12 @@ void TForm1::connectHandlers() {
     m_keyActions.insert(m_cancelButton, [this] { CancelButtonClick(); });
     m_optionsButton->installEventFilter(this);
     m_cancelButton->installEventFilter(this);
-    connect(m_listView1, &SourceListView::OnFilesDropped, this,
-            [this](const QList<QUrl>& urls) { guarded([&] { addDroppedFiles(urls); }); });
+    connect(
+        m_listView1, &SourceListView::OnFilesDropped, this,
+        [this](const QList<QUrl>& urls, int at) { guarded([&] { addDroppedFiles(urls, at); }); });
+    // A field's own Ctrl+Z comes first while it has the focus.
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] { undoRemoveAll(); });
     connect(m_listView1, &SourceListView::OnDeleteKey, this, [this] { deleteKeyPressed(); });
     connect(m_listView1, &SourceListView::OnMoveKey, this,
             [this](int step) { moveCurrentRow(step); });
@@ -624,11 +638,21 @@ void TForm1::showProgress(int value, int maximum, const QString& format) {
     setProgress(value, maximum, format);
 }
 
+QString TForm1::footerNote() const {
+    return m_footerNote->isHidden() ? QString() : m_footerNote->text();
+}
+
+void TForm1::showFooterNote(const QString& text) {
+    m_footerNote->setText(text);
+    m_footerNote->setVisible(!text.isEmpty() && m_progressBar->isHidden());
+}
+
 void TForm1::setProgress(int value, int maximum, const QString& format) {
     m_progressBar->setRange(0, maximum);
     m_progressBar->setValue(value);
     m_progressBar->setFormat(format);
     if (m_progressBar->isHidden()) {
+        m_footerNote->hide();
         m_progressBar->show();
         m_cancelButton->setEnabled(true);
         m_cancelButton->show();

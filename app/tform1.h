@@ -75,11 +75,17 @@ class TForm1 : public QWidget {
     const BookOptions& bookOptions() const { return m_options; }
     void setBookOptions(const BookOptions& options) { m_options = options; }
 
-    // Appends one row per file and numbers the rows.
+    // Appends one row per file and numbers the rows; a note names the files already listed,
+    // which are not added again.
     void addSourceFiles(const QStringList& files);
-    // Adds dropped files: .txt files in the order given, folders with their .txt files sorted
-    // by name; one note names whatever else was skipped.
-    void addDroppedFiles(const QList<QUrl>& urls);
+    // Adds dropped files in front of row `at` (-1: at the end): .txt files in the order given,
+    // folders with their .txt files sorted by name; one note names whatever else was skipped
+    // and whatever was already listed.
+    void addDroppedFiles(const QList<QUrl>& urls, int at = -1);
+    // The files named on the command line, relative to the current folder, as if dropped.
+    void addCommandLineFiles(const QStringList& arguments);
+    // What the footer says when no run is under way: the end of the last run, or how to undo.
+    QString footerNote() const;
 
     // Handlers, named after their control and event.
     void PNGButton1Click();  // Remove
@@ -128,6 +134,12 @@ class TForm1 : public QWidget {
     void headerMouseMove(Qt::MouseButtons buttons, QPoint globalPos);
 
     void renumberRows();
+    // Inserts the files not yet listed in front of row `at` (-1: at the end); answers those
+    // that were.
+    QStringList insertSourceFiles(const QStringList& files, int at);
+    static QString alreadyListedNote(const QStringList& files);
+    void undoRemoveAll();
+    void showFooterNote(const QString& text);
     void deleteKeyPressed();
     void moveCurrentRow(int step);
 
@@ -145,6 +157,8 @@ class TForm1 : public QWidget {
     BookOptions m_options;
     ConversionRun m_run;
     QPersistentModelIndex m_draggedRow;
+    // What the last Remove All took away, for Ctrl+Z.
+    QStringList m_removedFiles;
     bool m_closePending = false;
     // Set when the desktop cannot move the window for us; the header then follows the pointer.
     bool m_manualMove = false;
@@ -192,6 +206,7 @@ class TForm1 : public QWidget {
     QPushButton* m_optionsButton = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QPushButton* m_cancelButton = nullptr;
+    QLabel* m_footerNote = nullptr;
     FocusRing* m_focusRing = nullptr;
 };
 
