@@ -4,6 +4,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
+
+#include "app/app_places.h"
 
 #include "app/book_options_dialog.h"
 
@@ -73,6 +76,24 @@ void QtWindowUi::showSuccess(const QString& text) {
 
 void QtWindowUi::showWarning(const QString& caption, const QString& text) {
     showBox(m_owner, QMessageBox::Warning, caption, text);
+}
+
+bool QtWindowUi::askStopRun() {
+    QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Question, applicationTitle(),
+                        QStringLiteral("A book is being made. Stop making it and quit, or keep "
+                                       "working?"),
+                        QMessageBox::NoButton, m_owner);
+    box->setWindowModality(Qt::ApplicationModal);
+    QPushButton* stop = box->addButton(QStringLiteral("&Stop and Quit"), QMessageBox::AcceptRole);
+    QPushButton* keep = box->addButton(QStringLiteral("&Keep Working"), QMessageBox::RejectRole);
+    // Keeping the work is what a stray Enter or Esc should do.
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    box->exec();
+    const bool stopping = box && box->clickedButton() == stop;
+    delete box.data();
+    return stopping;
 }
 
 bool QtWindowUi::openUrl(const QUrl& url) {

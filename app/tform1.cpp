@@ -460,11 +460,18 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // A close that arrives while a book is made waits for the run to end (Cancel ends it
-    // sooner): the run still uses the window's work folder.
+    // Closing while a book is made asks first: the user may have meant to close something
+    // else. Stopping lets the run end as cancelled, leaving no unfinished book, and the window
+    // closes then: the run still uses its work folder until it has ended.
     if (m_converting) {
-        m_closePending = true;
         event->ignore();
+        if (m_closePending || !m_ui->askStopRun()) return;
+        if (m_converting) {
+            m_closePending = true;
+            CancelButtonClick();
+            return;
+        }
+        event->accept();  // the run ended while the question was open
         return;
     }
     event->accept();
@@ -608,6 +615,15 @@ void TForm1::runFinished(RunResult result) {
     m_lastResult = result;
     m_contentFolder = m_run.contentFolder();
     hideProgress();
+    if (result == RunResult::Cancelled) {
+        // A cancelled run never touches the book it would have replaced; say so when one is
+        // there, since the user may wonder which of the two the folder now holds.
+        std::error_code ec;
+        const std::string& target = m_run.targetArchive();
+        const bool kept = !target.empty() && fs::exists(target, ec);
+        showFooterNote(kept ? QStringLiteral("Cancelled; the book already there was kept")
+                            : QStringLiteral("Cancelled"));
+    }
     m_pngButtons[kConvertButton]->setEnabled(true);
     emit conversionFinished();
     if (m_closePending) {

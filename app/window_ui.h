@@ -36,6 +36,9 @@ class WindowUi {
     virtual void showSuccess(const QString& text) = 0;
     // Something the user should know that did not stop the work: warning icon, OK.
     virtual void showWarning(const QString& caption, const QString& text) = 0;
+    // The window is closed while a book is made: true to stop the run and quit, false (the
+    // default, also Esc) to keep working.
+    virtual bool askStopRun() = 0;
 
     // A folder in the desktop's file browser, a web page in the default browser. False when
     // no program could be started for it.

@@ -109,8 +109,8 @@ class ConvertTest : public QObject {
     }
 
     // The run goes on while the window handles events: a second "Convert" in the middle is
-    // ignored (the button shows disabled), and a close request is carried out only when the
-    // run has ended.
+    // ignored (the button shows disabled), and closing asks whether to stop the run and quit:
+    // kept working, the window stays; stopped, the run ends as cancelled and the window goes.
     void clicksDuringARunWaitForIt() {
         WindowPlace place;
         auto form = preparedForm(place);
@@ -136,8 +136,23 @@ class ConvertTest : public QObject {
         QVERIFY(stillVisible);
         QCOMPARE(place.ui->overwriteQuestions.size(), 1);
         QCOMPARE(place.ui->successes.size(), 1);
-        QCOMPARE(place.ui->boxCount(), 2);
+        QCOMPARE(place.ui->stopRunQuestions, 1);
+        QCOMPARE(place.ui->boxCount(), 3);
+        QVERIFY(form->isVisible());
+
+        place.ui->overwriteAnswers = {true};
+        place.ui->stopRunAnswers = {true};
+        place.ui->whileAsking = [&] {
+            form->close();
+            form->close();  // asked once only: the run is already stopping
+            stillVisible = form->isVisible();
+        };
+        convertAndWait(*form);
+        QVERIFY(stillVisible);
+        QCOMPARE(place.ui->stopRunQuestions, 2);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Cancelled);
         QVERIFY(!form->isVisible());
+        QCOMPARE(place.ui->successes.size(), 1);
         QVERIFY(readFile(place.path("out/Busy.epub")).startsWith("PK"));
     }
 
@@ -186,6 +201,7 @@ class ConvertTest : public QObject {
         QCOMPARE(namesIn(place.path("out")), QStringList({"Book.epub"}));
         QVERIFY(form->PNGButton(4)->isEnabled());
         QVERIFY(form->CancelButton()->isHidden());
+        QCOMPARE(form->footerNote(), QStringLiteral("Cancelled; the book already there was kept"));
 
         // Escape cancels too, pressed wherever the focus is.
         place.ui->overwriteAnswers = {true};
@@ -193,6 +209,21 @@ class ConvertTest : public QObject {
         convertAndWait(*form);
         QCOMPARE(form->lastRunResult(), qb::RunResult::Cancelled);
         QCOMPARE(readFile(place.path("out/Book.epub")), QByteArray("the old book"));
+
+        // With no book there before, the footer says only that the run was cancelled.
+        QFile::remove(place.path("out/Book.epub"));
+        QStringList many;
+        for (int i = 0; i < 30; ++i)
+            many << writeText(place.path("src/m%1.txt").arg(i), QByteArray(2000, 'm') + "\n");
+        form->addSourceFiles(many);
+        const auto stop = connect(form.get(), &qb::TForm1::statusChanged, [&](const QString& text) {
+            if (text.startsWith("Page ")) form->CancelButtonClick();
+        });
+        convertAndWait(*form);
+        disconnect(stop);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Cancelled);
+        QCOMPARE(form->footerNote(), QStringLiteral("Cancelled"));
+        QCOMPARE(namesIn(place.path("out")), QStringList());
     }
 
     // The window going away mid-run takes the run with it, without hanging on a question
