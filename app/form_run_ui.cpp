@@ -17,7 +17,9 @@ WindowUi& FormRunUi::ui() {
 
 void FormRunUi::showNote(const std::string& text) {
     m_form.hideProgress();
-    ui().showNote(QString::fromStdString(text));
+    const QString note = QString::fromStdString(text);
+    ui().showNote(note);
+    m_form.focusFieldOfNote(note);
 }
 
 bool FormRunUi::askOverwrite(const std::string& text, const std::string& archive) {
@@ -27,6 +29,8 @@ bool FormRunUi::askOverwrite(const std::string& text, const std::string& archive
 
 void FormRunUi::showError(const std::string& text) {
     m_form.hideProgress();
+    // A text that went while it was listed is the usual cause; the list shows which.
+    m_form.markMissingRows();
     ui().showError(applicationTitle(), QString::fromStdString(text));
 }
 

@@ -42,10 +42,36 @@ void TForm1::addSourceFiles(const QStringList& files) {
     if (!already.isEmpty()) m_ui->showNote(alreadyListedNote(already));
 }
 
+namespace {
+
+// Set on the page column of a row whose file has gone.
+constexpr int kMissingRole = Qt::UserRole + 1;
+
+}  // namespace
+
 // The "Page" column always tells the page each row becomes.
 void TForm1::renumberRows() {
-    for (int row = 0; row < m_listView1->topLevelItemCount(); ++row)
-        m_listView1->topLevelItem(row)->setText(0, QString::number(row + 1));
+    for (int row = 0; row < m_listView1->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = m_listView1->topLevelItem(row);
+        QString page = QString::number(row + 1);
+        if (item->data(0, kMissingRole).toBool()) page += QStringLiteral(" (missing)");
+        item->setText(0, page);
+    }
+}
+
+void TForm1::markMissingRows() {
+    const QBrush grey = m_listView1->palette().brush(QPalette::Disabled, QPalette::Text);
+    for (int row = 0; row < m_listView1->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = m_listView1->topLevelItem(row);
+        const QString path = item->text(1);
+        const bool missing = !QFileInfo::exists(path);
+        item->setData(0, kMissingRole, missing);
+        for (int column = 0; column < 2; ++column)
+            item->setData(column, Qt::ForegroundRole, missing ? QVariant(grey) : QVariant());
+        item->setToolTip(1,
+                         missing ? path + QStringLiteral("\nThis file is no longer there.") : path);
+    }
+    renumberRows();
 }
 
 namespace {

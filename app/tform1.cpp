@@ -615,6 +615,8 @@ void TForm1::runFinished(RunResult result) {
     m_lastResult = result;
     m_contentFolder = m_run.contentFolder();
     hideProgress();
+    // A book made means every text was there: marks left by an earlier run go.
+    if (result == RunResult::Built) markMissingRows();
     if (result == RunResult::Cancelled) {
         // A cancelled run never touches the book it would have replaced; say so when one is
         // there, since the user may wonder which of the two the folder now holds.
@@ -630,6 +632,20 @@ void TForm1::runFinished(RunResult result) {
         m_closePending = false;
         close();
     }
+}
+
+void TForm1::focusFieldOfNote(const QString& note) {
+    // The notes about empty entries are fixed texts; the one about a folder inside the work
+    // folder is about the saving path too.
+    QWidget* field = nullptr;
+    if (note == QLatin1String("Please set the saving path!") ||
+        note.startsWith(QLatin1String("The output folder ")))
+        field = m_labeledEdit4;
+    else if (note == QLatin1String("Please set the book title!"))
+        field = m_edit1;
+    else if (note == QLatin1String("Please set the author name!"))
+        field = m_edit2;
+    if (field) field->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::CancelButtonClick() {

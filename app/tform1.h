@@ -134,6 +134,11 @@ class TForm1 : public QWidget {
     void headerMouseMove(Qt::MouseButtons buttons, QPoint globalPos);
 
     void renumberRows();
+    // Greys the rows whose file is no longer there and says so in their page column; rows
+    // whose file is back lose the mark.
+    void markMissingRows();
+    // After a note about an empty entry, the field to fill in has the focus.
+    void focusFieldOfNote(const QString& note);
     // Inserts the files not yet listed in front of row `at` (-1: at the end); answers those
     // that were.
     QStringList insertSourceFiles(const QStringList& files, int at);

@@ -253,6 +253,50 @@ class ConvertTest : public QObject {
         QCOMPARE(namesIn(place.path("out")), QStringList({"Book.epub"}));
     }
 
+    void noteAboutAnEmptyEntryFocusesItsField_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("title") << "Edit1"
+                               << "Please set the book title!";
+        QTest::newRow("author") << "Edit2"
+                                << "Please set the author name!";
+        QTest::newRow("saving path") << "LabeledEdit4"
+                                     << "Please set the saving path!";
+    }
+    void noteAboutAnEmptyEntryFocusesItsField() {
+        QFETCH(QString, field);
+        QFETCH(QString, note);
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        auto* edit = form->findChild<QLineEdit*>(field);
+        edit->clear();
+        form->ListView1()->setFocus();
+        convertAndWait(*form);
+        QCOMPARE(place.ui->notes, QStringList({note}));
+        QCOMPARE(form->focusWidget(), static_cast<QWidget*>(edit));
+    }
+
+    // A text that went after it was listed ends the run with an error; its row is marked, and
+    // the mark goes once the file is back and a book is made.
+    void rowOfAVanishedFileIsMarked() {
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        const QString gone = place.path("src/B.txt");
+        QVERIFY(QFile::rename(gone, gone + ".away"));
+        convertAndWait(*form);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Failed);
+        QCOMPARE(rows(*form), QStringList({"1:" + place.path("src/A.txt"), "2 (missing):" + gone}));
+        auto* row = form->ListView1()->topLevelItem(1);
+        QVERIFY(row->foreground(1) != form->ListView1()->topLevelItem(0)->foreground(1));
+        QVERIFY(QFile::rename(gone + ".away", gone));
+        place.ui->overwriteAnswers = {true};
+        convertAndWait(*form);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Built);
+        QCOMPARE(rows(*form).last(), "2:" + gone);
+    }
+
     // "~/x" and a relative path land below the home folder, and both the field and the
     // success box then name that folder in full.
     void savePathsAreTakenFromTheHomeFolder() {
