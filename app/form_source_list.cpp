@@ -171,10 +171,30 @@ void TForm1::addDroppedFiles(const QList<QUrl>& urls, int at) {
 }
 
 void TForm1::addCommandLineFiles(const QStringList& arguments) {
-    QList<QUrl> urls;
-    for (const QString& argument : arguments)
-        urls << QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath());
-    addDroppedFiles(urls);
+    // A file named on purpose goes in whatever its name ends in: a file manager offers
+    // "Open with" for every plain text, README and notes.md as well as a.txt.
+    QStringList files;
+    QStringList skipped;
+    for (const QString& argument : arguments) {
+        const QFileInfo info(argument);
+        if (info.isDir()) {
+            const QStringList inFolder = textFilesIn(info.absoluteFilePath());
+            if (inFolder.isEmpty()) skipped << argument + QStringLiteral(" (no .txt files in it)");
+            files << inFolder;
+        } else if (info.isFile()) {
+            files << QDir::cleanPath(info.absoluteFilePath());
+        } else {
+            skipped << argument + QStringLiteral(" (no such file)");
+        }
+    }
+    const QStringList already = insertSourceFiles(files, -1);
+    QStringList parts;
+    if (!skipped.isEmpty()) parts << namedList(QStringLiteral("Not added:"), skipped);
+    if (!already.isEmpty()) parts << alreadyListedNote(already);
+    if (parts.isEmpty()) return;
+    const QString text = parts.join(QStringLiteral("\n\n"));
+    // Once the window is up, so that the note opens over it.
+    QTimer::singleShot(0, this, [this, text] { m_ui->showNote(text); });
 }
 
 void TForm1::PNGButton2Click() {

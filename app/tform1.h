@@ -82,7 +82,8 @@ class TForm1 : public QWidget {
     // folders with their .txt files sorted by name; one note names whatever else was skipped
     // and whatever was already listed.
     void addDroppedFiles(const QList<QUrl>& urls, int at = -1);
-    // The files named on the command line, relative to the current folder, as if dropped.
+    // The files named on the command line, relative to the current folder: files whatever
+    // their name, folders with their .txt files; one note names what could not be added.
     void addCommandLineFiles(const QStringList& arguments);
     // What the footer says when no run is under way: the end of the last run, or how to undo.
     QString footerNote() const;

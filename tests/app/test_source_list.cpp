@@ -343,6 +343,29 @@ class SourceListTest : public QObject {
                                            "2:" + place.path("book/10 ten.txt"), "3:/t/A.txt"}));
     }
 
+    // "quirebind a.txt README book/": files in the order given, relative to the current
+    // folder, whatever their name ends in; folders give their .txt files.
+    void commandLineFilesAreListed() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        writeText(place.path("a.txt"), "a\n");
+        writeText(place.path("README"), "r\n");
+        writeText(place.path("book/2.txt"), "x\n");
+        writeText(place.path("book/1.txt"), "x\n");
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(place.root());
+        form->addCommandLineFiles({"a.txt", "./README", "book", "missing.txt", "a.txt"});
+        QDir::setCurrent(old);
+        QCOMPARE(rows(*form),
+                 QStringList({"1:" + place.path("a.txt"), "2:" + place.path("README"),
+                              "3:" + place.path("book/1.txt"), "4:" + place.path("book/2.txt")}));
+        QTRY_COMPARE(place.ui->notes.size(), 1);
+        QCOMPARE(place.ui->notes.first(),
+                 "Not added:\nmissing.txt (no such file)\n\nAlready in the list, so not added "
+                 "again:\n" +
+                     place.path("a.txt"));
+    }
+
     void dragsWithoutLocalFilesAreRefused() {
         WindowPlace place;
         auto form = place.makeForm();
