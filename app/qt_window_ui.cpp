@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -33,15 +34,33 @@ int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, cons
 }  // namespace
 
 QStringList QtWindowUi::openTextFiles(QWidget* owner) {
-    return QFileDialog::getOpenFileNames(owner, QString(), QString(),
-                                         QStringLiteral("TXT file (*.txt)"));
+    // Qt's own dialog, since a desktop's may not take a button of ours: "Add Folder" hands
+    // back the folder shown, whose text files the window then adds.
+    QFileDialog dialog(owner, QStringLiteral("Add text files"), QString(),
+                       QStringLiteral("TXT file (*.txt)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList chosen;
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        auto* addFolder = new QPushButton(QStringLiteral("Add &Folder"), &dialog);
+        addFolder->setToolTip(
+            QStringLiteral("Add the .txt files of the folder shown, in file-name order"));
+        addFolder->setAutoDefault(false);
+        QObject::connect(addFolder, &QPushButton::clicked, &dialog, [&] {
+            chosen = {dialog.directory().absolutePath()};
+            dialog.done(QDialog::Accepted);
+        });
+        grid->addWidget(addFolder, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignLeft);
+    }
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return chosen.isEmpty() ? dialog.selectedFiles() : chosen;
 }
 
 QString QtWindowUi::openCoverPicture(QWidget* owner) {
-    // JPEG first, as the cover is meant to be; PNG is offered too since readers show both.
-    return QFileDialog::getOpenFileName(
-        owner, QString(), QString(),
-        QStringLiteral("JPG, JPEG Files (*.jpg *.jpeg);;PNG Files (*.png)"));
+    // One filter for every kind the book takes, so that no picture hides behind another one.
+    return QFileDialog::getOpenFileName(owner, QString(), QString(),
+                                        QStringLiteral("Pictures (*.jpg *.jpeg *.png *.gif)"));
 }
 
 QString QtWindowUi::chooseFolder(QWidget* owner, const QString& initialFolder) {

@@ -16,9 +16,10 @@ class WindowUi {
   public:
     virtual ~WindowUi() = default;
 
-    // The text file dialog: "TXT file" (*.txt), several files at once. Empty when cancelled.
+    // "Add text files": "TXT file" (*.txt), several files at once, or one folder whose text
+    // files are meant. Empty when cancelled.
     virtual QStringList openTextFiles(QWidget* owner) = 0;
-    // The cover picture dialog: one JPEG (or PNG) picture. Empty when cancelled.
+    // The cover picture dialog: one JPEG, PNG or GIF picture. Empty when cancelled.
     virtual QString openCoverPicture(QWidget* owner) = 0;
     // "Please Choose a Folder", folders only, starting at initialFolder when it is not empty.
     // Empty when cancelled.

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
@@ -26,6 +27,7 @@
 #include "app/app_places.h"
 #include "app/book_options_dialog.h"
 #include "app/focus_ring.h"
+#include "app/qt_window_ui.h"
 #include "app/save_path.h"
 #include "app/skin.h"
 #include "app/skin_image.h"
@@ -57,6 +59,45 @@ class WindowTest : public QObject {
     }
 
   private slots:
+    // Runs `act` on the file dialog once it is open.
+    static void whenDialogOpens(std::function<void(QFileDialog&)> act) {
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [timer, act] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                timer->stop();
+                timer->deleteLater();
+                act(*dialog);
+            }
+        });
+        timer->start(10);
+    }
+
+    void choosersOfferWhatTheBookTakes() {
+        qb::QtWindowUi ui;
+        QTemporaryDir folder;
+        QString title;
+        QStringList filters;
+        whenDialogOpens([&](QFileDialog& dialog) {
+            title = dialog.windowTitle();
+            filters = dialog.nameFilters();
+            dialog.setDirectory(folder.path());
+            auto* addFolder = dialog.findChild<QPushButton*>();
+            for (auto* button : dialog.findChildren<QPushButton*>())
+                if (button->text() == QLatin1String("Add &Folder")) addFolder = button;
+            addFolder->click();
+        });
+        QCOMPARE(ui.openTextFiles(nullptr), QStringList({folder.path()}));
+        QCOMPARE(title, QStringLiteral("Add text files"));
+        QCOMPARE(filters, QStringList({"TXT file (*.txt)"}));
+
+        whenDialogOpens([&](QFileDialog& dialog) {
+            filters = dialog.nameFilters();
+            dialog.reject();
+        });
+        QCOMPARE(ui.openCoverPicture(nullptr), QString());
+        QCOMPARE(filters, QStringList({"Pictures (*.jpg *.jpeg *.png *.gif)"}));
+    }
+
     void savePathsResolveAsAFileManagerReadsThem_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("path");
