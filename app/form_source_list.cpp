@@ -233,9 +233,10 @@ void TForm1::undoRemoveAll() {
     if (m_removedFiles.isEmpty()) return;
     // In front of whatever was added since, as they were before; a file added again since stays
     // where it is now.
-    const int count = int(m_removedFiles.size());
+    const int before = m_listView1->topLevelItemCount();
     insertSourceFiles(m_removedFiles, 0);
     m_removedFiles.clear();
+    const int count = m_listView1->topLevelItemCount() - before;
     showFooterNote(count == 1 ? QStringLiteral("Put 1 file back")
                               : QStringLiteral("Put %1 files back").arg(count));
 }

@@ -49,12 +49,12 @@ QStringList QtWindowUi::openTextFiles(QWidget* owner) {
         addFolder->setAutoDefault(false);
         QObject::connect(addFolder, &QPushButton::clicked, &dialog, [&] {
             chosen = {dialog.directory().absolutePath()};
-            dialog.done(QDialog::Accepted);
+            dialog.reject();  // closes without asking the file view for a selection
         });
         grid->addWidget(addFolder, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignLeft);
     }
-    if (dialog.exec() != QDialog::Accepted) return {};
-    return chosen.isEmpty() ? dialog.selectedFiles() : chosen;
+    if (dialog.exec() == QDialog::Accepted) return dialog.selectedFiles();
+    return chosen;
 }
 
 QString QtWindowUi::openCoverPicture(QWidget* owner) {
