@@ -551,7 +551,8 @@ void TForm1::PNGButton8Click() {
 }
 
 void TForm1::PNGButton9Click() {
-    const QString folder = m_ui->chooseFolder(this, m_labeledEdit4->text());
+    // Opens where the book would go: "~/books" is no folder name the chooser knows.
+    const QString folder = m_ui->chooseFolder(this, resolveSavePath(m_labeledEdit4->text()).path);
     if (!folder.isEmpty()) m_labeledEdit4->setText(folder);
 }
 

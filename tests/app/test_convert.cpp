@@ -305,6 +305,10 @@ class ConvertTest : public QObject {
         qputenv("HOME", place.path("home").toLocal8Bit());
         auto form = preparedForm(place);
         form->Edit1()->setText("Book");
+        // The folder chooser opens where the book would go.
+        form->LabeledEdit4()->setText("~/qbbooks");
+        QTest::mouseClick(form->PNGButton(9), Qt::LeftButton);
+        QCOMPARE(place.ui->folderInitials, QStringList({place.path("home/qbbooks")}));
         for (const QString& typed : {QStringLiteral("~/qbbooks"), QStringLiteral("relbooks")}) {
             form->LabeledEdit4()->setText(typed);
             convertAndWait(*form);
