@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
@@ -36,6 +37,24 @@
 
 using namespace qbtest;
 
+namespace {
+
+// Runs `act` on the modal dialog of type Dialog once it is open.
+template <typename Dialog, typename Act>
+void whenDialogOpens(Act act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(*dialog);
+        }
+    });
+    timer->start(10);
+}
+
+}  // namespace
+
 class WindowTest : public QObject {
     Q_OBJECT
 
@@ -59,25 +78,12 @@ class WindowTest : public QObject {
     }
 
   private slots:
-    // Runs `act` on the file dialog once it is open.
-    static void whenDialogOpens(std::function<void(QFileDialog&)> act) {
-        auto* timer = new QTimer;
-        QObject::connect(timer, &QTimer::timeout, [timer, act] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                timer->stop();
-                timer->deleteLater();
-                act(*dialog);
-            }
-        });
-        timer->start(10);
-    }
-
     void choosersOfferWhatTheBookTakes() {
         qb::QtWindowUi ui;
         QTemporaryDir folder;
         QString title;
         QStringList filters;
-        whenDialogOpens([&](QFileDialog& dialog) {
+        whenDialogOpens<QFileDialog>([&](QFileDialog& dialog) {
             title = dialog.windowTitle();
             filters = dialog.nameFilters();
             dialog.setDirectory(folder.path());
@@ -90,12 +96,29 @@ class WindowTest : public QObject {
         QCOMPARE(title, QStringLiteral("Add text files"));
         QCOMPARE(filters, QStringList({"TXT file (*.txt)"}));
 
-        whenDialogOpens([&](QFileDialog& dialog) {
+        whenDialogOpens<QFileDialog>([&](QFileDialog& dialog) {
             filters = dialog.nameFilters();
             dialog.reject();
         });
         QCOMPARE(ui.openCoverPicture(nullptr), QString());
         QCOMPARE(filters, QStringList({"Pictures (*.jpg *.jpeg *.png *.gif)"}));
+    }
+
+    // Closing during a run: Enter and Esc keep the work; only the Stop button stops it.
+    void stopQuestionKeepsWorkingUnlessStopIsChosen() {
+        qb::QtWindowUi ui;
+        for (const QString& press :
+             {QStringLiteral("enter"), QStringLiteral("esc"), QStringLiteral("&Stop and Quit")}) {
+            whenDialogOpens<QMessageBox>([press](QMessageBox& box) {
+                if (press == QLatin1String("enter"))
+                    QTest::keyClick(&box, Qt::Key_Return);
+                else if (press == QLatin1String("esc"))
+                    QTest::keyClick(&box, Qt::Key_Escape);
+                for (QAbstractButton* button : box.buttons())
+                    if (button->text() == press) button->click();
+            });
+            QCOMPARE(ui.askStopRun(), press.startsWith(u'&'));
+        }
     }
 
     void savePathsResolveAsAFileManagerReadsThem() {
