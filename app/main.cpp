@@ -44,11 +44,15 @@ int main(int argc, char** argv) {
     const QString title = qb::applicationTitle();
     auto ui = std::make_shared<qb::QtWindowUi>();
 
-    // "--screenshot FILE [text files...]" shows the window with those files listed, saves a
-    // picture of it and quits: how the README's screenshot is made.
+    // "quirebind FILE..." starts with those text files (or folders of them) listed, as a file
+    // manager's "Open with" asks. "--screenshot FILE [text files...]" shows the window with
+    // those files listed, saves a picture of it and quits: how the README's screenshot is made.
     QStringList args = QApplication::arguments();
     QString screenshot;
     if (args.size() >= 3 && args.at(1) == QLatin1String("--screenshot")) screenshot = args.at(2);
+    QStringList files = args.mid(1);
+    // "--" ends the options, for a file whose name starts with "-".
+    if (!files.isEmpty() && files.first() == QLatin1String("--")) files.removeFirst();
 
     try {
         qb::AppPlaces places = qb::currentPlaces();
@@ -67,6 +71,7 @@ int main(int argc, char** argv) {
         qb::TForm1 form(places, ui);
         ui->setOwner(&form);
         form.show();
+        if (screenshot.isEmpty() && !files.isEmpty()) form.addCommandLineFiles(files);
         if (!screenshot.isEmpty()) {
             form.addSourceFiles(args.mid(3));
             QTimer::singleShot(500, &form, [&] {

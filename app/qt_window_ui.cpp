@@ -2,8 +2,12 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
+
+#include "app/app_places.h"
 
 #include "app/book_options_dialog.h"
 
@@ -30,15 +34,33 @@ int showBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, cons
 }  // namespace
 
 QStringList QtWindowUi::openTextFiles(QWidget* owner) {
-    return QFileDialog::getOpenFileNames(owner, QString(), QString(),
-                                         QStringLiteral("TXT file (*.txt)"));
+    // Qt's own dialog, since a desktop's may not take a button of ours: "Add Folder" hands
+    // back the folder shown, whose text files the window then adds.
+    QFileDialog dialog(owner, QStringLiteral("Add text files"), QString(),
+                       QStringLiteral("TXT file (*.txt)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList chosen;
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        auto* addFolder = new QPushButton(QStringLiteral("Add &Folder"), &dialog);
+        addFolder->setToolTip(
+            QStringLiteral("Add the .txt files of the folder shown, in file-name order"));
+        addFolder->setAutoDefault(false);
+        QObject::connect(addFolder, &QPushButton::clicked, &dialog, [&] {
+            chosen = {dialog.directory().absolutePath()};
+            dialog.reject();  // closes without asking the file view for a selection
+        });
+        grid->addWidget(addFolder, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignLeft);
+    }
+    if (dialog.exec() == QDialog::Accepted) return dialog.selectedFiles();
+    return chosen;
 }
 
 QString QtWindowUi::openCoverPicture(QWidget* owner) {
-    // JPEG first, as the cover is meant to be; PNG is offered too since readers show both.
-    return QFileDialog::getOpenFileName(
-        owner, QString(), QString(),
-        QStringLiteral("JPG, JPEG Files (*.jpg *.jpeg);;PNG Files (*.png)"));
+    // One filter for every kind the book takes, so that no picture hides behind another one.
+    return QFileDialog::getOpenFileName(owner, QString(), QString(),
+                                        QStringLiteral("Pictures (*.jpg *.jpeg *.png *.gif)"));
 }
 
 QString QtWindowUi::chooseFolder(QWidget* owner, const QString& initialFolder) {
@@ -73,6 +95,24 @@ void QtWindowUi::showSuccess(const QString& text) {
 
 void QtWindowUi::showWarning(const QString& caption, const QString& text) {
     showBox(m_owner, QMessageBox::Warning, caption, text);
+}
+
+bool QtWindowUi::askStopRun() {
+    QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Question, applicationTitle(),
+                        QStringLiteral("A book is being made. Stop making it and quit, or keep "
+                                       "working?"),
+                        QMessageBox::NoButton, m_owner);
+    box->setWindowModality(Qt::ApplicationModal);
+    QPushButton* stop = box->addButton(QStringLiteral("&Stop and Quit"), QMessageBox::AcceptRole);
+    QPushButton* keep = box->addButton(QStringLiteral("&Keep Working"), QMessageBox::RejectRole);
+    // Keeping the work is what a stray Enter or Esc should do.
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    box->exec();
+    const bool stopping = box && box->clickedButton() == stop;
+    delete box.data();
+    return stopping;
 }
 
 bool QtWindowUi::openUrl(const QUrl& url) {

@@ -19,6 +19,7 @@ class QtWindowUi : public WindowUi {
     void showError(const QString& caption, const QString& text) override;
     void showSuccess(const QString& text) override;
     void showWarning(const QString& caption, const QString& text) override;
+    bool askStopRun() override;
     bool openUrl(const QUrl& url) override;
 
   private:

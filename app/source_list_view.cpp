@@ -5,6 +5,9 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
+
+#include <algorithm>
 
 namespace qb {
 
@@ -19,8 +22,8 @@ SourceListView::SourceListView(QWidget* parent) : QTreeWidget(parent) {
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::MoveAction);
-    // A drop puts the row before the one under the pointer; lines between rows would promise
-    // something else.
+    // A drop puts the row before the one under the pointer. Qt's own indicator would also offer
+    // "onto" and "after" a row; the list draws its own line where the row will go instead.
     setDropIndicatorShown(false);
     // The file's name is what tells rows apart; the tooltip gives the whole path.
     setTextElideMode(Qt::ElideMiddle);
@@ -35,6 +38,32 @@ bool carriesLocalFiles(const QMimeData* data) {
 
 bool SourceListView::ownDrag(const QDropEvent* event) const {
     return event->source() == this;
+}
+
+int SourceListView::dropRow(QPoint viewportPos) const {
+    // By height only: a drop right of the columns still means the row beside it.
+    const QModelIndex index = indexAt(QPoint(columnViewportPosition(0) + 1, viewportPos.y()));
+    return index.isValid() ? index.row() : topLevelItemCount();
+}
+
+void SourceListView::setDropLine(int row) {
+    if (row == m_dropLine) return;
+    m_dropLine = row;
+    viewport()->update();
+}
+
+void SourceListView::paintEvent(QPaintEvent* event) {
+    QTreeWidget::paintEvent(event);
+    const int count = topLevelItemCount();
+    if (m_dropLine < 0 || m_dropLine > count) return;
+    int y = 0;
+    if (m_dropLine < count)
+        y = visualItemRect(topLevelItem(m_dropLine)).top();
+    else if (count > 0)
+        y = visualItemRect(topLevelItem(count - 1)).bottom() + 1;
+    QPainter painter(viewport());
+    painter.fillRect(QRect(0, std::max(0, y - 1), viewport()->width(), 2),
+                     palette().color(QPalette::Highlight));
 }
 
 // Rows dragged inside the list are moved; files from a file manager are copied into the list,
@@ -52,6 +81,7 @@ void SourceListView::dragEnterEvent(QDragEnterEvent* event) {
 
 void SourceListView::dragMoveEvent(QDragMoveEvent* event) {
     QTreeWidget::dragMoveEvent(event);  // scrolls the list near its edges
+    setDropLine(dropRow(event->position().toPoint()));
     if (!ownDrag(event) && carriesLocalFiles(event->mimeData())) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
@@ -61,12 +91,18 @@ void SourceListView::dragMoveEvent(QDragMoveEvent* event) {
     event->acceptProposedAction();
 }
 
+void SourceListView::dragLeaveEvent(QDragLeaveEvent* event) {
+    setDropLine(-1);
+    QTreeWidget::dragLeaveEvent(event);
+}
+
 void SourceListView::dropEvent(QDropEvent* event) {
+    setDropLine(-1);
     if (!ownDrag(event) && carriesLocalFiles(event->mimeData())) {
         const QList<QUrl> urls = event->mimeData()->urls();
         event->setDropAction(Qt::CopyAction);
         event->accept();
-        emit OnFilesDropped(urls);
+        emit OnFilesDropped(urls, dropRow(event->position().toPoint()));
         return;
     }
     emit OnDragDrop(event->source(), event->position().toPoint());

@@ -2,15 +2,13 @@
 
 #include <QBitmap>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
+#include <QShortcut>
 #include <QTreeWidgetItem>
 #include <QWindow>
 
@@ -20,8 +18,11 @@
 #include <utility>
 
 #include "app/focus_ring.h"
+#include "app/form_run_ui.h"
 #include "app/run_bridge.h"
+#include "app/save_path.h"
 #include "app/skin.h"
+#include "app/window_settings.h"
 #include "package/packager.h"
 #include "platform/build_info.h"
 
@@ -101,71 +102,6 @@ std::string pathBytes(const QString& path) {
 }
 
 }  // namespace
-
-// The run's questions and reports, shown by the window's boxes, and its progress, shown in the
-// footer. Used on the GUI thread only; the worker reaches it through a RunBridge.
-class FormRunUi : public RunUi {
-  public:
-    explicit FormRunUi(TForm1& form) : m_form(form) {}
-
-    // A note or an error ends the run: the footer stops telling about it before the box opens.
-    void showNote(const std::string& text) override {
-        m_form.hideProgress();
-        ui().showNote(QString::fromStdString(text));
-    }
-    // The box shows the text alone, as it always has; the archive's name is in the window.
-    bool askOverwrite(const std::string& text, const std::string& archive) override {
-        (void)archive;
-        return ui().askOverwrite(QString::fromStdString(text));
-    }
-    void showError(const std::string& text) override {
-        m_form.hideProgress();
-        ui().showError(applicationTitle(), QString::fromStdString(text));
-    }
-    // The success box waits for the folder: when no file browser can be started to show it,
-    // the box says so.
-    void showSuccess(const std::string& text) override {
-        m_form.hideProgress();
-        m_pendingSuccess = QString::fromStdString(text);
-    }
-    void openFolder(const std::string& folder) override {
-        const QString path = QFile::decodeName(QByteArray::fromStdString(folder));
-        QString text = m_pendingSuccess;
-        m_pendingSuccess.clear();
-        if (!ui().openUrl(QUrl::fromLocalFile(path)))
-            text +=
-                QStringLiteral("\n\nNo file browser could be started to show the folder \"%1\".")
-                    .arg(path);
-        ui().showSuccess(text);
-    }
-    void showWarning(const std::string& caption, const std::string& text) override {
-        ui().showWarning(QString::fromStdString(caption), QString::fromStdString(text));
-    }
-    void pageWritten(int k, int n) override {
-        m_form.showProgress(k, n, QStringLiteral("Page %1 of %2 (%p%)").arg(k).arg(n));
-    }
-    void packingStarted() override {
-        m_form.showProgress(0, 0, QStringLiteral("Packing the book"));
-    }
-    void packingProgress(std::uint64_t done, std::uint64_t total) override {
-        if (total == 0) return;
-        const auto permille = static_cast<int>(std::min(done, total) * 1000 / total);
-        m_form.showProgress(permille, 1000, QStringLiteral("Packing the book (%p%)"));
-    }
-
-    // A success box still waiting when the run ended without asking for the folder.
-    void flush() {
-        if (m_pendingSuccess.isEmpty()) return;
-        ui().showSuccess(m_pendingSuccess);
-        m_pendingSuccess.clear();
-    }
-
-  private:
-    WindowUi& ui() { return *m_form.m_ui; }
-
-    TForm1& m_form;
-    QString m_pendingSuccess;
-};
 
 TForm1::TForm1(AppPlaces places, std::shared_ptr<WindowUi> ui, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -310,6 +246,15 @@ void TForm1::createFooter() {
     m_cancelButton->setGeometry(590, 11, 80, 23);
     m_cancelButton->setToolTip(QStringLiteral("Stop making the book (Esc)"));
     m_cancelButton->hide();
+    // Between runs the same place tells how the last one ended, or how to undo a Remove All.
+    m_footerNote = new QLabel(btm);
+    m_footerNote->setObjectName(QStringLiteral("FooterNote"));
+    m_footerNote->setGeometry(250, 13, 420, 19);
+    m_footerNote->setFont(arialFont());
+    QPalette notePalette = m_footerNote->palette();
+    notePalette.setColor(QPalette::WindowText, Qt::white);
+    m_footerNote->setPalette(notePalette);
+    m_footerNote->hide();
 }
 
 void TForm1::createOptionColumn() {
@@ -446,8 +391,12 @@ void TForm1::connectHandlers() {
     m_keyActions.insert(m_cancelButton, [this] { CancelButtonClick(); });
     m_optionsButton->installEventFilter(this);
     m_cancelButton->installEventFilter(this);
-    connect(m_listView1, &SourceListView::OnFilesDropped, this,
-            [this](const QList<QUrl>& urls) { guarded([&] { addDroppedFiles(urls); }); });
+    connect(
+        m_listView1, &SourceListView::OnFilesDropped, this,
+        [this](const QList<QUrl>& urls, int at) { guarded([&] { addDroppedFiles(urls, at); }); });
+    // A field's own Ctrl+Z comes first while it has the focus.
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] { undoRemoveAll(); });
     connect(m_listView1, &SourceListView::OnDeleteKey, this, [this] { deleteKeyPressed(); });
     connect(m_listView1, &SourceListView::OnMoveKey, this,
             [this](int step) { moveCurrentRow(step); });
@@ -492,10 +441,10 @@ void TForm1::FormCreate() {
 
     m_contentFolder = m_run.contentFolder();
 
-    m_settings = std::make_unique<IniFile>(m_places.configFile);
-    const std::string savePath = m_settings->readString("Options", "SavePath", "");
-    m_labeledEdit4->setText(QString::fromStdString(savePath).left(2047));
-    m_options = readBookOptions(*m_settings);
+    m_settings = std::make_unique<WindowSettings>(m_places.configFile);
+    const WindowSettingsValues saved = m_settings->load();
+    m_labeledEdit4->setText(saved.savePath);
+    m_options = saved.options;
 }
 
 void TForm1::FormDestroy() {
@@ -503,8 +452,7 @@ void TForm1::FormDestroy() {
     if (!m_contentFolder.empty() && fs::exists(m_contentFolder, ec)) removeFolder(m_contentFolder);
     if (!m_settings) return;
     try {
-        m_settings->writeString("Options", "SavePath", m_labeledEdit4->text().toStdString());
-        writeBookOptions(*m_settings, m_options);
+        m_settings->save({m_labeledEdit4->text(), m_options});
     } catch (const std::exception& e) {
         showErrorBox(e.what());
     }
@@ -512,11 +460,18 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // A close that arrives while a book is made waits for the run to end (Cancel ends it
-    // sooner): the run still uses the window's work folder.
+    // Closing while a book is made asks first: the user may have meant to close something
+    // else. Stopping lets the run end as cancelled, leaving no unfinished book, and the window
+    // closes then: the run still uses its work folder until it has ended.
     if (m_converting) {
-        m_closePending = true;
         event->ignore();
+        if (m_closePending || !m_ui->askStopRun()) return;
+        if (m_converting) {
+            m_closePending = true;
+            CancelButtonClick();
+            return;
+        }
+        event->accept();  // the run ended while the question was open
         return;
     }
     event->accept();
@@ -588,172 +543,6 @@ void TForm1::ImgBtnCloseClick() {
 void TForm1::PNGButton5Click() {
     m_ui->openUrl(QUrl(QString::fromLatin1(kHomePage)));
 }
-
-// ---- the source file list ------------------------------------------------------------------
-
-void TForm1::addSourceFiles(const QStringList& files) {
-    for (const QString& file : files) {
-        auto* row = new QTreeWidgetItem(m_listView1);
-        row->setText(1, file);
-        row->setToolTip(1, file);
-    }
-    renumberRows();
-}
-
-// The "Page" column always tells the page each row becomes.
-void TForm1::renumberRows() {
-    for (int row = 0; row < m_listView1->topLevelItemCount(); ++row)
-        m_listView1->topLevelItem(row)->setText(0, QString::number(row + 1));
-}
-
-namespace {
-
-bool isTextFile(const QFileInfo& file) {
-    return file.isFile() && file.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
-}
-
-// File names in the order a file manager shows them: case ignored, and runs of digits compared
-// as numbers, so that "2 two.txt" comes before "10 ten.txt" whatever the locale's collation.
-bool nameOrder(const QString& a, const QString& b) {
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            const qsizetype startA = i;
-            const qsizetype startB = j;
-            while (i < a.size() && a[i].isDigit()) ++i;
-            while (j < b.size() && b[j].isDigit()) ++j;
-            QStringView na = QStringView(a).mid(startA, i - startA);
-            QStringView nb = QStringView(b).mid(startB, j - startB);
-            while (na.size() > 1 && na.front() == u'0') na = na.mid(1);
-            while (nb.size() > 1 && nb.front() == u'0') nb = nb.mid(1);
-            if (na.size() != nb.size()) return na.size() < nb.size();
-            if (const int c = na.compare(nb); c != 0) return c < 0;
-            continue;
-        }
-        const QChar x = a[i].toCaseFolded();
-        const QChar y = b[j].toCaseFolded();
-        if (x != y) return x < y;
-        ++i;
-        ++j;
-    }
-    if ((a.size() - i) != (b.size() - j)) return (a.size() - i) < (b.size() - j);
-    return a < b;
-}
-
-}  // namespace
-
-void TForm1::addDroppedFiles(const QList<QUrl>& urls) {
-    QStringList files;
-    QStringList skipped;
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile()) {
-            skipped << url.toDisplayString();
-            continue;
-        }
-        const QString path = QDir::cleanPath(url.toLocalFile());
-        const QFileInfo info(path);
-        if (info.isDir()) {
-            QStringList inFolder;
-            for (const QFileInfo& entry :
-                 QDir(path).entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
-                if (isTextFile(entry)) inFolder << entry.absoluteFilePath();
-            }
-            std::sort(inFolder.begin(), inFolder.end(), [](const QString& a, const QString& b) {
-                return nameOrder(QFileInfo(a).fileName(), QFileInfo(b).fileName());
-            });
-            if (inFolder.isEmpty()) skipped << path + QStringLiteral(" (no .txt files in it)");
-            files << inFolder;
-        } else if (isTextFile(info)) {
-            files << path;
-        } else {
-            skipped << path;
-        }
-    }
-    addSourceFiles(files);
-    if (skipped.isEmpty()) return;
-
-    constexpr int kNamed = 10;
-    QString text =
-        QStringLiteral("Only .txt files and folders holding them can be added. Skipped:");
-    for (int i = 0; i < std::min<int>(kNamed, int(skipped.size())); ++i) text += u'\n' + skipped[i];
-    if (skipped.size() > kNamed)
-        text += QStringLiteral("\n... and %1 more.").arg(skipped.size() - kNamed);
-    // Not inside the drop itself: the file manager waits for the drop to finish.
-    QTimer::singleShot(0, this, [this, text] { m_ui->showNote(text); });
-}
-
-void TForm1::PNGButton2Click() {
-    addSourceFiles(m_ui->openTextFiles(this));
-}
-
-void TForm1::PNGButton1Click() {
-    const QList<QTreeWidgetItem*> selected = m_listView1->selectedItems();
-    if (selected.isEmpty()) return;
-    delete selected.first();
-    renumberRows();
-}
-
-void TForm1::PNGButton3Click() {
-    m_listView1->clear();
-}
-
-// Delete removes the selected row and selects the one that takes its place, so that rows can
-// be removed one after another from the keyboard.
-void TForm1::deleteKeyPressed() {
-    const QList<QTreeWidgetItem*> selected = m_listView1->selectedItems();
-    QTreeWidgetItem* row = selected.isEmpty() ? m_listView1->currentItem() : selected.first();
-    if (!row) return;
-    const int at = m_listView1->indexOfTopLevelItem(row);
-    delete row;
-    renumberRows();
-    const int count = m_listView1->topLevelItemCount();
-    if (count > 0) m_listView1->setCurrentItem(m_listView1->topLevelItem(std::min(at, count - 1)));
-}
-
-void TForm1::moveCurrentRow(int step) {
-    QTreeWidgetItem* row = m_listView1->currentItem();
-    if (!row) return;
-    const int from = m_listView1->indexOfTopLevelItem(row);
-    const int to = from + step;
-    if (to < 0 || to >= m_listView1->topLevelItemCount()) return;
-    m_listView1->takeTopLevelItem(from);
-    m_listView1->insertTopLevelItem(to, row);
-    renumberRows();
-    m_listView1->setCurrentItem(row);
-}
-
-void TForm1::ListView1DragOver(QObject*) {
-    const QList<QTreeWidgetItem*> selected = m_listView1->selectedItems();
-    m_draggedRow = selected.isEmpty()
-                       ? QPersistentModelIndex()
-                       : QPersistentModelIndex(m_listView1->indexFromItem(selected.first()));
-}
-
-void TForm1::ListView1DragDrop(QObject* source, QPoint viewportPos) {
-    if (!qobject_cast<QTreeWidget*>(source)) return;
-    // A drag that began on no row carries no row: nothing moves.
-    if (!m_draggedRow.isValid()) return;
-    const int s = m_draggedRow.row();
-    const int count = m_listView1->topLevelItemCount();
-    QTreeWidgetItem* target = m_listView1->itemAt(viewportPos);
-    if (!target) {
-        // Below the last row is the end of the list: the only way to drag a row there.
-        QTreeWidgetItem* last = m_listView1->topLevelItem(count - 1);
-        if (!last || viewportPos.y() <= m_listView1->visualItemRect(last).bottom()) return;
-        m_listView1->addTopLevelItem(m_listView1->takeTopLevelItem(s));
-    } else {
-        // The dragged row lands in front of the row it was dropped on.
-        const int t = m_listView1->indexOfTopLevelItem(target);
-        QTreeWidgetItem* moved = m_listView1->topLevelItem(s)->clone();
-        m_listView1->insertTopLevelItem(t, moved);
-        delete m_listView1->takeTopLevelItem(s < t ? s : s + 1);
-    }
-    renumberRows();
-    m_listView1->clearSelection();
-    m_draggedRow = QPersistentModelIndex();
-}
-
 // ---- cover and output folder ---------------------------------------------------------------
 
 void TForm1::PNGButton8Click() {
@@ -762,7 +551,8 @@ void TForm1::PNGButton8Click() {
 }
 
 void TForm1::PNGButton9Click() {
-    const QString folder = m_ui->chooseFolder(this, m_labeledEdit4->text());
+    // Opens where the book would go: "~/books" is no folder name the chooser knows.
+    const QString folder = m_ui->chooseFolder(this, resolveSavePath(m_labeledEdit4->text()).path);
     if (!folder.isEmpty()) m_labeledEdit4->setText(folder);
 }
 
@@ -779,6 +569,15 @@ void TForm1::PNGButton4Click() {
     if (m_converting) return;
     const int pages = m_listView1->topLevelItemCount();
     if (pages == 0) return;
+    // The book goes where the field says as a file manager would read it, and the field then
+    // shows that folder in full, so that the success box and the field tell the same place.
+    const SavePath savePath = resolveSavePath(m_labeledEdit4->text());
+    if (!savePath.problem.isEmpty()) {
+        m_ui->showNote(savePath.problem);
+        m_labeledEdit4->setFocus();
+        return;
+    }
+    if (!savePath.path.isEmpty()) m_labeledEdit4->setText(savePath.path);
     BookProject project;
     for (int row = 0; row < pages; ++row)
         project.sourceFiles.push_back(pathBytes(m_listView1->topLevelItem(row)->text(1)));
@@ -790,6 +589,7 @@ void TForm1::PNGButton4Click() {
 
     m_converting = true;
     m_cancelRequested = false;
+    m_progressState = ProgressState::Running;
     m_pngButtons[kConvertButton]->setEnabled(false);
     showProgress(0, pages, QStringLiteral("Starting"));
     m_bridge = std::make_unique<RunBridge>(this, *m_formRunUi, m_cancelRequested);
@@ -812,9 +612,21 @@ void TForm1::runFinished(RunResult result) {
     m_bridge.reset();
     m_formRunUi->flush();
     m_converting = false;
+    m_progressState = ProgressState::Idle;
     m_lastResult = result;
     m_contentFolder = m_run.contentFolder();
     hideProgress();
+    // A book made means every text was there: marks left by an earlier run go.
+    if (result == RunResult::Built) markMissingRows();
+    if (result == RunResult::Cancelled) {
+        // A cancelled run never touches the book it would have replaced; say so when one is
+        // there, since the user may wonder which of the two the folder now holds.
+        std::error_code ec;
+        const std::string& target = m_run.targetArchive();
+        const bool kept = !target.empty() && fs::exists(target, ec);
+        showFooterNote(kept ? QStringLiteral("Cancelled; the book already there was kept")
+                            : QStringLiteral("Cancelled"));
+    }
     m_pngButtons[kConvertButton]->setEnabled(true);
     emit conversionFinished();
     if (m_closePending) {
@@ -823,13 +635,28 @@ void TForm1::runFinished(RunResult result) {
     }
 }
 
+void TForm1::focusFieldOfNote(const QString& note) {
+    // The notes about empty entries are fixed texts; the one about a folder inside the work
+    // folder is about the saving path too.
+    QWidget* field = nullptr;
+    if (note == QLatin1String("Please set the saving path!") ||
+        note.startsWith(QLatin1String("The output folder ")))
+        field = m_labeledEdit4;
+    else if (note == QLatin1String("Please set the book title!"))
+        field = m_edit1;
+    else if (note == QLatin1String("Please set the author name!"))
+        field = m_edit2;
+    if (field) field->setFocus(Qt::OtherFocusReason);
+}
+
 void TForm1::CancelButtonClick() {
     if (!m_converting || m_cancelRequested) return;
     m_cancelRequested = true;
+    m_progressState = ProgressState::Cancelling;
     m_cancelButton->setEnabled(false);
     // A busy bar shows no text; a still one can say what is happening.
     const int maximum = std::max(m_progressBar->maximum(), 1);
-    showProgress(std::max(m_progressBar->value(), 0), maximum, QStringLiteral("Cancelling"));
+    setProgress(std::max(m_progressBar->value(), 0), maximum, QStringLiteral("Cancelling"));
 }
 
 void TForm1::setStatus(const QString& text) {
@@ -840,11 +667,25 @@ void TForm1::setStatus(const QString& text) {
 
 void TForm1::showProgress(int value, int maximum, const QString& format) {
     // Once cancelling, the run's last reports no longer matter.
-    if (m_cancelRequested && format != QLatin1String("Cancelling")) return;
+    if (m_progressState == ProgressState::Cancelling) return;
+    setProgress(value, maximum, format);
+}
+
+QString TForm1::footerNote() const {
+    return m_footerNote->isHidden() ? QString() : m_footerNote->text();
+}
+
+void TForm1::showFooterNote(const QString& text) {
+    m_footerNote->setText(text);
+    m_footerNote->setVisible(!text.isEmpty() && m_progressBar->isHidden());
+}
+
+void TForm1::setProgress(int value, int maximum, const QString& format) {
     m_progressBar->setRange(0, maximum);
     m_progressBar->setValue(value);
     m_progressBar->setFormat(format);
     if (m_progressBar->isHidden()) {
+        m_footerNote->hide();
         m_progressBar->show();
         m_cancelButton->setEnabled(true);
         m_cancelButton->show();

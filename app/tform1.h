@@ -27,7 +27,6 @@
 #include "controls/ImgBtn.h"
 #include "controls/pngextra.h"
 #include "convert/conversion_run.h"
-#include "platform/ini_file.h"
 
 class QProgressBar;
 class QPushButton;
@@ -37,6 +36,7 @@ namespace qb {
 class FocusRing;
 class FormRunUi;
 class RunBridge;
+class WindowSettings;
 
 // The product's home page, which "Home" opens; every book names it as its source too.
 inline constexpr const char* kHomePage = kBookSourceAddress;
@@ -75,11 +75,18 @@ class TForm1 : public QWidget {
     const BookOptions& bookOptions() const { return m_options; }
     void setBookOptions(const BookOptions& options) { m_options = options; }
 
-    // Appends one row per file and numbers the rows.
+    // Appends one row per file and numbers the rows; a note names the files already listed,
+    // which are not added again.
     void addSourceFiles(const QStringList& files);
-    // Adds dropped files: .txt files in the order given, folders with their .txt files sorted
-    // by name; one note names whatever else was skipped.
-    void addDroppedFiles(const QList<QUrl>& urls);
+    // Adds dropped files in front of row `at` (-1: at the end): .txt files in the order given,
+    // folders with their .txt files sorted by name; one note names whatever else was skipped
+    // and whatever was already listed.
+    void addDroppedFiles(const QList<QUrl>& urls, int at = -1);
+    // The files named on the command line, relative to the current folder: files whatever
+    // their name, folders with their .txt files; one note names what could not be added.
+    void addCommandLineFiles(const QStringList& arguments);
+    // What the footer says when no run is under way: the end of the last run, or how to undo.
+    QString footerNote() const;
 
     // Handlers, named after their control and event.
     void PNGButton1Click();  // Remove
@@ -109,6 +116,9 @@ class TForm1 : public QWidget {
   private:
     friend class FormRunUi;
 
+    // Where the footer's progress stands: once cancelling, the run's own reports are dropped.
+    enum class ProgressState { Idle, Running, Cancelling };
+
     void createControls();
     void createHeader();
     void createFooter();
@@ -125,21 +135,36 @@ class TForm1 : public QWidget {
     void headerMouseMove(Qt::MouseButtons buttons, QPoint globalPos);
 
     void renumberRows();
+    // Greys the rows whose file is no longer there and says so in their page column; rows
+    // whose file is back lose the mark.
+    void markMissingRows();
+    // After a note about an empty entry, the field to fill in has the focus.
+    void focusFieldOfNote(const QString& note);
+    // Inserts the files not yet listed in front of row `at` (-1: at the end); answers those
+    // that were.
+    QStringList insertSourceFiles(const QStringList& files, int at);
+    static QString alreadyListedNote(const QStringList& files);
+    void undoRemoveAll();
+    void showFooterNote(const QString& text);
     void deleteKeyPressed();
     void moveCurrentRow(int step);
 
     void runFinished(RunResult result);
     void setStatus(const QString& text);
+    // The run's reports; ignored once cancelling.
     void showProgress(int value, int maximum, const QString& format);
+    void setProgress(int value, int maximum, const QString& format);
     void hideProgress();
 
     AppPlaces m_places;
     std::shared_ptr<WindowUi> m_ui;
     std::string m_contentFolder;
-    std::unique_ptr<IniFile> m_settings;
+    std::unique_ptr<WindowSettings> m_settings;
     BookOptions m_options;
     ConversionRun m_run;
     QPersistentModelIndex m_draggedRow;
+    // What the last Remove All took away, for Ctrl+Z.
+    QStringList m_removedFiles;
     bool m_closePending = false;
     // Set when the desktop cannot move the window for us; the header then follows the pointer.
     bool m_manualMove = false;
@@ -152,6 +177,7 @@ class TForm1 : public QWidget {
     std::thread m_worker;
     std::atomic<bool> m_cancelRequested{false};
     bool m_converting = false;
+    ProgressState m_progressState = ProgressState::Idle;
     RunResult m_lastResult = RunResult::Skipped;
     QString m_statusText;
     // What Enter and Space do on the skinned buttons, which know only the mouse.
@@ -186,6 +212,7 @@ class TForm1 : public QWidget {
     QPushButton* m_optionsButton = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QPushButton* m_cancelButton = nullptr;
+    QLabel* m_footerNote = nullptr;
     FocusRing* m_focusRing = nullptr;
 };
 

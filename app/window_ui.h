@@ -16,9 +16,10 @@ class WindowUi {
   public:
     virtual ~WindowUi() = default;
 
-    // The text file dialog: "TXT file" (*.txt), several files at once. Empty when cancelled.
+    // "Add text files": "TXT file" (*.txt), several files at once, or one folder whose text
+    // files are meant. Empty when cancelled.
     virtual QStringList openTextFiles(QWidget* owner) = 0;
-    // The cover picture dialog: one JPEG (or PNG) picture. Empty when cancelled.
+    // The cover picture dialog: one JPEG, PNG or GIF picture. Empty when cancelled.
     virtual QString openCoverPicture(QWidget* owner) = 0;
     // "Please Choose a Folder", folders only, starting at initialFolder when it is not empty.
     // Empty when cancelled.
@@ -36,6 +37,9 @@ class WindowUi {
     virtual void showSuccess(const QString& text) = 0;
     // Something the user should know that did not stop the work: warning icon, OK.
     virtual void showWarning(const QString& caption, const QString& text) = 0;
+    // The window is closed while a book is made: true to stop the run and quit, false (the
+    // default, also Esc) to keep working.
+    virtual bool askStopRun() = 0;
 
     // A folder in the desktop's file browser, a web page in the default browser. False when
     // no program could be started for it.

@@ -44,6 +44,11 @@ bool ScriptedUi::askOverwrite(const QString& text) {
     return takeFront(overwriteAnswers, false);
 }
 
+bool ScriptedUi::askStopRun() {
+    ++stopRunQuestions;
+    return takeFront(stopRunAnswers, false);
+}
+
 bool ScriptedUi::editBookOptions(QWidget*, qb::BookOptions& options) {
     bookOptionsShown << options;
     if (bookOptions.empty()) return false;

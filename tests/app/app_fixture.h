@@ -25,6 +25,8 @@ class ScriptedUi : public qb::WindowUi {
     std::deque<QString> coverPictures;
     std::deque<QString> folders;
     std::deque<bool> overwriteAnswers;
+    // Closing during a run: true stops the run and quits; none left keeps working.
+    std::deque<bool> stopRunAnswers;
     // Book-options dialogs: each answer replaces the options shown; none left means Cancel.
     std::deque<qb::BookOptions> bookOptions;
     // Runs while the overwrite question is open, i.e. while a run waits on the window.
@@ -38,6 +40,7 @@ class ScriptedUi : public qb::WindowUi {
     QStringList errors;  // "caption|text"
     QStringList successes;
     QStringList warnings;
+    int stopRunQuestions = 0;
     QList<QUrl> openedUrls;
     QStringList folderInitials;
     QList<qb::BookOptions> bookOptionsShown;
@@ -55,6 +58,7 @@ class ScriptedUi : public qb::WindowUi {
     void showWarning(const QString& caption, const QString& text) override {
         warnings << caption + u'|' + text;
     }
+    bool askStopRun() override;
     bool openUrl(const QUrl& url) override {
         openedUrls << url;
         return openUrlWorks;
@@ -63,7 +67,8 @@ class ScriptedUi : public qb::WindowUi {
     // Every box shown, of any kind.
     int boxCount() const {
         return int(notes.size() + overwriteQuestions.size() + errors.size() + successes.size() +
-                   warnings.size());
+                   warnings.size()) +
+               stopRunQuestions;
     }
 };
 

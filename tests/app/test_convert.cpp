@@ -109,8 +109,8 @@ class ConvertTest : public QObject {
     }
 
     // The run goes on while the window handles events: a second "Convert" in the middle is
-    // ignored (the button shows disabled), and a close request is carried out only when the
-    // run has ended.
+    // ignored (the button shows disabled), and closing asks whether to stop the run and quit:
+    // kept working, the window stays; stopped, the run ends as cancelled and the window goes.
     void clicksDuringARunWaitForIt() {
         WindowPlace place;
         auto form = preparedForm(place);
@@ -136,8 +136,23 @@ class ConvertTest : public QObject {
         QVERIFY(stillVisible);
         QCOMPARE(place.ui->overwriteQuestions.size(), 1);
         QCOMPARE(place.ui->successes.size(), 1);
-        QCOMPARE(place.ui->boxCount(), 2);
+        QCOMPARE(place.ui->stopRunQuestions, 1);
+        QCOMPARE(place.ui->boxCount(), 3);
+        QVERIFY(form->isVisible());
+
+        place.ui->overwriteAnswers = {true};
+        place.ui->stopRunAnswers = {true};
+        place.ui->whileAsking = [&] {
+            form->close();
+            form->close();  // asked once only: the run is already stopping
+            stillVisible = form->isVisible();
+        };
+        convertAndWait(*form);
+        QVERIFY(stillVisible);
+        QCOMPARE(place.ui->stopRunQuestions, 2);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Cancelled);
         QVERIFY(!form->isVisible());
+        QCOMPARE(place.ui->successes.size(), 1);
         QVERIFY(readFile(place.path("out/Busy.epub")).startsWith("PK"));
     }
 
@@ -188,6 +203,7 @@ class ConvertTest : public QObject {
         QVERIFY(!QFile::exists(place.path("epubfiles/OEBPS")));
         QVERIFY(form->PNGButton(4)->isEnabled());
         QVERIFY(form->CancelButton()->isHidden());
+        QCOMPARE(form->footerNote(), QStringLiteral("Cancelled; the book already there was kept"));
 
         // Escape cancels too, pressed wherever the focus is.
         place.ui->overwriteAnswers = {true};
@@ -195,6 +211,21 @@ class ConvertTest : public QObject {
         convertAndWait(*form);
         QCOMPARE(form->lastRunResult(), qb::RunResult::Cancelled);
         QCOMPARE(readFile(place.path("out/Book.epub")), QByteArray("the old book"));
+
+        // With no book there before, the footer says only that the run was cancelled.
+        QFile::remove(place.path("out/Book.epub"));
+        QStringList many;
+        for (int i = 0; i < 30; ++i)
+            many << writeText(place.path("src/m%1.txt").arg(i), QByteArray(2000, 'm') + "\n");
+        form->addSourceFiles(many);
+        const auto stop = connect(form.get(), &qb::TForm1::statusChanged, [&](const QString& text) {
+            if (text.startsWith("Page ")) form->CancelButtonClick();
+        });
+        convertAndWait(*form);
+        disconnect(stop);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Cancelled);
+        QCOMPARE(form->footerNote(), QStringLiteral("Cancelled"));
+        QCOMPARE(namesIn(place.path("out")), QStringList());
     }
 
     // The window going away mid-run takes the run with it, without hanging on a question
@@ -222,6 +253,79 @@ class ConvertTest : public QObject {
         form.reset();
         QCOMPARE(readFile(place.path("out/Book.epub")), QByteArray("the old book"));
         QCOMPARE(namesIn(place.path("out")), QStringList({"Book.epub"}));
+    }
+
+    void noteAboutAnEmptyEntryFocusesItsField_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("title") << "Edit1"
+                               << "Please set the book title!";
+        QTest::newRow("author") << "Edit2"
+                                << "Please set the author name!";
+        QTest::newRow("saving path") << "LabeledEdit4"
+                                     << "Please set the saving path!";
+    }
+    void noteAboutAnEmptyEntryFocusesItsField() {
+        QFETCH(QString, field);
+        QFETCH(QString, note);
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        auto* edit = form->findChild<QLineEdit*>(field);
+        edit->clear();
+        form->ListView1()->setFocus();
+        convertAndWait(*form);
+        QCOMPARE(place.ui->notes, QStringList({note}));
+        QCOMPARE(form->focusWidget(), static_cast<QWidget*>(edit));
+    }
+
+    // A text that went after it was listed ends the run with an error; its row is marked, and
+    // the mark goes once the file is back and a book is made.
+    void rowOfAVanishedFileIsMarked() {
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        const QString gone = place.path("src/B.txt");
+        QVERIFY(QFile::rename(gone, gone + ".away"));
+        convertAndWait(*form);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Failed);
+        QCOMPARE(rows(*form), QStringList({"1:" + place.path("src/A.txt"), "2 (missing):" + gone}));
+        auto* row = form->ListView1()->topLevelItem(1);
+        QVERIFY(row->foreground(1) != form->ListView1()->topLevelItem(0)->foreground(1));
+        QVERIFY(QFile::rename(gone + ".away", gone));
+        place.ui->overwriteAnswers = {true};
+        convertAndWait(*form);
+        QCOMPARE(form->lastRunResult(), qb::RunResult::Built);
+        QCOMPARE(rows(*form).last(), "2:" + gone);
+    }
+
+    // "~/x" and a relative path land below the home folder, and both the field and the
+    // success box then name that folder in full.
+    void savePathsAreTakenFromTheHomeFolder() {
+        WindowPlace place;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", place.path("home").toLocal8Bit());
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Book");
+        // The folder chooser opens where the book would go.
+        form->LabeledEdit4()->setText("~/qbbooks");
+        QTest::mouseClick(form->PNGButton(9), Qt::LeftButton);
+        QCOMPARE(place.ui->folderInitials, QStringList({place.path("home/qbbooks")}));
+        for (const QString& typed : {QStringLiteral("~/qbbooks"), QStringLiteral("relbooks")}) {
+            form->LabeledEdit4()->setText(typed);
+            convertAndWait(*form);
+            const QString folder = place.path("home/") + typed.mid(typed.startsWith(u'~') ? 2 : 0);
+            QCOMPARE(form->LabeledEdit4()->text(), folder);
+            QCOMPARE(place.ui->successes.takeLast(),
+                     "Successed to build: " + folder + "/Book.epub");
+            QVERIFY(QFile::exists(folder + "/Book.epub"));
+        }
+        form->LabeledEdit4()->setText("~nobody-here-at-all/x");
+        convertAndWait(*form);
+        QCOMPARE(place.ui->notes.size(), 1);
+        QVERIFY(place.ui->notes.first().contains("nobody-here-at-all"));
+        QCOMPARE(form->focusWidget(), static_cast<QWidget*>(form->LabeledEdit4()));
+        qputenv("HOME", oldHome);
     }
 
     void successBoxSaysWhenNoFileBrowserCouldStart() {

@@ -3,6 +3,7 @@
 // manager as drag events carrying file URLs.
 
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTreeWidgetItem>
 #include <QtTest>
 
@@ -43,10 +44,14 @@ class SourceListTest : public QObject {
         click(*form, 2);
         QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "2:/t/B.txt", "3:/t/C.txt"}));
         click(*form, 2);
-        QCOMPARE(rows(*form).mid(3), QStringList({"4:/t/D.txt", "5:/t/A.txt"}));
+        // A file already listed is named in a note and not added twice.
+        QCOMPARE(rows(*form).mid(3), QStringList({"4:/t/D.txt"}));
+        QCOMPARE(place.ui->notes,
+                 QStringList({"Already in the list, so not added again:\n/t/A.txt"}));
         // A cancelled dialog adds nothing.
         click(*form, 2);
-        QCOMPARE(form->ListView1()->topLevelItemCount(), 5);
+        QCOMPARE(form->ListView1()->topLevelItemCount(), 4);
+        QCOMPARE(place.ui->boxCount(), 1);
     }
 
     void dragMovesRowInFrontOfTarget_data() {
@@ -69,9 +74,18 @@ class SourceListTest : public QObject {
         WindowPlace place;
         auto form = place.makeForm();
         addFour(place, *form);
+        auto* list = form->ListView1();
+        const QString moved = list->topLevelItem(from)->text(1);
+        list->verticalScrollBar()->setValue(0);
         drag(*form, from, rowPoint(*form, onto));
         QCOMPARE(rows(*form), expected);
-        QVERIFY(form->ListView1()->selectedItems().isEmpty());
+        QCOMPARE(list->verticalScrollBar()->value(), 0);
+        // The moved row is the one selected and current: Delete removes it, not another.
+        QCOMPARE(list->currentItem()->text(1), moved);
+        QCOMPARE(list->selectedItems(), QList<QTreeWidgetItem*>({list->currentItem()}));
+        QTest::keyClick(list, Qt::Key_Delete);
+        QVERIFY(!rows(*form).join(u' ').contains(moved));
+        QCOMPARE(list->topLevelItemCount(), 3);
     }
 
     void rowsAreRenumberedAfterEveryChange() {
@@ -180,11 +194,13 @@ class SourceListTest : public QObject {
 
     // A file manager's drag: sent to the list as the desktop would, with no source inside
     // this program. Answers the action the list reports back and whether it accepted.
-    static std::pair<Qt::DropAction, bool> dropUrls(qb::TForm1& form, const QList<QUrl>& urls) {
+    // Dropped at the foot of the list unless `row` names the row to drop on.
+    static std::pair<Qt::DropAction, bool> dropUrls(qb::TForm1& form, const QList<QUrl>& urls,
+                                                    int row = -1) {
         QMimeData data;
         data.setUrls(urls);
         QWidget* viewport = form.ListView1()->viewport();
-        const QPoint at(20, 20);
+        const QPoint at = row < 0 ? QPoint(20, viewport->height() - 2) : rowPoint(form, row);
         const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
         enter.setDropAction(Qt::MoveAction);  // what a file manager proposes with Shift, say
@@ -236,10 +252,118 @@ class SourceListTest : public QObject {
         QVERIFY(!note.contains("cover.jpg"));
 
         // Only .txt files: no note at all.
-        dropUrls(*form, {QUrl::fromLocalFile(a)});
+        const QString b = writeText(place.path("drop/b.txt"), "b\n");
+        dropUrls(*form, {QUrl::fromLocalFile(b)});
         QTest::qWait(20);
         QCOMPARE(place.ui->notes.size(), 1);
-        QCOMPARE(rows(*form).last(), "6:" + a);
+        QCOMPARE(rows(*form).last(), "6:" + b);
+
+        // Dropped on a row, files go in front of it; one already listed is named, not added.
+        const QString c = writeText(place.path("drop/c.txt"), "c\n");
+        dropUrls(*form, {QUrl::fromLocalFile(c), QUrl::fromLocalFile(a)}, 1);
+        QCOMPARE(rows(*form).mid(0, 3),
+                 QStringList({"1:" + upper, "2:" + c, "3:" + place.path("drop/book/2 two.txt")}));
+        QCOMPARE(form->ListView1()->topLevelItemCount(), 7);
+        QTRY_COMPARE(place.ui->notes.size(), 2);
+        QCOMPARE(place.ui->notes.last(), "Already in the list, so not added again:\n" + a);
+    }
+
+    // While a row is dragged a line shows where it will land: in front of the row under the
+    // pointer, after the last row below it; it goes when the drag leaves.
+    void dropLineShowsWhereTheRowLands() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        addFour(place, *form);
+        auto* list = form->ListView1();
+        list->resize(list->width(), 400);
+        QWidget* viewport = list->viewport();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(writeText(place.path("x.txt"), "x\n"))});
+        const auto moveTo = [&](QPoint at) {
+            QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+        };
+        QDragEnterEvent enter(rowPoint(*form, 2), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QCOMPARE(list->dropLine(), -1);
+        moveTo(rowPoint(*form, 2));
+        QCOMPARE(list->dropLine(), 2);
+        const QRect last = list->visualItemRect(list->topLevelItem(3));
+        moveTo(QPoint(last.right() + 15, last.center().y()));  // right of the columns
+        QCOMPARE(list->dropLine(), 3);
+        moveTo(QPoint(20, last.bottom() + 30));
+        QCOMPARE(list->dropLine(), 4);
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(viewport, &leave);
+        QCOMPARE(list->dropLine(), -1);
+    }
+
+    void removeAllIsUndoneByCtrlZ() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        addFour(place, *form);
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QCOMPARE(form->footerNote(), QString());
+        click(*form, 3);
+        QCOMPARE(form->ListView1()->topLevelItemCount(), 0);
+        QCOMPARE(form->footerNote(),
+                 QStringLiteral("Removed 4 files from the list; Ctrl+Z puts them back"));
+        // Files added since stay, after the ones put back; one added again is not doubled.
+        place.ui->textFiles.push_back({"/t/E.txt", "/t/B.txt"});
+        click(*form, 2);
+        form->ListView1()->setFocus();
+        QTest::keyClick(form->ListView1(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt", "2:/t/C.txt", "3:/t/D.txt", "4:/t/E.txt",
+                                           "5:/t/B.txt"}));
+        QCOMPARE(form->footerNote(), QStringLiteral("Put 3 files back"));  // B was there again
+        // Only once; in a field, Ctrl+Z is the field's own.
+        QTest::keyClick(form->ListView1(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(form->ListView1()->topLevelItemCount(), 5);
+        click(*form, 3);
+        form->Edit1()->setFocus();
+        QTest::keyClicks(form->Edit1(), "Title");
+        QTest::keyClick(form->Edit1(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(form->Edit1()->text() != "Title");
+        QCOMPARE(form->ListView1()->topLevelItemCount(), 0);
+        QCOMPARE(place.ui->boxCount(), 0);
+    }
+
+    // The Add chooser can hand back a folder: its text files go in, in a file manager's order.
+    void addTakesAFoldersTextFiles() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        for (const char* name : {"10 ten.txt", "2 two.txt", "cover.jpg"})
+            writeText(place.path("book/") + name, "x\n");
+        place.ui->textFiles.push_back({place.path("book"), "/t/A.txt"});
+        click(*form, 2);
+        QCOMPARE(rows(*form), QStringList({"1:" + place.path("book/2 two.txt"),
+                                           "2:" + place.path("book/10 ten.txt"), "3:/t/A.txt"}));
+    }
+
+    // "quirebind a.txt README book/": files in the order given, relative to the current
+    // folder, whatever their name ends in; folders give their .txt files.
+    void commandLineFilesAreListed() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        writeText(place.path("a.txt"), "a\n");
+        writeText(place.path("README"), "r\n");
+        writeText(place.path("book/2.txt"), "x\n");
+        writeText(place.path("book/1.txt"), "x\n");
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(place.root());
+        form->addCommandLineFiles({"a.txt", "./README", "book", "missing.txt", "a.txt"});
+        QDir::setCurrent(old);
+        QCOMPARE(rows(*form),
+                 QStringList({"1:" + place.path("a.txt"), "2:" + place.path("README"),
+                              "3:" + place.path("book/1.txt"), "4:" + place.path("book/2.txt")}));
+        QTRY_COMPARE(place.ui->notes.size(), 1);
+        QCOMPARE(place.ui->notes.first(),
+                 "Not added:\nmissing.txt (no such file)\n\nAlready in the list, so not added "
+                 "again:\n" +
+                     place.path("a.txt"));
     }
 
     void dragsWithoutLocalFilesAreRefused() {

@@ -6,8 +6,10 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
@@ -23,12 +25,32 @@
 #include "app/app_places.h"
 #include "app/book_options_dialog.h"
 #include "app/focus_ring.h"
+#include "app/qt_window_ui.h"
+#include "app/save_path.h"
 #include "app/skin.h"
 #include "app/skin_image.h"
 #include "app_fixture.h"
 #include "convert/work_folder.h"
 
 using namespace qbtest;
+
+namespace {
+
+// Runs `act` on the modal dialog of type Dialog once it is open.
+template <typename Dialog, typename Act>
+void whenDialogOpens(Act act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(*dialog);
+        }
+    });
+    timer->start(10);
+}
+
+}  // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -53,6 +75,80 @@ class WindowTest : public QObject {
     }
 
   private slots:
+    void choosersOfferWhatTheBookTakes() {
+        qb::QtWindowUi ui;
+        QTemporaryDir folder;
+        QString title;
+        QStringList filters;
+        whenDialogOpens<QFileDialog>([&](QFileDialog& dialog) {
+            title = dialog.windowTitle();
+            filters = dialog.nameFilters();
+            dialog.setDirectory(folder.path());
+            auto* addFolder = dialog.findChild<QPushButton*>();
+            for (auto* button : dialog.findChildren<QPushButton*>())
+                if (button->text() == QLatin1String("Add &Folder")) addFolder = button;
+            addFolder->click();
+        });
+        QCOMPARE(ui.openTextFiles(nullptr), QStringList({folder.path()}));
+        QCOMPARE(title, QStringLiteral("Add text files"));
+        QCOMPARE(filters, QStringList({"TXT file (*.txt)"}));
+
+        whenDialogOpens<QFileDialog>([&](QFileDialog& dialog) {
+            filters = dialog.nameFilters();
+            dialog.reject();
+        });
+        QCOMPARE(ui.openCoverPicture(nullptr), QString());
+        QCOMPARE(filters, QStringList({"Pictures (*.jpg *.jpeg *.png *.gif)"}));
+    }
+
+    // Closing during a run: Enter and Esc keep the work; only the Stop button stops it.
+    void stopQuestionKeepsWorkingUnlessStopIsChosen() {
+        qb::QtWindowUi ui;
+        for (const QString& press :
+             {QStringLiteral("enter"), QStringLiteral("esc"), QStringLiteral("&Stop and Quit")}) {
+            whenDialogOpens<QMessageBox>([press](QMessageBox& box) {
+                if (press == QLatin1String("enter"))
+                    QTest::keyClick(&box, Qt::Key_Return);
+                else if (press == QLatin1String("esc"))
+                    QTest::keyClick(&box, Qt::Key_Escape);
+                for (QAbstractButton* button : box.buttons())
+                    if (button->text() == press) button->click();
+            });
+            QCOMPARE(ui.askStopRun(), press.startsWith(u'&'));
+        }
+    }
+
+    void savePathsResolveAsAFileManagerReadsThem() {
+        struct Case {
+            const char* typed;
+            const char* path;  // empty: nothing, or (with problem) no folder
+            bool problem;
+        };
+        const Case cases[] = {
+            {"", "", false},
+            {"~", "/home/ann", false},
+            {"~/qbbooks/", "/home/ann/qbbooks", false},
+            {"~bob/x", "/srv/bob/x", false},
+            {"~bob", "/srv/bob", false},
+            {"~nobody/x", "", true},
+            {"relbooks/./a/../b", "/home/ann/relbooks/b", false},
+            {"a/~/b", "/home/ann/a/~/b", false},
+            {"/data//books/", "/data/books", false},
+            {"/data/~bob", "/data/~bob", false},
+        };
+        const auto userHome = [](const QString& user) {
+            return user == QLatin1String("bob") ? QStringLiteral("/srv/bob") : QString();
+        };
+        for (const Case& c : cases) {
+            const qb::SavePath resolved = qb::resolveSavePath(
+                QString::fromUtf8(c.typed), QStringLiteral("/home/ann"), userHome);
+            QCOMPARE(resolved.path, QString::fromUtf8(c.path));
+            QVERIFY2(resolved.problem.isEmpty() != c.problem, c.typed);
+        }
+        QVERIFY(qb::resolveSavePath("~nobody/x", "/home/ann", userHome)
+                    .problem.contains("\"~nobody/x\""));
+    }
+
     // What must hold wherever the controls are put.
     void shapeAndPlacements() {
         WindowPlace place;

@@ -59,6 +59,11 @@ if $gui; then
     >"$tmp/appstream.log" 2>&1 || { cat "$tmp/appstream.log" >&2; fail "appstreamcli rejects the metainfo file"; }
   desktop-file-validate "$root/usr/share/applications/quirebind.desktop" >&2 ||
     fail "desktop-file-validate rejects the desktop entry"
+  # A file manager's "Open with" hands the chosen files over only through %F.
+  grep -qx 'Exec=quirebind %F' "$root/usr/share/applications/quirebind.desktop" ||
+    fail "the desktop entry does not take the files it is opened with"
+  grep -qx 'MimeType=text/plain;' "$root/usr/share/applications/quirebind.desktop" ||
+    fail "the desktop entry does not declare text/plain"
 fi
 
 # The unpacked command line, on a real book, in a locale of Latin-1 bytes read as UTF-8.
