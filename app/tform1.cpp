@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidgetItem>
 #include <QWindow>
 
@@ -427,9 +428,15 @@ void TForm1::FormCreate() {
     m_contentFolder = m_run.contentFolder();
 
     m_settings = std::make_unique<WindowSettings>(m_places.configFile);
-    const WindowSettingsValues saved = m_settings->load();
-    m_labeledEdit4->setText(saved.savePath);
+    const WindowSettingsValues& saved = m_settings->saved();
+    m_savePathShown = saved.savePath;
+    m_labeledEdit4->setText(pathText(saved.savePath));
     m_options = saved.options;
+    // After the window is up, so that the note has its owner.
+    if (const std::string problem = m_settings->problem(); !problem.empty()) {
+        QTimer::singleShot(0, this,
+                           [this, problem] { m_ui->showNote(QString::fromStdString(problem)); });
+    }
 }
 
 void TForm1::FormDestroy() {
@@ -437,11 +444,18 @@ void TForm1::FormDestroy() {
     if (!m_contentFolder.empty() && fs::exists(m_contentFolder, ec)) removeFolder(m_contentFolder);
     if (!m_settings) return;
     try {
-        m_settings->save({m_labeledEdit4->text(), m_options});
+        m_settings->save(currentSettings());
     } catch (const std::exception& e) {
         showErrorBox(e.what());
     }
     m_settings.reset();
+}
+
+WindowSettingsValues TForm1::currentSettings() const {
+    WindowSettingsValues values = m_settings->saved();
+    values.savePath = keptPathBytes(m_labeledEdit4->text(), m_savePathShown);
+    values.options = m_options;
+    return values;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -535,7 +549,10 @@ void TForm1::PNGButton9Click() {
 
 void TForm1::OptionsButtonClick() {
     BookOptions options = m_options;
-    if (m_ui->editBookOptions(this, options)) m_options = options;
+    if (!m_ui->editBookOptions(this, options)) return;
+    m_options = options;
+    // Kept at once: a session that ends without closing the window keeps the choice too.
+    m_settings->save(currentSettings());
 }
 
 // ---- converting ---------------------------------------------------------------------------
@@ -552,7 +569,7 @@ void TForm1::PNGButton4Click() {
     project.title = m_edit1->text().toStdString();
     project.author = m_edit2->text().toStdString();
     project.coverPath = pathBytes(m_labeledEdit3->text());
-    project.outputFolder = pathBytes(m_labeledEdit4->text());
+    project.outputFolder = keptPathBytes(m_labeledEdit4->text(), m_savePathShown);
     m_options.applyTo(project);
 
     m_converting = true;

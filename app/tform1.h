@@ -37,6 +37,7 @@ class FocusRing;
 class FormRunUi;
 class RunBridge;
 class WindowSettings;
+struct WindowSettingsValues;
 
 // The product's home page, which "Home" opens; every book names it as its source too.
 inline constexpr const char* kHomePage = kBookSourceAddress;
@@ -125,6 +126,8 @@ class TForm1 : public QWidget {
     template <typename Handler>
     void guarded(Handler&& handler);
     void showErrorBox(const std::string& message);
+    // The settings as the window has them now, to be saved.
+    WindowSettingsValues currentSettings() const;
     void headerMouseMove(Qt::MouseButtons buttons, QPoint globalPos);
 
     void renumberRows();
@@ -142,6 +145,8 @@ class TForm1 : public QWidget {
     std::shared_ptr<WindowUi> m_ui;
     std::string m_contentFolder;
     std::unique_ptr<WindowSettings> m_settings;
+    // The output folder's bytes as read from the settings, which the field shows decoded.
+    std::string m_savePathShown;
     BookOptions m_options;
     ConversionRun m_run;
     QPersistentModelIndex m_draggedRow;

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
@@ -383,10 +384,84 @@ class WindowTest : public QObject {
         writeText(place.path("blocker"), "a file, not a folder");
         qb::AppPlaces places = place.places();
         places.configFile = QFile::encodeName(place.path("blocker/config.ini")).toStdString();
-        { qb::TForm1 form(places, place.ui); }
+        {
+            qb::TForm1 form(places, place.ui);
+            form.LabeledEdit4()->setText("/books");
+        }
         QCOMPARE(place.ui->errors.size(), 1);
         QCOMPARE(place.ui->errors.first(), qb::applicationTitle() + "|Unable to write to " +
-                                               place.path("blocker/config.ini") + ".");
+                                               place.path("blocker/config.ini") +
+                                               ". Not a directory.");
+    }
+
+    // Book options are kept when the dialog is confirmed, not only at close; and each of two
+    // windows writes only what it changed, so neither undoes the other's choice.
+    void twoWindowsKeepEachOthersSettings() {
+        WindowPlace place;
+        writeText(place.path("config.ini"), "[Options]\nSavePath=/old\nEpubVersion=2\n");
+        auto first = place.makeForm();
+        auto second = place.makeForm();
+        qb::BookOptions chosen;
+        chosen.epubVersion = 3;
+        place.ui->bookOptions.push_back(chosen);
+        QTest::mouseClick(second->OptionsButton(), Qt::LeftButton);
+        QVERIFY(readFile(place.path("config.ini")).contains("EpubVersion=3"));
+        first->LabeledEdit4()->setText("/new");
+        second.reset();
+        first.reset();
+        const QByteArray saved = readFile(place.path("config.ini"));
+        QVERIFY2(saved.contains("SavePath=/new") && saved.contains("EpubVersion=3"), saved);
+        QVERIFY(!saved.contains("Paragraphs="));  // nobody changed it
+        QVERIFY(place.ui->errors.isEmpty());
+    }
+
+    // What cannot be settings (a FIFO, which would hang a read; a file over 1 MiB) is named in
+    // a note, the window starts with its defaults, and the file is never written over.
+    void unreadableSettingsAreLeftAsTheyAre() {
+        WindowPlace place;
+        const QString fifo = place.path("fifo.ini");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QByteArray big = "[Options]\nSavePath=/x\n; " + QByteArray(1 << 20, 'x') + "\n";
+        const QString large = writeText(place.path("large.ini"), big);
+        for (const QString& file : {fifo, large}) {
+            place.ui->notes.clear();
+            qb::AppPlaces places = place.places();
+            places.configFile = QFile::encodeName(file).toStdString();
+            {
+                qb::TForm1 form(places, place.ui);
+                QVERIFY(form.LabeledEdit4()->text().isEmpty());
+                form.LabeledEdit4()->setText("/new");
+                QTRY_COMPARE(place.ui->notes.size(), 1);
+                QVERIFY2(place.ui->notes.first().startsWith("The settings in " + file +
+                                                            " cannot be read ("),
+                         qPrintable(place.ui->notes.first()));
+            }
+            QVERIFY(place.ui->errors.isEmpty());
+        }
+        QVERIFY(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
+        QCOMPARE(readFile(large), big);
+    }
+
+    // The output folder's name is bytes: one that is not UTF-8, or longer than any cut once
+    // made, is shown whole and goes back to the file unchanged when other settings are saved.
+    void outputFolderKeepsItsBytes() {
+        WindowPlace place;
+        for (const QByteArray& folder : {QByteArray("/home/ann/B\xfc"
+                                                    "cher"),
+                                         "/" + QByteArray(3004, 'x')}) {
+            writeText(place.path("config.ini"), "[Options]\nSavePath=" + folder + "\n");
+            {
+                auto form = place.makeForm();
+                QCOMPARE(form->LabeledEdit4()->text(), QFile::decodeName(folder));
+                qb::BookOptions chosen;
+                chosen.titlePage = true;
+                place.ui->bookOptions.push_back(chosen);
+                QTest::mouseClick(form->OptionsButton(), Qt::LeftButton);
+            }
+            const QByteArray saved = readFile(place.path("config.ini"));
+            QVERIFY(saved.contains("\nSavePath=" + folder + "\n"));
+            QVERIFY(saved.contains("TitlePage=yes"));
+        }
     }
 
     void closingRemovesTheContentFolderOnly() {
