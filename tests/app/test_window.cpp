@@ -559,6 +559,40 @@ class WindowTest : public QObject {
         QVERIFY(place.ui->errors.isEmpty());
     }
 
+    // Alt and each underlined letter of Book options moves to that letter's own control: no
+    // letter is shared (a shared one only cycles between its controls) and every label's reaches
+    // its field, even where the field shares its row with another control.
+    void bookOptionsMnemonicsMoveToTheirFields() {
+        qb::BookOptionsDialog dialog{qb::BookOptions()};
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        const auto letter = [](const QString& text) {
+            const qsizetype at = QString(text).replace("&&", "").indexOf(u'&');
+            return at < 0 || at + 1 >= text.size() ? QChar() : text.at(at + 1).toLower();
+        };
+        QMap<QChar, QWidget*> targets;
+        const auto add = [&](const QString& text, QWidget* target) {
+            const QChar key = letter(text);
+            if (key.isNull()) return;
+            QVERIFY2(!targets.contains(key), qPrintable("shared: " + text));
+            targets.insert(key, target);
+        };
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (!letter(label->text()).isNull())
+                QVERIFY2(label->buddy(), qPrintable(label->text()));
+            add(label->text(), label->buddy());
+        }
+        for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+            add(button->text(), button);
+        QCOMPARE(targets.size(), 16);
+        for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
+            // The choosers would open a file dialog: their letters count as taken only.
+            if (qobject_cast<QPushButton*>(it.value())) continue;
+            QTest::keyClick(&dialog, it.key().toLatin1(), Qt::AltModifier);
+            QVERIFY2(QApplication::focusWidget() == it.value(), qPrintable(QString(it.key())));
+        }
+    }
+
     void optionsDialogChecksWhatIsTyped() {
         qb::BookOptionsDialog dialog{qb::BookOptions()};
         QPushButton* ok = dialog.buttons()->button(QDialogButtonBox::Ok);
