@@ -3,11 +3,13 @@
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QTreeWidgetItem>
 #include <QWindow>
@@ -21,6 +23,7 @@
 #include "app/form_run_ui.h"
 #include "app/run_bridge.h"
 #include "app/skin.h"
+#include "app/window_placement.h"
 #include "app/window_settings.h"
 #include "package/packager.h"
 #include "platform/build_info.h"
@@ -33,6 +36,9 @@ namespace {
 
 constexpr int kWidth = 697;
 constexpr int kHeight = 482;
+// Where the window opens when it has not been moved before.
+constexpr int kLeft = 310;
+constexpr int kTop = 112;
 
 // Fonts are given in pixels: 8 points at 96 pixels per inch, whatever the screen reports, so
 // that every caption fits the place the layout gives it. The second family is the stand-in
@@ -116,7 +122,7 @@ TForm1::TForm1(AppPlaces places, std::shared_ptr<WindowUi> ui, QWidget* parent)
     setPalette(skinPalette());
     setFont(formFont());
     setFixedSize(kWidth, kHeight);
-    move(310, 112);
+    move(kLeft, kTop);
     createControls();
     connectHandlers();
     FormCreate();
@@ -432,6 +438,7 @@ void TForm1::FormCreate() {
     m_savePathShown = saved.savePath;
     m_labeledEdit4->setText(pathText(saved.savePath));
     m_options = saved.options;
+    placeAtStart(saved.position);
     // After the window is up, so that the note has its owner.
     if (const std::string problem = m_settings->problem(); !problem.empty()) {
         QTimer::singleShot(0, this,
@@ -455,7 +462,26 @@ WindowSettingsValues TForm1::currentSettings() const {
     WindowSettingsValues values = m_settings->saved();
     values.savePath = keptPathBytes(m_labeledEdit4->text(), m_savePathShown);
     values.options = m_options;
+    // A window that was not moved leaves the remembered place as it found it: a second window,
+    // opened a step aside, does not make that step the place of the next.
+    values.position = pos() != m_placedAt ? std::optional<QPoint>(pos()) : m_startPosition;
     return values;
+}
+
+void TForm1::placeAtStart(std::optional<QPoint> remembered) {
+    // The windows open at once share the folder of their settings, and with it the place they
+    // would open at.
+    const std::string& config = m_places.configFile;
+    const auto slash = config.rfind('/');
+    m_slot = std::make_unique<WindowSlot>(slash == std::string::npos ? std::string(".")
+                                                                     : config.substr(0, slash));
+    m_startPosition = remembered;
+    QPoint wanted = remembered.value_or(QPoint(kLeft, kTop));
+    QScreen* screen = QGuiApplication::screenAt(QRect(wanted, size()).center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) wanted = placeWindow(wanted, size(), screen->availableGeometry(), m_slot->number());
+    move(wanted);
+    m_placedAt = wanted;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

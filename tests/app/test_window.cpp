@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -29,6 +30,7 @@
 #include "app/focus_ring.h"
 #include "app/skin.h"
 #include "app/skin_image.h"
+#include "app/window_placement.h"
 #include "app/work_folder_claim.h"
 #include "app_fixture.h"
 
@@ -462,6 +464,60 @@ class WindowTest : public QObject {
             QVERIFY(saved.contains("\nSavePath=" + folder + "\n"));
             QVERIFY(saved.contains("TitlePage=yes"));
         }
+    }
+
+    void placementKeepsTheWindowOnScreen() {
+        const QSize window(697, 482);
+        const struct {
+            QPoint wanted;
+            QRect available;
+            int aside;  // windows already open
+            QPoint placed;
+        } rows[] = {
+            {{310, 112}, {0, 0, 1920, 1080}, 0, {310, 112}},  // fits: stays
+            {{310, 112}, {0, 0, 911, 512}, 0, {214, 30}},     // 1366x768 at scale 1.5
+            {{310, 112}, {0, 27, 911, 450}, 0, {214, 27}},    // too tall: at the top, under a panel
+            {{-500, -40}, {0, 0, 1024, 768}, 0, {0, 0}},      // left and above the screen
+            {{3000, 100}, {1920, 0, 1280, 1024}, 0, {2503, 100}},  // past a second screen's edge
+            {{50, 50}, {10, 20, 600, 400}, 0, {10, 20}},  // larger than the area: its start
+            {{10, 20}, {0, 0, 1920, 1080}, 1, {42, 52}},  // the second window a step aside
+            {{10, 20}, {0, 0, 1920, 1080}, 2, {74, 84}},
+            // The first pushed to the far edge: the second goes back, as far as there is room.
+            {{310, 112}, {0, 0, 911, 512}, 1, {182, 0}},
+            {{50, 50}, {10, 20, 600, 400}, 1, {10, 20}},  // no room at all
+        };
+        for (const auto& row : rows)
+            QCOMPARE(qb::placeWindow(row.wanted, window, row.available, row.aside), row.placed);
+    }
+
+    // The window opens where it was, inside the screen; a second one a step aside; and where it
+    // was moved to is remembered.
+    void windowOpensWhereItWasAndASecondOneBeside() {
+        WindowPlace place;
+        writeText(place.path("config.ini"), "[Options]\nWindowLeft=5000\nWindowTop=-300\n");
+        {
+            auto form = place.makeForm();
+            const QRect available = form->screen()->availableGeometry();
+            QVERIFY(available.contains(form->geometry()));
+            QCOMPARE(form->geometry().right(), available.right());
+            QCOMPARE(form->y(), available.y());
+        }
+        // Put back only for this start: not moved, so nothing is written.
+        QCOMPARE(readFile(place.path("config.ini")),
+                 QByteArray("[Options]\nWindowLeft=5000\nWindowTop=-300\n"));
+        writeText(place.path("config.ini"), "[Options]\nWindowLeft=10\nWindowTop=20\n");
+        {
+            auto first = place.makeForm();
+            auto second = place.makeForm();
+            QCOMPARE(first->pos(), QPoint(10, 20));
+            QCOMPARE(second->pos(), QPoint(42, 52));
+            first->move(60, 70);
+        }
+        const QByteArray saved = readFile(place.path("config.ini"));
+        QVERIFY2(saved.contains("WindowLeft=60\nWindowTop=70\n"), saved);
+        QCOMPARE(QDir(place.root()).entryList({"*.lock"}, QDir::Hidden | QDir::Files), {});
+        auto again = place.makeForm();
+        QCOMPARE(again->pos(), QPoint(60, 70));
     }
 
     void closingRemovesTheContentFolderOnly() {
