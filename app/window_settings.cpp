@@ -44,8 +44,9 @@ WindowSettings::WindowSettings(std::string path) : m_file(std::move(path)) {
 
 std::string WindowSettings::problem() const {
     if (m_file.readProblem().empty()) return {};
-    return "The settings in " + m_file.path() + " cannot be read (" + m_file.readProblem() +
-           "). The window starts with its defaults and leaves that file as it is.";
+    std::string note = m_file.readProblem();
+    if (!note.empty() && note.back() != '.') note += '.';
+    return note + " The window starts with its default settings and leaves that file as it is.";
 }
 
 void WindowSettings::save(const WindowSettingsValues& values) {
