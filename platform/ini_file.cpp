@@ -61,14 +61,14 @@ std::string valueOf(const std::string& line) {
 
 // The file a settings path names: the end of its chain of symbolic links, so that saving
 // replaces the file the user linked to and keeps the link. Raises when the chain does not end.
-std::string linkTarget(const std::string& path, const std::string& shownPath) {
+std::string linkTarget(const std::string& path) {
     std::string at = path;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
         if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
         std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
         const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
-        if (n < 0) throw Error("Unable to write to " + shownPath + ". " + causeOf(errno));
+        if (n < 0) throw Error("Unable to write to " + path + ". " + causeOf(errno));
         target.resize(static_cast<std::size_t>(n));
         if (!target.empty() && target.front() != '/') {
             const auto slash = at.rfind('/');
@@ -77,7 +77,7 @@ std::string linkTarget(const std::string& path, const std::string& shownPath) {
         }
         at = std::move(target);
     }
-    throw Error("Unable to write to " + shownPath + ". " + causeOf(ELOOP));
+    throw Error("Unable to write to " + path + ". " + causeOf(ELOOP));
 }
 
 std::string indexKey(const std::string& section, const std::string& key) {
@@ -230,7 +230,7 @@ void IniFile::save() {
     const auto unable = [&](int error) {
         return Error("Unable to write to " + m_path + ". " + causeOf(error));
     };
-    const std::string target = linkTarget(m_path, m_path);
+    const std::string target = linkTarget(m_path);
     // A settings file its owner made read-only must stay as it is: a new file renamed over it
     // would replace it all the same.
     struct stat old {};
