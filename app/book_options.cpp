@@ -14,8 +14,6 @@ namespace qb {
 
 namespace {
 
-constexpr const char* kSection = "Options";
-
 bool sameWord(const std::string& value, const char* word) {
     return QString::fromStdString(value).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
@@ -93,7 +91,9 @@ std::string fontPathProblem(const std::string& path) {
 
 BookOptions readBookOptions(const IniFile& settings) {
     BookOptions options;
-    const auto read = [&](const char* key) { return settings.readString(kSection, key, ""); };
+    const auto read = [&](const char* key) {
+        return settings.readString(kBookOptionsSection, key, "");
+    };
 
     const std::string paragraphs = read("Paragraphs");
     if (sameWord(paragraphs, "blocks")) options.paragraphs = ParagraphMode::Blocks;
@@ -150,9 +150,10 @@ BookOptions readBookOptions(const IniFile& settings) {
     return options;
 }
 
-void writeBookOptions(IniFile& settings, const BookOptions& options) {
+std::vector<std::pair<std::string, std::string>> bookOptionEntries(const BookOptions& options) {
+    std::vector<std::pair<std::string, std::string>> entries;
     const auto write = [&](const char* key, const std::string& value) {
-        settings.writeString(kSection, key, value);
+        entries.emplace_back(key, value);
     };
     write("Paragraphs", options.paragraphs == ParagraphMode::Blocks ? "blocks"
                         : options.paragraphs == ParagraphMode::Auto ? "auto"
@@ -174,6 +175,7 @@ void writeBookOptions(IniFile& settings, const BookOptions& options) {
     write("WritingMode", options.writingMode == WritingMode::Vertical ? "vertical" : "horizontal");
     write("GeneratedCover", options.generatedCover ? "yes" : "no");
     write("Font", options.fontPath);
+    return entries;
 }
 
 }  // namespace qb

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "book/book_project.h"
 
@@ -43,9 +45,12 @@ std::string charsetProblem(const std::string& charset);
 std::string stylesheetProblem(const std::string& path);
 std::string fontPathProblem(const std::string& path);
 
+// The section of config.ini that holds the options.
+inline constexpr const char* kBookOptionsSection = "Options";
+
 // Reads the options; a missing or unusable value gives that option's default.
 BookOptions readBookOptions(const IniFile& settings);
-// Writes every option. Raises what IniFile::writeString raises.
-void writeBookOptions(IniFile& settings, const BookOptions& options);
+// The options as config.ini keeps them, key and value, every option.
+std::vector<std::pair<std::string, std::string>> bookOptionEntries(const BookOptions& options);
 
 }  // namespace qb

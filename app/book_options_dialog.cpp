@@ -25,8 +25,16 @@ QWidget* withField(QComboBox* box, QLineEdit* field, QWidget* parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(box);
     layout->addWidget(field, 1);
-    row->setFocusProxy(box);  // so that the row's label mnemonic lands on the choice list
+    row->setFocusProxy(box);
     return row;
+}
+
+// A row whose label's mnemonic moves to buddy. The label's buddy must take the focus itself:
+// a row holding two controls takes none, and a focus proxy does not make it.
+void addRow(QFormLayout* form, const QString& text, QWidget* field, QWidget* buddy) {
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    form->addRow(label, field);
 }
 
 }  // namespace
@@ -51,9 +59,9 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
       m_chooseStylesheet(new QPushButton(QStringLiteral("C&hoose..."), this)),
       m_writingMode(new QComboBox(this)),
       m_generatedCover(new QCheckBox(
-          QStringLiteral("Draw one with the title and author when none is given"), this)),
+          QStringLiteral("&Draw one with the title and author when none is given"), this)),
       m_font(new QLineEdit(this)),
-      m_chooseFont(new QPushButton(QStringLiteral("C&hoose..."), this)),
+      m_chooseFont(new QPushButton(QStringLiteral("Choo&se..."), this)),
       m_problem(new QLabel(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setObjectName(QStringLiteral("BookOptionsDialog"));
@@ -147,21 +155,27 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     fontLayout->addWidget(m_chooseFont);
     fontRow->setFocusProxy(m_font);
 
+    // Every letter underlined moves to its own control: no two share one, and none is taken by
+    // OK or Cancel, whose texts are set here because some desktops' own texts underline O and C.
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Paragraphs:"), m_paragraphs);
-    form->addRow(QStringLiteral("Text con&ventions:"), m_conventions);
-    form->addRow(QStringLiteral("&Chapters:"), withField(m_chapters, m_pattern, this));
-    form->addRow(QStringLiteral("C&ontents entries:"), m_tocLabels);
-    form->addRow(QStringLiteral("&Language:"), withField(m_language, m_languageTag, this));
-    form->addRow(QStringLiteral("Page si&ze cap:"), m_pageCap);
-    form->addRow(QStringLiteral("Text &encoding:"), withField(m_encoding, m_charset, this));
-    form->addRow(QStringLiteral("EPUB &version:"), m_version);
-    form->addRow(QStringLiteral("Paragraph &style:"), m_style);
+    addRow(form, QStringLiteral("&Paragraphs:"), m_paragraphs, m_paragraphs);
+    addRow(form, QStringLiteral("Text co&nventions:"), m_conventions, m_conventions);
+    addRow(form, QStringLiteral("&Chapters:"), withField(m_chapters, m_pattern, this), m_chapters);
+    addRow(form, QStringLiteral("C&ontents entries:"), m_tocLabels, m_tocLabels);
+    addRow(form, QStringLiteral("&Language:"), withField(m_language, m_languageTag, this),
+           m_language);
+    addRow(form, QStringLiteral("Page si&ze cap:"), m_pageCap, m_pageCap);
+    addRow(form, QStringLiteral("Text &encoding:"), withField(m_encoding, m_charset, this),
+           m_encoding);
+    addRow(form, QStringLiteral("EPUB &version:"), m_version, m_version);
+    addRow(form, QStringLiteral("Paragraph st&yle:"), m_style, m_style);
     form->addRow(QString(), m_titlePage);
-    form->addRow(QStringLiteral("Your s&tylesheet:"), stylesheetRow);
-    form->addRow(QStringLiteral("&Writing mode:"), m_writingMode);
-    form->addRow(QStringLiteral("Co&ver:"), m_generatedCover);
-    form->addRow(QStringLiteral("Body &font:"), fontRow);
+    addRow(form, QStringLiteral("Your s&tylesheet:"), stylesheetRow, m_stylesheet);
+    addRow(form, QStringLiteral("&Writing mode:"), m_writingMode, m_writingMode);
+    form->addRow(QStringLiteral("Cover:"), m_generatedCover);
+    addRow(form, QStringLiteral("Body &font:"), fontRow, m_font);
+    m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
 
     // Red that reads on the desktop's own background, light or dark.
     QPalette warning = m_problem->palette();

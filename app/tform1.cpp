@@ -3,12 +3,15 @@
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QScreen>
+#include <QTimer>
 #include <QTreeWidgetItem>
 #include <QWindow>
 
@@ -22,6 +25,7 @@
 #include "app/run_bridge.h"
 #include "app/save_path.h"
 #include "app/skin.h"
+#include "app/window_placement.h"
 #include "app/window_settings.h"
 #include "package/packager.h"
 #include "platform/build_info.h"
@@ -34,6 +38,9 @@ namespace {
 
 constexpr int kWidth = 697;
 constexpr int kHeight = 482;
+// Where the window opens when it has not been moved before.
+constexpr int kLeft = 310;
+constexpr int kTop = 112;
 
 // Fonts are given in pixels: 8 points at 96 pixels per inch, whatever the screen reports, so
 // that every caption fits the place the layout gives it. The second family is the stand-in
@@ -117,7 +124,7 @@ TForm1::TForm1(AppPlaces places, std::shared_ptr<WindowUi> ui, QWidget* parent)
     setPalette(skinPalette());
     setFont(formFont());
     setFixedSize(kWidth, kHeight);
-    move(310, 112);
+    move(kLeft, kTop);
     createControls();
     connectHandlers();
     FormCreate();
@@ -442,9 +449,16 @@ void TForm1::FormCreate() {
     m_contentFolder = m_run.contentFolder();
 
     m_settings = std::make_unique<WindowSettings>(m_places.configFile);
-    const WindowSettingsValues saved = m_settings->load();
-    m_labeledEdit4->setText(saved.savePath);
+    const WindowSettingsValues& saved = m_settings->saved();
+    m_savePathShown = saved.savePath;
+    m_labeledEdit4->setText(pathText(saved.savePath));
     m_options = saved.options;
+    placeAtStart(saved.position);
+    // After the window is up, so that the note has its owner.
+    if (const std::string problem = m_settings->problem(); !problem.empty()) {
+        QTimer::singleShot(0, this,
+                           [this, problem] { m_ui->showNote(QString::fromStdString(problem)); });
+    }
 }
 
 void TForm1::FormDestroy() {
@@ -452,11 +466,37 @@ void TForm1::FormDestroy() {
     if (!m_contentFolder.empty() && fs::exists(m_contentFolder, ec)) removeFolder(m_contentFolder);
     if (!m_settings) return;
     try {
-        m_settings->save({m_labeledEdit4->text(), m_options});
+        m_settings->save(currentSettings());
     } catch (const std::exception& e) {
         showErrorBox(e.what());
     }
     m_settings.reset();
+}
+
+WindowSettingsValues TForm1::currentSettings() const {
+    WindowSettingsValues values = m_settings->saved();
+    values.savePath = keptPathBytes(m_labeledEdit4->text(), m_savePathShown);
+    values.options = m_options;
+    // A window that was not moved leaves the remembered place as it found it: a second window,
+    // opened a step aside, does not make that step the place of the next.
+    values.position = pos() != m_placedAt ? std::optional<QPoint>(pos()) : m_startPosition;
+    return values;
+}
+
+void TForm1::placeAtStart(std::optional<QPoint> remembered) {
+    // The windows open at once share the folder of their settings, and with it the place they
+    // would open at.
+    const std::string& config = m_places.configFile;
+    const auto slash = config.rfind('/');
+    m_slot = std::make_unique<WindowSlot>(slash == std::string::npos ? std::string(".")
+                                                                     : config.substr(0, slash));
+    m_startPosition = remembered;
+    QPoint wanted = remembered.value_or(QPoint(kLeft, kTop));
+    QScreen* screen = QGuiApplication::screenAt(QRect(wanted, size()).center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) wanted = placeWindow(wanted, size(), screen->availableGeometry(), m_slot->number());
+    move(wanted);
+    m_placedAt = wanted;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -558,7 +598,10 @@ void TForm1::PNGButton9Click() {
 
 void TForm1::OptionsButtonClick() {
     BookOptions options = m_options;
-    if (m_ui->editBookOptions(this, options)) m_options = options;
+    if (!m_ui->editBookOptions(this, options)) return;
+    m_options = options;
+    // Kept at once: a session that ends without closing the window keeps the choice too.
+    m_settings->save(currentSettings());
 }
 
 // ---- converting ---------------------------------------------------------------------------
@@ -584,7 +627,7 @@ void TForm1::PNGButton4Click() {
     project.title = m_edit1->text().toStdString();
     project.author = m_edit2->text().toStdString();
     project.coverPath = pathBytes(m_labeledEdit3->text());
-    project.outputFolder = pathBytes(m_labeledEdit4->text());
+    project.outputFolder = keptPathBytes(m_labeledEdit4->text(), m_savePathShown);
     m_options.applyTo(project);
 
     m_converting = true;

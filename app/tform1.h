@@ -14,6 +14,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -37,6 +38,8 @@ class FocusRing;
 class FormRunUi;
 class RunBridge;
 class WindowSettings;
+class WindowSlot;
+struct WindowSettingsValues;
 
 // The product's home page, which "Home" opens; every book names it as its source too.
 inline constexpr const char* kHomePage = kBookSourceAddress;
@@ -132,6 +135,10 @@ class TForm1 : public QWidget {
     template <typename Handler>
     void guarded(Handler&& handler);
     void showErrorBox(const std::string& message);
+    // The settings as the window has them now, to be saved.
+    WindowSettingsValues currentSettings() const;
+    // Where it was last, a step aside from the windows already open, inside the screen.
+    void placeAtStart(std::optional<QPoint> remembered);
     void headerMouseMove(Qt::MouseButtons buttons, QPoint globalPos);
 
     void renumberRows();
@@ -160,6 +167,11 @@ class TForm1 : public QWidget {
     std::shared_ptr<WindowUi> m_ui;
     std::string m_contentFolder;
     std::unique_ptr<WindowSettings> m_settings;
+    // The output folder's bytes as read from the settings, which the field shows decoded.
+    std::string m_savePathShown;
+    std::unique_ptr<WindowSlot> m_slot;
+    std::optional<QPoint> m_startPosition;  // as remembered at start
+    QPoint m_placedAt;                      // where the window was put at start
     BookOptions m_options;
     ConversionRun m_run;
     QPersistentModelIndex m_draggedRow;

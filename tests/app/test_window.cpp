@@ -5,8 +5,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
@@ -29,6 +31,7 @@
 #include "app/save_path.h"
 #include "app/skin.h"
 #include "app/skin_image.h"
+#include "app/window_placement.h"
 #include "app_fixture.h"
 #include "convert/work_folder.h"
 
@@ -476,10 +479,144 @@ class WindowTest : public QObject {
         writeText(place.path("blocker"), "a file, not a folder");
         qb::AppPlaces places = place.places();
         places.configFile = QFile::encodeName(place.path("blocker/config.ini")).toStdString();
-        { qb::TForm1 form(places, place.ui); }
+        {
+            qb::TForm1 form(places, place.ui);
+            form.LabeledEdit4()->setText("/books");
+        }
         QCOMPARE(place.ui->errors.size(), 1);
         QCOMPARE(place.ui->errors.first(), qb::applicationTitle() + "|Unable to write to " +
-                                               place.path("blocker/config.ini") + ".");
+                                               place.path("blocker/config.ini") +
+                                               ". Not a directory.");
+    }
+
+    // Book options are kept when the dialog is confirmed, not only at close; and each of two
+    // windows writes only what it changed, so neither undoes the other's choice.
+    void twoWindowsKeepEachOthersSettings() {
+        WindowPlace place;
+        writeText(place.path("config.ini"), "[Options]\nSavePath=/old\nEpubVersion=2\n");
+        auto first = place.makeForm();
+        auto second = place.makeForm();
+        qb::BookOptions chosen;
+        chosen.epubVersion = 3;
+        place.ui->bookOptions.push_back(chosen);
+        QTest::mouseClick(second->OptionsButton(), Qt::LeftButton);
+        QVERIFY(readFile(place.path("config.ini")).contains("EpubVersion=3"));
+        first->LabeledEdit4()->setText("/new");
+        second.reset();
+        first.reset();
+        const QByteArray saved = readFile(place.path("config.ini"));
+        QVERIFY2(saved.contains("SavePath=/new") && saved.contains("EpubVersion=3"), saved);
+        QVERIFY(!saved.contains("Paragraphs="));  // nobody changed it
+        QVERIFY(place.ui->errors.isEmpty());
+    }
+
+    // What cannot be settings (a FIFO, which would hang a read; a file over 1 MiB) is named in
+    // a note, the window starts with its defaults, and the file is never written over.
+    void unreadableSettingsAreLeftAsTheyAre() {
+        WindowPlace place;
+        const QString fifo = place.path("fifo.ini");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QByteArray big = "[Options]\nSavePath=/x\n; " + QByteArray(1 << 20, 'x') + "\n";
+        const QString large = writeText(place.path("large.ini"), big);
+        const std::pair<QString, QString> cases[] = {
+            {fifo, "Cannot open file \"" + fifo + "\". Not a regular file. "},
+            {large, "File too large \"" + large +
+                        "\". It holds more than 1 MiB, the most read "
+                        "from one file. "}};
+        for (const auto& [file, problem] : cases) {
+            place.ui->notes.clear();
+            qb::AppPlaces places = place.places();
+            places.configFile = QFile::encodeName(file).toStdString();
+            {
+                qb::TForm1 form(places, place.ui);
+                QVERIFY(form.LabeledEdit4()->text().isEmpty());
+                form.LabeledEdit4()->setText("/new");
+                QTRY_COMPARE(place.ui->notes.size(), 1);
+                QCOMPARE(place.ui->notes.first(),
+                         problem +
+                             "The window starts with its default settings and leaves that "
+                             "file as it is.");
+            }
+            QVERIFY(place.ui->errors.isEmpty());
+        }
+        QVERIFY(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
+        QCOMPARE(readFile(large), big);
+    }
+
+    // The output folder's name is bytes: one that is not UTF-8, or longer than any cut once
+    // made, is shown whole and goes back to the file unchanged when other settings are saved.
+    void outputFolderKeepsItsBytes() {
+        WindowPlace place;
+        for (const QByteArray& folder : {QByteArray("/home/ann/B\xfc"
+                                                    "cher"),
+                                         "/" + QByteArray(3004, 'x')}) {
+            writeText(place.path("config.ini"), "[Options]\nSavePath=" + folder + "\n");
+            {
+                auto form = place.makeForm();
+                QCOMPARE(form->LabeledEdit4()->text(), QFile::decodeName(folder));
+                qb::BookOptions chosen;
+                chosen.titlePage = true;
+                place.ui->bookOptions.push_back(chosen);
+                QTest::mouseClick(form->OptionsButton(), Qt::LeftButton);
+            }
+            const QByteArray saved = readFile(place.path("config.ini"));
+            QVERIFY(saved.contains("\nSavePath=" + folder + "\n"));
+            QVERIFY(saved.contains("TitlePage=yes"));
+        }
+    }
+
+    void placementKeepsTheWindowOnScreen() {
+        const QSize window(697, 482);
+        const struct {
+            QPoint wanted;
+            QRect available;
+            int aside;  // windows already open
+            QPoint placed;
+        } rows[] = {
+            {{310, 112}, {0, 0, 1920, 1080}, 0, {310, 112}},  // fits: stays
+            {{310, 112}, {0, 0, 911, 512}, 0, {214, 30}},     // 1366x768 at scale 1.5
+            {{310, 112}, {0, 27, 911, 450}, 0, {214, 27}},    // too tall: at the top, under a panel
+            {{-500, -40}, {0, 0, 1024, 768}, 0, {0, 0}},      // left and above the screen
+            {{3000, 100}, {1920, 0, 1280, 1024}, 0, {2503, 100}},  // past a second screen's edge
+            {{50, 50}, {10, 20, 600, 400}, 0, {10, 20}},  // larger than the area: its start
+            {{10, 20}, {0, 0, 1920, 1080}, 1, {42, 52}},  // the second window a step aside
+            {{10, 20}, {0, 0, 1920, 1080}, 2, {74, 84}},
+            // The first pushed to the far edge: the second goes back, as far as there is room.
+            {{310, 112}, {0, 0, 911, 512}, 1, {182, 0}},
+            {{50, 50}, {10, 20, 600, 400}, 1, {10, 20}},  // no room at all
+        };
+        for (const auto& row : rows)
+            QCOMPARE(qb::placeWindow(row.wanted, window, row.available, row.aside), row.placed);
+    }
+
+    // The window opens where it was, inside the screen; a second one a step aside; and where it
+    // was moved to is remembered.
+    void windowOpensWhereItWasAndASecondOneBeside() {
+        WindowPlace place;
+        writeText(place.path("config.ini"), "[Options]\nWindowLeft=5000\nWindowTop=-300\n");
+        {
+            auto form = place.makeForm();
+            const QRect available = form->screen()->availableGeometry();
+            QVERIFY(available.contains(form->geometry()));
+            QCOMPARE(form->geometry().right(), available.right());
+            QCOMPARE(form->y(), available.y());
+        }
+        // Put back only for this start: not moved, so nothing is written.
+        QCOMPARE(readFile(place.path("config.ini")),
+                 QByteArray("[Options]\nWindowLeft=5000\nWindowTop=-300\n"));
+        writeText(place.path("config.ini"), "[Options]\nWindowLeft=10\nWindowTop=20\n");
+        {
+            auto first = place.makeForm();
+            auto second = place.makeForm();
+            QCOMPARE(first->pos(), QPoint(10, 20));
+            QCOMPARE(second->pos(), QPoint(42, 52));
+            first->move(60, 70);
+        }
+        const QByteArray saved = readFile(place.path("config.ini"));
+        QVERIFY2(saved.contains("WindowLeft=60\nWindowTop=70\n"), saved);
+        QCOMPARE(QDir(place.root()).entryList({"*.lock"}, QDir::Hidden | QDir::Files), {});
+        auto again = place.makeForm();
+        QCOMPARE(again->pos(), QPoint(60, 70));
     }
 
     void closingRemovesTheContentFolderOnly() {
@@ -575,6 +712,40 @@ class WindowTest : public QObject {
             QVERIFY(form->bookOptions().conventions);
         }
         QVERIFY(place.ui->errors.isEmpty());
+    }
+
+    // Alt and each underlined letter of Book options moves to that letter's own control: no
+    // letter is shared (a shared one only cycles between its controls) and every label's reaches
+    // its field, even where the field shares its row with another control.
+    void bookOptionsMnemonicsMoveToTheirFields() {
+        qb::BookOptionsDialog dialog{qb::BookOptions()};
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        const auto letter = [](const QString& text) {
+            const qsizetype at = QString(text).replace("&&", "").indexOf(u'&');
+            return at < 0 || at + 1 >= text.size() ? QChar() : text.at(at + 1).toLower();
+        };
+        QMap<QChar, QWidget*> targets;
+        const auto add = [&](const QString& text, QWidget* target) {
+            const QChar key = letter(text);
+            if (key.isNull()) return;
+            QVERIFY2(!targets.contains(key), qPrintable("shared: " + text));
+            targets.insert(key, target);
+        };
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (!letter(label->text()).isNull())
+                QVERIFY2(label->buddy(), qPrintable(label->text()));
+            add(label->text(), label->buddy());
+        }
+        for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+            add(button->text(), button);
+        QCOMPARE(targets.size(), 16);
+        for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
+            // The choosers would open a file dialog: their letters count as taken only.
+            if (qobject_cast<QPushButton*>(it.value())) continue;
+            QTest::keyClick(&dialog, it.key().toLatin1(), Qt::AltModifier);
+            QVERIFY2(QApplication::focusWidget() == it.value(), qPrintable(QString(it.key())));
+        }
     }
 
     void optionsDialogChecksWhatIsTyped() {

@@ -61,13 +61,23 @@ TEST_F(IniFileTest, EmptyAndBlankEdgedValuesReadBackUnchanged) {
     EXPECT_EQ(ini.readString("Options", "SavePath"), " /with blanks ");
 }
 
-TEST_F(IniFileTest, UnwritableFileRaisesUnableToWrite) {
-    qb::IniFile ini(m_dir / "missing-folder/config.ini");
-    try {
-        ini.writeString("Options", "SavePath", "/x");
-        FAIL() << "expected an error";
-    } catch (const qb::Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.path());
+// The message names the cause, and what could not be saved is not held either.
+TEST_F(IniFileTest, UnwritableFileRaisesUnableToWriteWithItsCause) {
+    put("a file, not a folder");
+    const std::pair<std::string, std::string> cases[] = {
+        {m_dir / "missing-folder/config.ini", "No such file or directory"},
+        {m_path + "/config.ini", "Not a directory"},
+    };
+    for (const auto& [path, cause] : cases) {
+        qb::IniFile ini(path);
+        try {
+            ini.writeString("Options", "SavePath", "/x");
+            ADD_FAILURE() << "expected an error for " << path;
+        } catch (const qb::Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.path() + ". " + cause);
+        }
+        EXPECT_FALSE(ini.hasChanges());
+        EXPECT_EQ(ini.readString("Options", "SavePath", "dflt"), "dflt");
     }
 }
 
@@ -87,6 +97,7 @@ TEST_F(IniFileTest, WhatIsNoSettingsFileIsRefused) {
     for (const auto& [path, message] : cases) {
         qb::IniFile ini(path);
         EXPECT_EQ(ini.readString("Options", "SavePath", "dflt"), "dflt") << path;
+        EXPECT_EQ(ini.readProblem(), message);
         try {
             ini.writeString("Options", "SavePath", "/x");
             ADD_FAILURE() << "expected an error for " << path;
@@ -95,6 +106,57 @@ TEST_F(IniFileTest, WhatIsNoSettingsFileIsRefused) {
         }
     }
     EXPECT_EQ(std::filesystem::file_size(m_path), (1u << 20) + 20);
+}
+
+// The file is read once; saving reads it again and changes only the keys this IniFile set, so
+// two windows that each change their own keys keep each other's.
+TEST_F(IniFileTest, SavingMergesOnlyTheKeysSetIntoTheFileAsItIsNow) {
+    put("[Options]\nA=1\nB=1\n");
+    qb::IniFile first(m_path);
+    qb::IniFile second(m_path);
+    put("[Options]\nA=0\nB=0\n");
+    EXPECT_EQ(first.readString("Options", "A"), "1");  // not read again
+    put("[Options]\nA=1\nB=1\n");
+    first.setString("Options", "A", "first");
+    EXPECT_EQ(contents(), "[Options]\nA=1\nB=1\n");  // nothing written before save
+    second.setString("options", "b", "second");
+    second.setString("New", "C", "3");
+    first.save();
+    second.save();
+    EXPECT_EQ(contents(), "[Options]\nA=first\nb=second\n\n[New]\nC=3\n");
+    EXPECT_FALSE(second.hasChanges());
+    EXPECT_EQ(second.readString("Options", "A"), "first");  // what is on disk after saving
+}
+
+// Values are bytes: text that is not UTF-8 and paths longer than any cut once made come back
+// as they went in.
+TEST_F(IniFileTest, ValuesRoundTripByteForByte) {
+    const std::string values[] = {
+        "/home/ann/B\xfc"
+        "cher/\xb9\xfe",
+        "/" + std::string(4000, 'x')};
+    for (const std::string& value : values) {
+        qb::IniFile(m_path).writeString("Options", "SavePath", value);
+        EXPECT_EQ(qb::IniFile(m_path).readString("Options", "SavePath"), value);
+    }
+}
+
+// A settings file kept elsewhere and linked to stays a link: the file it names is replaced,
+// and one that does not exist yet is made.
+TEST_F(IniFileTest, SavingWritesThroughASymbolicLink) {
+    std::filesystem::create_directory(m_dir / "real");
+    for (const bool targetExists : {true, false}) {
+        const std::string target = m_dir / "real/config.ini";
+        std::filesystem::remove(target);
+        std::filesystem::remove(m_path);
+        if (targetExists) qb::test::writeFile(target, "; kept\n");
+        std::filesystem::create_symlink("real/config.ini", m_path);
+        qb::IniFile(m_path).writeString("Options", "SavePath", "/b");
+        EXPECT_TRUE(std::filesystem::is_symlink(m_path));
+        EXPECT_EQ(qb::test::readFile(target),
+                  std::string(targetExists ? "; kept\n\n" : "") + "[Options]\nSavePath=/b\n");
+        EXPECT_EQ(qb::test::folderNames(m_dir / "real"), std::vector<std::string>{"config.ini"});
+    }
 }
 
 }  // namespace

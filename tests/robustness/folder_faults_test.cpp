@@ -91,13 +91,13 @@ class SettingsFaultTest : public ::testing::Test {
     std::string path() const { return folder() + "/config.ini"; }
 
     // The write must fail with the settings message and change nothing on disk.
-    void expectRefused() const {
+    void expectRefused(const std::string& cause) const {
         IniFile ini(path());
         try {
             ini.writeString("Options", "SavePath", "/new/place");
             ADD_FAILURE() << "the write went through";
         } catch (const Error& error) {
-            EXPECT_EQ(std::string(error.what()), "Unable to write to " + path());
+            EXPECT_EQ(std::string(error.what()), "Unable to write to " + path() + ". " + cause);
         }
         EXPECT_EQ(readFile(path()), kSettings);
         EXPECT_EQ(folderNames(folder()), std::vector<std::string>{"config.ini"});
@@ -111,19 +111,19 @@ class SettingsFaultTest : public ::testing::Test {
 TEST_F(SettingsFaultTest, ImmutableSettingsFile) {
     test::Immutable locked(path());
     if (!locked.set()) GTEST_SKIP() << "cannot make a file immutable here";
-    expectRefused();
+    expectRefused("Operation not permitted");
 }
 
 TEST_F(SettingsFaultTest, SettingsFileOnAReadOnlyMount) {
     test::ReadOnlyBind readOnly(path());
     if (!readOnly.readOnly()) GTEST_SKIP() << "cannot make a read-only bind mount here";
-    expectRefused();
+    expectRefused("Read-only file system");
 }
 
 TEST_F(SettingsFaultTest, SettingsFolderOnAReadOnlyMount) {
     test::ReadOnlyBind readOnly(folder());
     if (!readOnly.readOnly()) GTEST_SKIP() << "cannot make a read-only bind mount here";
-    expectRefused();
+    expectRefused("Read-only file system");
 }
 
 // A settings file its owner made read-only must stay as it is: writing next to it and renaming
@@ -137,7 +137,8 @@ TEST_F(SettingsFaultTest, ReadOnlySettingsFileIsNotReplaced) {
             std::fprintf(stderr, "the write went through\n");
             return false;
         } catch (const Error& error) {
-            return std::string(error.what()) == "Unable to write to " + path();
+            return std::string(error.what()) ==
+                   "Unable to write to " + path() + ". Permission denied";
         }
     });
     if (!refused) GTEST_SKIP() << "cannot take an ordinary user's rights here";
