@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <sys/stat.h>
 
 #include "app/app_places.h"
 #include "app/book_options_dialog.h"
