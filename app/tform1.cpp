@@ -141,8 +141,12 @@ class FormRunUi : public RunUi {
     void showWarning(const std::string& caption, const std::string& text) override {
         ui().showWarning(QString::fromStdString(caption), QString::fromStdString(text));
     }
-    void pageWritten(int k, int n) override {
-        m_form.showProgress(k, n, QStringLiteral("Page %1 of %2 (%p%)").arg(k).arg(n));
+    // The share of the texts' bytes made into pages: a single large text moves the bar too.
+    void pageWritten(const PageDone& page) override {
+        const std::uint64_t total = std::max<std::uint64_t>(page.textTotal, 1);
+        const auto permille = static_cast<int>(std::min(page.textDone, total) * 1000 / total);
+        m_form.showProgress(permille, 1000,
+                            QStringLiteral("File %1 of %2 (%p%)").arg(page.file).arg(page.files));
     }
     void packingStarted() override {
         m_form.showProgress(0, 0, QStringLiteral("Packing the book"));

@@ -144,13 +144,28 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui
     emptyContentFolder(m_contentFolder);
     // With "--language auto" the first files are read before their pages are written, so that
     // every page carries the language found in them.
-    const int pageCount = static_cast<int>(project.sourceFiles.size());
+    const int fileCount = static_cast<int>(project.sourceFiles.size());
     BookPages pages(project, m_contentFolder);
-    for (int k = 1; k <= pageCount; ++k) {
-        for (const int written : pages.add(k, ui)) ui.pageWritten(written, pageCount);
-        if (ui.cancelRequested()) return false;
+    // Asked as each page is complete, so that one large text can be stopped between two of its
+    // pages; the pages already written are left for the work folder's owner to remove.
+    struct Stop {};
+    bool asked = false;
+    pages.onPageDone([&](const PageDone& page) {
+        ui.pageWritten(page);
+        asked = true;
+        if (ui.cancelRequested()) throw Stop{};
+    });
+    try {
+        for (int k = 1; k <= fileCount; ++k) {
+            asked = false;
+            pages.add(k, ui);
+            // A text kept back to judge the language wrote no page that could have asked.
+            if (!asked && ui.cancelRequested()) return false;
+        }
+        pages.finish();
+    } catch (const Stop&) {
+        return false;
     }
-    for (const int written : pages.finish()) ui.pageWritten(written, pageCount);
 
     StyleChoices style;
     style.languageTag = pages.languageTag();

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "book/book_pages.h"
 #include "book/book_project.h"
 #include "book/reading_report.h"
 #include "typeset/body_font.h"
@@ -32,19 +33,16 @@ class RunUi : public ReadingReport {
 
     // Lets the window handle pending events while the archive is packed.
     virtual void processEvents() {}
-    // Progress: page k of n written; then packing starts.
-    virtual void pageWritten(int k, int n) {
-        (void)k;
-        (void)n;
-    }
+    // Progress: a page file is complete (many for one large text); then packing starts.
+    virtual void pageWritten(const PageDone& page) { (void)page; }
     virtual void packingStarted() {}
     // Packing progress: bytes of the book's files packed so far, of total.
     virtual void packingProgress(std::uint64_t done, std::uint64_t total) {
         (void)done;
         (void)total;
     }
-    // Asked between pages and while packing; true ends the run as Cancelled, an existing book
-    // kept and no unfinished archive left.
+    // Asked between two pages (also of one text) and while packing; true ends the run as Cancelled,
+    // an existing book kept and no unfinished archive left.
     virtual bool cancelRequested() { return false; }
 };
 
