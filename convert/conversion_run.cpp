@@ -17,6 +17,7 @@
 #include "book/xhtml_page.h"
 #include "convert/archive_name.h"
 #include "convert/entry_checks.h"
+#include "package/deflate_ahead.h"
 #include "package/packager.h"
 #include "platform/errors.h"
 #include "platform/folders.h"
@@ -101,8 +102,11 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         const bool existed = fs::exists(m_targetArchive, ec);
         if (existed && !ui.askOverwrite("The file is existing. Overwrite?", m_targetArchive))
             return RunResult::Stopped;
-        if (!writeBook(project, std::move(given), ui)) return RunResult::Cancelled;
-        if (!packAndVerify(project, existed, ui)) return RunResult::Cancelled;
+        // Each page is deflated as soon as it is complete, on other processors while later
+        // pages are written, so that packing mostly copies.
+        DeflateAhead ahead(m_workFolder, project.jobs);
+        if (!writeBook(project, std::move(given), &ahead, ui)) return RunResult::Cancelled;
+        if (!packAndVerify(project, existed, &ahead, ui)) return RunResult::Cancelled;
     } catch (const std::exception& e) {
         ui.showError(errorBoxText(e.what()));
         return RunResult::Failed;
@@ -140,7 +144,8 @@ ConversionRun::Given ConversionRun::readGiven(const BookProject& project) const 
     return given;
 }
 
-bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui) const {
+bool ConversionRun::writeBook(const BookProject& project, Given given, DeflateAhead* ahead,
+                              RunUi& ui) const {
     emptyContentFolder(m_contentFolder);
     // With "--language auto" the first files are read before their pages are written, so that
     // every page carries the language found in them.
@@ -151,6 +156,7 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui
     struct Stop {};
     bool asked = false;
     pages.onPageDone([&](const PageDone& page) {
+        if (ahead != nullptr) ahead->offer(page.path);
         ui.pageWritten(page);
         asked = true;
         if (ui.cancelRequested()) throw Stop{};
@@ -226,13 +232,15 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui
     return true;
 }
 
-bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunUi& ui) const {
+bool ConversionRun::packAndVerify(const BookProject& project, bool replace, DeflateAhead* ahead,
+                                  RunUi& ui) const {
     PackOptions options;
     // Checked on the finished archive before it takes the book's place: a book that lacks a
     // page is no book made, and must not cost the user the one they had.
     options.required = bookMembers(m_contentFolder);
     options.jobs = project.jobs;
     options.replace = replace;
+    options.ahead = ahead;
 
     ui.packingStarted();
     PackCallbacks callbacks;

@@ -17,6 +17,8 @@
 
 namespace qb {
 
+class DeflateAhead;
+
 class RunUi : public ReadingReport {
   public:
     // A problem with the user's entries: a box captioned "Note!", OK button, no icon.
@@ -79,9 +81,10 @@ class ConversionRun {
     void settleTarget(const BookProject& project);
     Given readGiven(const BookProject& project) const;
     // False when the user cancelled between pages.
-    bool writeBook(const BookProject& project, Given given, RunUi& ui) const;
+    bool writeBook(const BookProject& project, Given given, DeflateAhead* ahead, RunUi& ui) const;
     // False when the user cancelled while the archive was packed.
-    bool packAndVerify(const BookProject& project, bool replace, RunUi& ui) const;
+    bool packAndVerify(const BookProject& project, bool replace, DeflateAhead* ahead,
+                       RunUi& ui) const;
     void report(const BookProject& project, RunUi& ui) const;
 
     std::string m_workFolder;

@@ -12,6 +12,7 @@
 
 #include "convert/archive_name.h"
 #include "convert/conversion_run.h"
+#include "package/packager.h"
 #include "tests/support/files.h"
 #include "tests/support/pictures.h"
 #include "tests/support/program_runner.h"
@@ -238,6 +239,30 @@ TEST_F(ConversionRunTest, ProgressAndCancelComePageByPageWithinOneText) {
     EXPECT_EQ(ui.events.back(), "page 2/2");
     EXPECT_EQ(readFile(archive()), "the old book");
     EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
+}
+
+// Pages are deflated while later ones are written; the archive is the one the packer makes of
+// the same folder without that, whatever the number of workers.
+TEST_F(ConversionRunTest, PagesDeflatedWhileWritingLeaveTheArchiveUnchanged) {
+    std::string big;
+    for (int line = 0; big.size() < 400000; ++line)
+        big += "Paragraph " + std::to_string(line * 7919 % 10007) + " of a text.\n";
+    m_project.sourceFiles.push_back(text("big.txt", big));
+    m_project.maxPageBytes = 16384;
+    for (const int jobs : {1, 2, 8}) {
+        SCOPED_TRACE(jobs);
+        m_project.jobs = jobs;
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        ui.overwrite = true;
+        ASSERT_EQ(run.run(m_project, ui), RunResult::Built);
+        const std::string again = m_dir + "/again.epub";
+        fs::remove(again);
+        PackOptions options;
+        options.jobs = jobs;
+        ASSERT_TRUE(packageFolder(again, m_work, {}, options).built);
+        EXPECT_TRUE(readFile(archive()) == readFile(again));
+    }
 }
 
 TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {
