@@ -72,6 +72,9 @@ void DeflateAhead::offer(const std::string& path) {
 }
 
 void DeflateAhead::settle() {
+    // The files under way are given up too: a page without a size cap can be a whole text,
+    // and waiting for it would keep the packer from starting and from hearing a cancel.
+    m_stop.store(true);
     {
         std::lock_guard lock(m_mutex);
         m_closed = true;

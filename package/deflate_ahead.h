@@ -51,8 +51,8 @@ class DeflateAhead {
 
     // The file at path is complete and will not change: deflated when a worker is free.
     void offer(const std::string& path);
-    // Packing begins: the files not yet begun are left to the packer, whose workers then have
-    // the processors; the ones under way are finished and kept.
+    // Packing begins: the files not yet deflated are left to the packer, whose workers then
+    // have the processors.
     void settle();
     // Waits until every file offered has been deflated or given up (tests).
     void drain();

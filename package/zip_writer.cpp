@@ -193,8 +193,7 @@ int TVCLZip::zip() {
             }
         }
 
-        // What is still being deflated ahead is finished; what has not begun is left to the
-        // pool, which now has the processors.
+        // What was not deflated ahead by now is left to the pool, which now has the processors.
         if (m_ahead != nullptr) m_ahead->settle();
         ArchiveFile archive(m_zipName);
         Build build(archive.fd(), m_zipName, m_write);
