@@ -53,8 +53,12 @@ void FormRunUi::showWarning(const std::string& caption, const std::string& text)
     ui().showWarning(QString::fromStdString(caption), QString::fromStdString(text));
 }
 
-void FormRunUi::pageWritten(int k, int n) {
-    m_form.showProgress(k, n, QStringLiteral("Page %1 of %2 (%p%)").arg(k).arg(n));
+// The share of the texts' bytes made into pages: a single large text moves the bar too.
+void FormRunUi::pageWritten(const PageDone& page) {
+    const std::uint64_t total = std::max<std::uint64_t>(page.textTotal, 1);
+    const auto permille = static_cast<int>(std::min(page.textDone, total) * 1000 / total);
+    m_form.showProgress(permille, 1000,
+                        QStringLiteral("File %1 of %2 (%p%)").arg(page.file).arg(page.files));
 }
 
 void FormRunUi::packingStarted() {

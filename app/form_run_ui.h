@@ -28,7 +28,7 @@ class FormRunUi : public RunUi {
     void showSuccess(const std::string& text) override;
     void openFolder(const std::string& folder) override;
     void showWarning(const std::string& caption, const std::string& text) override;
-    void pageWritten(int k, int n) override;
+    void pageWritten(const PageDone& page) override;
     void packingStarted() override;
     void packingProgress(std::uint64_t done, std::uint64_t total) override;
 

@@ -79,8 +79,24 @@ void RunBridge::showWarning(const std::string& caption, const std::string& text)
     ask([caption, text](RunUi& ui) { return ui.showWarning(caption, text), true; }, false);
 }
 
-void RunBridge::pageWritten(int k, int n) {
-    post([k, n](RunUi& ui) { ui.pageWritten(k, n); });
+void RunBridge::pageWritten(const PageDone& page) {
+    // One large text makes thousands of pages; as with packing, the window is sent one call at
+    // a time and shows the latest page when its turn comes.
+    {
+        std::lock_guard lock(m_shared->pageMutex);
+        m_shared->page = page;
+        if (m_shared->pageQueued) return;
+        m_shared->pageQueued = true;
+    }
+    post([shared = m_shared](RunUi& ui) {
+        PageDone latest;
+        {
+            std::lock_guard lock(shared->pageMutex);
+            shared->pageQueued = false;
+            latest = shared->page;
+        }
+        ui.pageWritten(latest);
+    });
 }
 
 void RunBridge::packingStarted() {

@@ -35,7 +35,7 @@ class RunBridge : public RunUi {
     void showSuccess(const std::string& text) override;
     void openFolder(const std::string& folder) override;
     void showWarning(const std::string& caption, const std::string& text) override;
-    void pageWritten(int k, int n) override;
+    void pageWritten(const PageDone& page) override;
     void packingStarted() override;
     void packingProgress(std::uint64_t done, std::uint64_t total) override;
     bool cancelRequested() override;
@@ -49,6 +49,10 @@ class RunBridge : public RunUi {
         std::atomic<bool> progressQueued{false};
         std::atomic<std::uint64_t> done{0};
         std::atomic<std::uint64_t> total{0};
+        // The same for the pages: the latest page waiting to be shown.
+        std::mutex pageMutex;
+        bool pageQueued = false;
+        PageDone page;
     };
 
     // Runs call on the GUI thread and waits for its answer; fallback when the window went.

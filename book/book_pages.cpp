@@ -1,5 +1,9 @@
 #include "book/book_pages.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 #include "book/aozora.h"
 #include "book/book_metadata.h"
 #include "book/xhtml_page.h"
@@ -9,6 +13,26 @@
 #include "platform/utf8.h"
 
 namespace qb {
+
+namespace {
+
+// How many bytes of UTF-8 a text gives, for the progress within it: exact for UTF-8, else
+// judged from its beginning, which costs little next to decoding it whole.
+std::uint64_t decodedSizeGuess(const TextPlan& plan) {
+    if (plan.validUtf8 || isUtf8CharsetName(plan.charset)) return plan.text.size();
+    TextPlan head = plan;
+    head.text = head.text.substr(0, 64 * 1024);
+    std::uint64_t decoded = 0;
+    try {
+        decodeText(head, [&](std::string_view piece) { decoded += piece.size(); });
+    } catch (const std::exception&) {
+        return plan.text.size();
+    }
+    if (head.text.empty() || decoded == 0) return plan.text.size();
+    return plan.text.size() * decoded / head.text.size();
+}
+
+}  // namespace
 
 BookPages::BookPages(const BookProject& project, std::string contentFolder, LanguageDetector detect,
                      std::size_t maxMembers)
@@ -53,6 +77,15 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
     };
     m_options.vertical = project.writingMode == WritingMode::Vertical;
     m_aozoraFiles.assign(project.sourceFiles.size(), false);
+    m_options.pageClosed = [this](const std::string& path) { pageClosed(path); };
+    // A pipe's size is known only once it is read; until then it counts nothing.
+    m_done.files = static_cast<int>(project.sourceFiles.size());
+    for (const std::string& path : project.sourceFiles) {
+        struct stat st {};
+        const bool sized = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        m_sizes.push_back(sized ? static_cast<std::uint64_t>(st.st_size) : 0);
+        m_done.textTotal += m_sizes.back();
+    }
 
     if (project.language.empty()) {
         m_languageTag = qb::languageTag();
@@ -73,6 +106,10 @@ std::vector<int> BookPages::add(int k, ReadingReport& ui) {
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     const auto source = std::make_unique<SourceText>(path, m_project.charset);
     const TextPlan& plan = source->plan();
+    // The file may have grown or shrunk since it was listed, and a pipe had no size then.
+    std::uint64_t& listed = m_sizes.at(static_cast<std::size_t>(k - 1));
+    m_done.textTotal = m_done.textTotal - listed + source->size();
+    listed = source->size();
     std::string head;
     bool aozora = false;
     if (m_project.conventions) {
@@ -92,12 +129,14 @@ std::vector<int> BookPages::add(int k, ReadingReport& ui) {
         const std::size_t before = m_sample.size();
         if (sample(*source) && m_sample.size() < kLanguageSampleBytes) {
             // All of the file's text is in the sample: its pages are written from there.
-            m_kept.push_back({k, before, m_sample.size() - before});
+            m_kept.push_back({k, before, m_sample.size() - before, source->size()});
             return {};
         }
         return settleLanguage(source.get(), k);
     }
-    write(k, [&](const TextSink& sink) { source->decode(sink); });
+    write(
+        k, [&](const TextSink& sink) { source->decode(sink); }, source->size(),
+        decodedSizeGuess(plan));
     return {k};
 }
 
@@ -221,25 +260,57 @@ std::vector<int> BookPages::settleLanguage(const SourceText* current, int curren
     std::vector<int> written;
     for (const Kept& kept : m_kept) {
         const std::string_view text = std::string_view(m_sample).substr(kept.offset, kept.size);
-        write(kept.k, [&](const TextSink& sink) {
-            if (!text.empty()) sink(text);
-        });
+        write(
+            kept.k,
+            [&](const TextSink& sink) {
+                if (!text.empty()) sink(text);
+            },
+            kept.bytes, kept.size);
         written.push_back(kept.k);
     }
     m_kept.clear();
     if (current != nullptr) {
-        write(currentK, [&](const TextSink& sink) { current->decode(sink); });
+        write(
+            currentK, [&](const TextSink& sink) { current->decode(sink); }, current->size(),
+            decodedSizeGuess(current->plan()));
         written.push_back(currentK);
     }
     std::string().swap(m_sample);
     return written;
 }
 
-void BookPages::write(int k, const TextFeed& text) {
+void BookPages::pageClosed(const std::string& path) {
+    ++m_done.pages;
+    if (!m_report) return;
+    m_done.path = path;
+    const std::uint64_t before = m_done.textDone;
+    // The writer has taken a little more than this page holds; never past the file's end.
+    const std::uint64_t within = m_fileDecoded == 0
+                                     ? m_fileBytes
+                                     : std::min(m_fileBytes, m_fed * m_fileBytes / m_fileDecoded);
+    m_done.textDone = before + within;
+    m_report(m_done);
+    m_done.textDone = before;
+}
+
+void BookPages::write(int k, const TextFeed& text, std::uint64_t bytes, std::uint64_t decoded) {
     const std::string& path = m_project.sourceFiles.at(static_cast<std::size_t>(k - 1));
     m_options.aozora = m_aozoraFiles.at(static_cast<std::size_t>(k - 1));
     const std::size_t overBefore = m_chapters ? m_chapters->linesOverLimit() : 0;
-    TextPages pages = writeTextPages(text, k, path, m_contentFolder, m_options);
+    m_done.file = k;
+    m_fileBytes = bytes;
+    m_fileDecoded = decoded;
+    // Counted afresh on each reading: a text planned first is read twice, and only the second
+    // reading writes pages.
+    const TextFeed counted = [&](const TextSink& sink) {
+        m_fed = 0;
+        text([&](std::string_view piece) {
+            m_fed += piece.size();
+            sink(piece);
+        });
+    };
+    TextPages pages = writeTextPages(counted, k, path, m_contentFolder, m_options);
+    m_done.textDone += bytes;
     // Silence would let the user believe that those lines are no headings.
     if (const std::size_t over = m_chapters ? m_chapters->linesOverLimit() - overBefore : 0;
         over > 0 && m_ui != nullptr) {

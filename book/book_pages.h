@@ -7,6 +7,7 @@
 // each file is still read only once (it may be a pipe), and only the sample (at most
 // kLanguageSampleBytes) and the bytes of one file are held at a time.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -31,6 +32,19 @@ inline constexpr std::size_t kLanguageSampleBytes = 256 * 1024;
 // The most members a zip archive without ZIP64 records holds, and so the most files of a book.
 inline constexpr std::size_t kMaxBookMembers = 65534;
 
+// A page file complete, and how far the book's texts have come. The number of pages a text
+// makes is known only once it is written, but its bytes are known before: progress counted in
+// bytes of text moves steadily from the first page to the last.
+struct PageDone {
+    std::string path;             // the page file
+    int file = 0;                 // the text file it was made from, counted from 1
+    int files = 0;                // text files in the book
+    std::size_t pages = 0;        // page files complete so far, this one among them
+    std::uint64_t textDone = 0;   // bytes of the texts turned into pages so far
+    std::uint64_t textTotal = 0;  // bytes of all the texts, as far as known (a pipe's once read)
+};
+using PageReport = std::function<void(const PageDone&)>;
+
 class BookPages {
   public:
     // Raises Error for a chapter pattern that does not compile, a language that is not a
@@ -42,6 +56,9 @@ class BookPages {
     ~BookPages();
     BookPages(const BookPages&) = delete;
     BookPages& operator=(const BookPages&) = delete;
+
+    // Called as each page file is complete; an exception it throws ends the writing there.
+    void onPageDone(PageReport report) { m_report = std::move(report); }
 
     // Reads text file k (counted from 1) and writes its pages, or keeps its text while the
     // language is still being sampled. Tells ui which charset it was read in and where a NUL
@@ -72,9 +89,12 @@ class BookPages {
         int k;
         std::size_t offset;  // the file's whole text, in m_sample
         std::size_t size;
+        std::uint64_t bytes;  // the file's own bytes, for the progress figures
     };
 
-    void write(int k, const TextFeed& text);
+    // Writes the pages of text file k, whose file held bytes and decodes to about decoded bytes.
+    void write(int k, const TextFeed& text, std::uint64_t bytes, std::uint64_t decoded);
+    void pageClosed(const std::string& path);
     // Samples source's text; true when all of it went into the sample.
     bool sample(const SourceText& source);
     std::vector<int> settleLanguage(const SourceText* current, int currentK);
@@ -100,6 +120,12 @@ class BookPages {
     std::size_t m_rubyCount = 0;
     std::map<std::string, std::size_t> m_unapplied;
     std::vector<std::string> m_versionNotes;
+    PageReport m_report;
+    std::vector<std::uint64_t> m_sizes;  // of each text file: found by stat, then as read
+    PageDone m_done;                     // the figures of the last page reported
+    std::uint64_t m_fileBytes = 0;       // of the text file whose pages are being written
+    std::uint64_t m_fileDecoded = 0;     // the UTF-8 bytes it gives, or a fair guess
+    std::uint64_t m_fed = 0;             // of those, handed to the page writer so far
 };
 
 }  // namespace qb

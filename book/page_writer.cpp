@@ -376,7 +376,8 @@ class PageComposer {
         std::string id = "page" + std::to_string(m_k);
         if (n > 1) id += "-" + std::to_string(n);
         std::string href = id + m_extension;
-        m_file = std::make_unique<OutputFile>(m_folder + "/" + href);
+        m_path = m_folder + "/" + href;
+        m_file = std::make_unique<OutputFile>(m_path);
         m_pages.push_back({std::move(id), std::move(href)});
         m_headWritten = false;
         // A page titled by number can take its head at once; one titled by its chapter holds
@@ -402,6 +403,7 @@ class PageComposer {
         write(kPageTail);
         m_file->close();
         m_file.reset();
+        if (m_options.pageClosed) m_options.pageClosed(m_path);
     }
 
     void write(std::string_view bytes) {
@@ -422,6 +424,7 @@ class PageComposer {
     std::size_t m_cap = 0;   // 0: no cap
     std::size_t m_room = 0;  // bytes a page has for its paragraphs and headings
     std::unique_ptr<OutputFile> m_file;
+    std::string m_path;  // of the page under way
     bool m_headWritten = false;
     std::string m_held;  // what the page holds before its head is written
     std::vector<PageFile> m_pages;

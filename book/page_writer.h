@@ -35,6 +35,10 @@ struct PageOptions {
     // Called before each page file is made; may be empty. An exception it throws ends the
     // writing, so that a book too big to pack stops as soon as that is known.
     std::function<void()> pageOpened;
+    // Called once each page file is complete and closed, with its path; may be empty. The file
+    // is not touched again, so it may be read (packed) from then on. An exception it throws
+    // ends the writing between two pages, which is how a run is cancelled within one text.
+    std::function<void(const std::string& path)> pageClosed;
     // False: every page of text file k is titled "page<k>". True: each page is titled with
     // the label of the chapter it belongs to; before the file's first heading, pageTitle.
     bool chapterTitles = false;
@@ -82,6 +86,8 @@ class SourceText {
 
     const std::string& path() const { return m_path; }
     const TextPlan& plan() const { return m_plan; }
+    // The bytes the file held, as read.
+    std::size_t size() const { return m_bytes.size(); }
     void decode(const TextSink& sink) const { decodeText(m_plan, sink); }
 
   private:

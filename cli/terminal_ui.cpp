@@ -152,8 +152,19 @@ void TerminalUi::textShaped(int k, const std::string& shape) {
     printLine("file " + std::to_string(k) + ": " + shape);
 }
 
-void TerminalUi::pageWritten(int k, int n) {
-    showProgress("file " + std::to_string(k) + " of " + std::to_string(n));
+void TerminalUi::pageWritten(const PageDone& page) {
+    // A large text makes thousands of pages: the line is rewritten only when its words change,
+    // the share of the texts' bytes moving on with every percent.
+    const int percent =
+        page.textTotal == 0
+            ? 100
+            : static_cast<int>(std::min(page.textDone, page.textTotal) * 100 / page.textTotal);
+    std::string line =
+        "file " + std::to_string(page.file) + " of " + std::to_string(page.files) + ", ";
+    line += std::to_string(percent) + "%";
+    if (line == m_pagesShown) return;
+    m_pagesShown = line;
+    showProgress(line);
 }
 
 void TerminalUi::packingStarted() {

@@ -35,7 +35,7 @@ class TerminalUi : public RunUi {
     void fontEmbedded(const std::string& text) override;
     void bookNote(const std::string& text) override;
     void textShaped(int k, const std::string& shape) override;
-    void pageWritten(int k, int n) override;
+    void pageWritten(const PageDone& page) override;
     void packingStarted() override;
     void packingProgress(std::uint64_t done, std::uint64_t total) override;
     // True once Ctrl-C or kill has come while packing (see cli/interruption.h): the run then
@@ -59,6 +59,7 @@ class TerminalUi : public RunUi {
     bool m_showNotes;
     bool m_progressShown = false;
     int m_packedPercent = -1;
+    std::string m_pagesShown;  // the progress line last written for the pages
     bool m_escapeControls;
 };
 

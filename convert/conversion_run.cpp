@@ -20,6 +20,7 @@
 #include "convert/archive_name.h"
 #include "convert/book_title.h"
 #include "convert/entry_checks.h"
+#include "package/deflate_ahead.h"
 #include "package/packager.h"
 #include "platform/errors.h"
 #include "platform/folders.h"
@@ -117,7 +118,16 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             if (!ui.askOverwrite(question, m_targetArchive)) return RunResult::Stopped;
         }
         writing = true;
-        if (!writeBook(project, std::move(given), ui) || !packAndVerify(project, existed, ui)) {
+        bool built = false;
+        {
+            // Each page is deflated as soon as it is complete, on other processors while later
+            // pages are written, so that packing mostly copies. Its workers are done with the
+            // pages before a run that made no book removes them.
+            DeflateAhead ahead(m_workFolder, project.jobs);
+            built = writeBook(project, std::move(given), &ahead, ui) &&
+                    packAndVerify(project, existed, &ahead, ui);
+        }
+        if (!built) {
             discardPages();
             return RunResult::Cancelled;
         }
@@ -160,17 +170,34 @@ ConversionRun::Given ConversionRun::readGiven(const BookProject& project) const 
     return given;
 }
 
-bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui) const {
+bool ConversionRun::writeBook(const BookProject& project, Given given, DeflateAhead* ahead,
+                              RunUi& ui) const {
     emptyContentFolder(m_contentFolder);
     // With "--language auto" the first files are read before their pages are written, so that
     // every page carries the language found in them.
-    const int pageCount = static_cast<int>(project.sourceFiles.size());
+    const int fileCount = static_cast<int>(project.sourceFiles.size());
     BookPages pages(project, m_contentFolder);
-    for (int k = 1; k <= pageCount; ++k) {
-        for (const int written : pages.add(k, ui)) ui.pageWritten(written, pageCount);
-        if (ui.cancelRequested()) return false;
+    // Asked as each page is complete, so that one large text can be stopped between two of its
+    // pages; the pages already written are left for the work folder's owner to remove.
+    struct Stop {};
+    bool asked = false;
+    pages.onPageDone([&](const PageDone& page) {
+        if (ahead != nullptr) ahead->offer(page.path);
+        ui.pageWritten(page);
+        asked = true;
+        if (ui.cancelRequested()) throw Stop{};
+    });
+    try {
+        for (int k = 1; k <= fileCount; ++k) {
+            asked = false;
+            pages.add(k, ui);
+            // A text kept back to judge the language wrote no page that could have asked.
+            if (!asked && ui.cancelRequested()) return false;
+        }
+        pages.finish();
+    } catch (const Stop&) {
+        return false;
     }
-    for (const int written : pages.finish()) ui.pageWritten(written, pageCount);
 
     StyleChoices style;
     style.languageTag = pages.languageTag();
@@ -231,13 +258,15 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui
     return true;
 }
 
-bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunUi& ui) const {
+bool ConversionRun::packAndVerify(const BookProject& project, bool replace, DeflateAhead* ahead,
+                                  RunUi& ui) const {
     PackOptions options;
     // Checked on the finished archive before it takes the book's place: a book that lacks a
     // page is no book made, and must not cost the user the one they had.
     options.required = bookMembers(m_contentFolder);
     options.jobs = project.jobs;
     options.replace = replace;
+    options.ahead = ahead;
 
     ui.packingStarted();
     PackCallbacks callbacks;

@@ -10,11 +10,14 @@
 #include <optional>
 #include <string>
 
+#include "book/book_pages.h"
 #include "book/book_project.h"
 #include "book/reading_report.h"
 #include "typeset/body_font.h"
 
 namespace qb {
+
+class DeflateAhead;
 
 class RunUi : public ReadingReport {
   public:
@@ -39,19 +42,16 @@ class RunUi : public ReadingReport {
 
     // Lets the window handle pending events while the archive is packed.
     virtual void processEvents() {}
-    // Progress: page k of n written; then packing starts.
-    virtual void pageWritten(int k, int n) {
-        (void)k;
-        (void)n;
-    }
+    // Progress: a page file is complete (many for one large text); then packing starts.
+    virtual void pageWritten(const PageDone& page) { (void)page; }
     virtual void packingStarted() {}
     // Packing progress: bytes of the book's files packed so far, of total.
     virtual void packingProgress(std::uint64_t done, std::uint64_t total) {
         (void)done;
         (void)total;
     }
-    // Asked between pages and while packing; true ends the run as Cancelled, an existing book
-    // kept and no unfinished archive left.
+    // Asked between two pages (also of one text) and while packing; true ends the run as Cancelled,
+    // an existing book kept and no unfinished archive left.
     virtual bool cancelRequested() { return false; }
     // Asked once, when the new archive is complete and on the disk, just before it takes its
     // name and the old book's place: the one point where the run's end is decided. False
@@ -93,9 +93,10 @@ class ConversionRun {
     void settleTarget(const BookProject& project);
     Given readGiven(const BookProject& project) const;
     // False when the user cancelled between pages.
-    bool writeBook(const BookProject& project, Given given, RunUi& ui) const;
+    bool writeBook(const BookProject& project, Given given, DeflateAhead* ahead, RunUi& ui) const;
     // False when the user cancelled while the archive was packed.
-    bool packAndVerify(const BookProject& project, bool replace, RunUi& ui) const;
+    bool packAndVerify(const BookProject& project, bool replace, DeflateAhead* ahead,
+                       RunUi& ui) const;
     void report(const BookProject& project, RunUi& ui) const;
     // Removes the pages of a run that began writing and made no book: hundreds of MB for a big
     // text, which would otherwise stay until the program ends. A built book's pages stay until

@@ -68,6 +68,7 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
         zip.setJobs(options.jobs);
         zip.setReplace(options.replace);
         zip.setRequiredMembers(options.required);
+        zip.setDeflatedAhead(options.ahead);
 
         if (callbacks.processMessages) callbacks.processMessages();
         if (callbacks.cancelled && callbacks.cancelled()) return {false, {}, true};

@@ -9,6 +9,8 @@
 
 namespace qb {
 
+class DeflateAhead;
+
 // Every callback is called on the thread that called packageFolder, never on a worker thread.
 struct PackCallbacks {
     // Called while packing so a window can handle its pending events; may be empty. An
@@ -39,6 +41,8 @@ struct PackOptions {
     // replace the one that was there. Without, a file that appears there while the book is
     // packed is kept and the build fails.
     bool replace = false;
+    // Members deflated while the book was written; their data is copied, the archive the same.
+    DeflateAhead* ahead = nullptr;
 };
 
 struct PackResult {

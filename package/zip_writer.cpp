@@ -12,9 +12,11 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 
 #include "package/archive_file.h"
+#include "package/deflate_ahead.h"
 #include "package/dir_search.h"
 #include "package/search_data.h"
 #include "package/sorted_zip.h"
@@ -64,8 +66,9 @@ struct TVCLZip::Build {
         std::uint64_t size = 0;      // when it was opened
         std::uint64_t expected = 0;  // when the walk found it, as counted in the progress total
         UniqueFd file;               // members written on this thread
-        std::shared_ptr<DeflateJob> job;  // members deflated by the pool
-        std::exception_ptr error;         // what ends the build once this member's turn comes
+        std::shared_ptr<DeflateJob> job;      // members deflated by the pool
+        std::optional<DeflatedMember> ahead;  // members deflated before the build began
+        std::exception_ptr error;             // what ends the build once this member's turn comes
     };
 
     TLFNFileStream out;
@@ -186,6 +189,8 @@ int TVCLZip::zip() {
             }
         }
 
+        // What was not deflated ahead by now is left to the pool, which now has the processors.
+        if (m_ahead != nullptr) m_ahead->settle();
         ArchiveFile archive(m_zipName);
         Build build(archive.fd(), m_zipName, m_write);
         for (const std::string& path : m_filesList) {
@@ -314,7 +319,12 @@ bool TVCLZip::admitFile(const std::string& path, bool stored, int workers, Build
     member.path = path;
     member.size = size;
     // Level 0 only copies; the pool would add nothing but the hand-over.
-    if (stored || m_packLevel == 0) {
+    if (!stored && m_packLevel > 0 && m_ahead != nullptr && m_ahead->level() == m_packLevel &&
+        (member.ahead = m_ahead->find(st))) {
+        // Opened and checked all the same, so that a file gone or refused since it was deflated
+        // fails or is left out as it would be without.
+        file.reset();
+    } else if (stored || m_packLevel == 0) {
         member.file = std::move(file);
     } else {
         if (!build.pool) {
@@ -336,7 +346,10 @@ void TVCLZip::writeMember(Build& build) {
 
     std::uint32_t crc = 0;
     std::uint64_t read = 0;
-    if (member.job) {
+    if (member.ahead) {
+        crc = copyDeflated(build);
+        read = member.ahead->read;
+    } else if (member.job) {
         std::vector<unsigned char> piece;
         for (;;) {
             const DeflatePool::Next next = build.pool->next(*member.job, piece, kPause);
@@ -387,6 +400,30 @@ void TVCLZip::writeMember(Build& build) {
     header.uncompressedSize = static_cast<std::uint32_t>(read);
     header.compressedSize = static_cast<std::uint32_t>(build.out.position() - dataStart);
     build.out.writeAt(header.localHeaderOffset, localFileHeader(header));
+}
+
+std::uint32_t TVCLZip::copyDeflated(Build& build) {
+    const DeflatedMember& data = *build.admitted.front().ahead;
+    std::uint64_t copied = 0;
+    while (copied < data.size) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(build.input.size(), data.size - copied));
+        const ssize_t got =
+            ::pread(data.spool, build.input.data(), want, static_cast<off_t>(data.offset + copied));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            throw Error("Cannot pack archive \"" + m_zipName + "\": the data deflated for \"" +
+                        build.admitted.front().path + "\" could not be read back. " +
+                        (got < 0 ? std::strerror(errno) : "It ended early"));
+        }
+        build.out.write(build.input.data(), static_cast<std::size_t>(got));
+        copied += static_cast<std::uint64_t>(got);
+        processMessages();
+        reportProgress(build);
+    }
+    // Counted once copied, as the bytes of a member read here are.
+    build.doneHere += data.read;
+    return data.crc;
 }
 
 void TVCLZip::checkRequiredMembers(int fd) const {

@@ -11,6 +11,7 @@
 
 namespace qb {
 
+class DeflateAhead;
 class TSortedZip;
 struct TEndCentral;
 
@@ -75,6 +76,11 @@ class TVCLZip {
     bool replace() const { return m_replace; }
     void setReplace(bool replace) { m_replace = replace; }
 
+    // Files of the build already deflated, while they were still being written beside others:
+    // their data is copied rather than deflated again, the archive staying the same. Settled
+    // when the build begins; may be null.
+    void setDeflatedAhead(DeflateAhead* ahead) { m_ahead = ahead; }
+
     // Stored names the archive must hold. Checked on the finished archive, read back, before it
     // gets its name: a build that lost one ends with IncompleteArchive and replaces nothing.
     void setRequiredMembers(std::vector<std::string> names) { m_required = std::move(names); }
@@ -100,6 +106,8 @@ class TVCLZip {
     bool admitFile(const std::string& path, bool stored, int workers, Build& build);
     // Writes the first admitted member, its data and its final local header.
     void writeMember(Build& build);
+    // Copies a member's data deflated ahead into the archive; returns its CRC.
+    std::uint32_t copyDeflated(Build& build);
     void reportProgress(const Build& build) const;
     void processMessages() const;
     void stopIfCancelled() const;
@@ -115,6 +123,7 @@ class TVCLZip {
     std::size_t m_bufferBudget = DeflatePool::kDefaultBudget;
     std::string m_storeFirst;
     std::vector<std::string> m_required;
+    DeflateAhead* m_ahead = nullptr;
     ProcessMessages m_processMessages;
     std::function<bool()> m_cancelled;
     std::function<bool()> m_publishing;

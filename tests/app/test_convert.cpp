@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -173,9 +174,19 @@ class ConvertTest : public QObject {
             if (text.startsWith(QStringLiteral("Packing the book (")))
                 QVERIFY2(text.endsWith(QStringLiteral("%)")), qPrintable(text));
         }
-        const QStringList pages = seen.filter(QStringLiteral("Page "));
-        QCOMPARE(pages,
-                 QStringList({"Page 1 of 3 (33%)", "Page 2 of 3 (66%)", "Page 3 of 3 (100%)"}));
+        // The share of the texts' bytes made into pages; reports that pile up while the window
+        // is busy are folded into the latest, so only the last one is certain.
+        const QStringList pages = seen.filter(QStringLiteral("File "));
+        QVERIFY(!pages.isEmpty());
+        int last = -1;
+        for (const QString& text : pages) {
+            const QRegularExpressionMatch match =
+                QRegularExpression(QStringLiteral("^File [1-3] of 3 \\((\\d+)%\\)$")).match(text);
+            QVERIFY2(match.hasMatch(), qPrintable(text));
+            QVERIFY2(match.captured(1).toInt() >= last, qPrintable(text));
+            last = match.captured(1).toInt();
+        }
+        QCOMPARE(pages.last(), QStringLiteral("File 3 of 3 (100%)"));
         QVERIFY(seen.indexOf(pages.last()) < seen.indexOf(packing.first()));
         QCOMPARE(seen.last(), QString());  // the footer is clear again
         QVERIFY(form->ProgressBar()->isHidden() && form->CancelButton()->isHidden());

@@ -858,7 +858,7 @@ class WindowTest : public QObject {
         secondForm->addSourceFiles(pages);
         // The first program closes while the second writes its pages.
         connect(secondForm.get(), &qb::TForm1::statusChanged, [&](const QString& text) {
-            if (first && text.startsWith("Page ")) {
+            if (first && text.startsWith("File ")) {
                 first.reset();
                 firstFolder.reset();
             }

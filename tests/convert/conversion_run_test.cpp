@@ -13,6 +13,7 @@
 #include "convert/archive_name.h"
 #include "convert/conversion_run.h"
 #include "tests/support/env_guard.h"
+#include "package/packager.h"
 #include "tests/support/files.h"
 #include "tests/support/pictures.h"
 #include "tests/support/program_runner.h"
@@ -192,6 +193,79 @@ TEST_F(ConversionRunTest, CancelBetweenPagesEndsTheRunQuietlyAndKeepsTheOldBook)
     EXPECT_EQ(readFile(archive()), "the old book");
     EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
     EXPECT_FALSE(fs::exists(m_work + "/OEBPS"));
+}
+
+// One large text: the progress comes page by page, in bytes of the texts, from the first page
+// to the whole; and a cancel between two of its pages ends the run as any cancel does.
+TEST_F(ConversionRunTest, ProgressAndCancelComePageByPageWithinOneText) {
+    std::string big;
+    // Large beside the pieces the decoder hands on (64 KiB), which the progress moves by.
+    for (int line = 0; big.size() < 1000000; ++line)
+        big += "Line " + std::to_string(line) + " of a long text that makes many pages.\n";
+    m_project.sourceFiles = {m_project.sourceFiles[0], text("big.txt", big)};
+    m_project.maxPageBytes = 16384;
+    const std::uint64_t bytes = 6 + big.size();
+
+    {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        ASSERT_EQ(run.run(m_project, ui), RunResult::Built);
+        const std::size_t pageFiles = contentFiles().size() - 3;  // stylesheet, fb.opf, fb.ncx
+        ASSERT_EQ(ui.pages.size(), pageFiles);
+        ASSERT_GT(pageFiles, 20u);
+        std::uint64_t last = 0;
+        for (std::size_t i = 0; i < ui.pages.size(); ++i) {
+            const PageDone& page = ui.pages[i];
+            EXPECT_EQ(page.pages, i + 1);
+            EXPECT_EQ(page.textTotal, bytes);
+            EXPECT_GE(page.textDone, last);
+            EXPECT_LE(page.textDone, bytes);
+            EXPECT_TRUE(fs::exists(page.path)) << page.path;
+            last = page.textDone;
+        }
+        EXPECT_EQ(last, bytes);
+        // Steady: halfway through the pages, about halfway through the bytes.
+        const double middle = static_cast<double>(ui.pages[ui.pages.size() / 2].textDone) /
+                              static_cast<double>(bytes);
+        EXPECT_GT(middle, 0.4);
+        EXPECT_LT(middle, 0.6);
+    }
+
+    fs::create_directories(m_project.outputFolder);
+    writeFile(archive(), "the old book");
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    ui.overwrite = true;
+    ui.cancel = [&] { return ui.pages.size() == 5; };
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Cancelled);
+    EXPECT_EQ(ui.pages.size(), 5u);
+    EXPECT_EQ(ui.events.back(), "page 2/2");
+    EXPECT_EQ(readFile(archive()), "the old book");
+    EXPECT_EQ(test::folderNames(m_project.outputFolder), std::vector<std::string>{"Book.epub"});
+}
+
+// Pages are deflated while later ones are written; the archive is the one the packer makes of
+// the same folder without that, whatever the number of workers.
+TEST_F(ConversionRunTest, PagesDeflatedWhileWritingLeaveTheArchiveUnchanged) {
+    std::string big;
+    for (int line = 0; big.size() < 400000; ++line)
+        big += "Paragraph " + std::to_string(line * 7919 % 10007) + " of a text.\n";
+    m_project.sourceFiles.push_back(text("big.txt", big));
+    m_project.maxPageBytes = 16384;
+    for (const int jobs : {1, 2, 8}) {
+        SCOPED_TRACE(jobs);
+        m_project.jobs = jobs;
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        ui.overwrite = true;
+        ASSERT_EQ(run.run(m_project, ui), RunResult::Built);
+        const std::string again = m_dir + "/again.epub";
+        fs::remove(again);
+        PackOptions options;
+        options.jobs = jobs;
+        ASSERT_TRUE(packageFolder(again, m_work, {}, options).built);
+        EXPECT_TRUE(readFile(archive()) == readFile(again));
+    }
 }
 
 TEST_F(ConversionRunTest, CancelWhilePackingLeavesNoUnfinishedArchive) {

@@ -16,14 +16,17 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 
+#include "package/deflate_ahead.h"
 #include "package/deflate_pool.h"
 #include "package/zip_errors.h"
 #include "package/zip_writer.h"
 #include "tests/package/tree_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/ordinary_user.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_reader.h"
 
@@ -185,6 +188,62 @@ TEST_F(ParallelPackTest, AnyNumberOfWorkersMakesTheSameArchive) {
             }
         }
     }
+}
+
+TEST_F(ParallelPackTest, MembersDeflatedAheadLeaveTheArchiveAsItWouldBe) {
+    writeTree();
+    const std::string changed = root() + "/OEBPS/part3.html";
+    const std::string gone = root() + "/OEBPS/part5.html";
+    for (const int jobs : {1, 2, 8}) {
+        SCOPED_TRACE(jobs);
+        DeflateAhead ahead(m_tmp.path(), jobs);
+        for (const auto& entry : fs::recursive_directory_iterator(root() + "/OEBPS"))
+            if (entry.is_regular_file()) ahead.offer(entry.path());
+        ahead.offer(root() + "/OEBPS/never-written.html");
+        ahead.drain();
+        EXPECT_EQ(ahead.deflated(), jobs == 1 ? 22u : 21u);
+        // Changed in place (same size, same inode) and removed after they were deflated: the
+        // packer must not take their old data.
+        std::string text = readFile(changed);
+        text[0] = text[0] == 'x' ? 'y' : 'x';
+        writeFile(changed, text);
+        if (jobs == 1) fs::remove(gone);
+
+        fs::remove(zipPath());
+        EXPECT_EQ(writer(jobs).zip(), 22);
+        const std::string without = readFile(zipPath());
+        fs::remove(zipPath());
+        TVCLZip zip = writer(jobs);
+        zip.setDeflatedAhead(&ahead);
+        EXPECT_EQ(zip.zip(), 22);
+        EXPECT_TRUE(readFile(zipPath()) == without);
+        EXPECT_EQ(readZip(without).members.size(), 22u);
+    }
+}
+
+TEST_F(ParallelPackTest, AMemberDeflatedAheadIsOpenedAgainAndFailsAsItWould) {
+    // A member that cannot be opened when its turn comes ends the build with the system's
+    // reason, even though its data is waiting: the book must not be made of what was there.
+    writeTree();
+    const std::string blocked = root() + "/OEBPS/page3.html";
+    const std::optional<bool> refused = test::asOrdinaryUser(m_tmp.path(), [&] {
+        DeflateAhead ahead(m_tmp.path(), 2);
+        ahead.offer(blocked);
+        ahead.drain();
+        if (ahead.deflated() != 1) return false;
+        ::chmod(blocked.c_str(), 0);
+        TVCLZip zip = writer(2);
+        zip.setDeflatedAhead(&ahead);
+        try {
+            zip.zip();
+        } catch (const EFOpenError& error) {
+            return std::string(error.what()).find("Permission denied") != std::string::npos &&
+                   outFolder().empty();
+        }
+        return false;
+    });
+    if (!refused) GTEST_SKIP() << "cannot take an ordinary user's rights here";
+    EXPECT_TRUE(*refused);
 }
 
 TEST_F(ParallelPackTest, CallbacksComeOnTheCallingThreadAndProgressCountsEveryByte) {

@@ -16,17 +16,20 @@ namespace qb::test {
 class RecordingUi : public RunUi {
   public:
     // The boxes and the progress in the order they came: "note: ", "ask: ", "error: ",
-    // "success: ", "open: ", "replaced: " and the text, "page k/n", "packing".
+    // "success: ", "open: ", "replaced: " and the text, "page k/n" (a page of text file k), "packing".
     std::vector<std::string> events;
     // How each text file was read and what the user was warned of, in order, kept apart so that
     // a test of the run's steps need not expect them: "read k page1.html a.txt UTF-8[ detected]"
     // (the file name part only), "warning: " caption ": " text, "book: " and a note on the book.
     std::vector<std::string> reading;
+    // Every page reported complete, in order.
+    std::vector<PageDone> pages;
     // Every packingProgress report, (done, total).
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
 
-    bool overwrite = false;                           // the answer to the overwrite question
-    std::function<void(int k, int n)> onPageWritten;  // after the page has been recorded
+    bool overwrite = false;  // the answer to the overwrite question
+    // After a page of text file k of n has been recorded.
+    std::function<void(int k, int n)> onPageWritten;
     std::function<void()> onProcessEvents;
     std::function<bool()> cancel;  // answers cancelRequested(); null: never
 
@@ -62,9 +65,11 @@ class RecordingUi : public RunUi {
         reading.push_back("warning: " + caption + ": " + text);
     }
     void bookNote(const std::string& text) override { reading.push_back("book: " + text); }
-    void pageWritten(int k, int n) override {
-        events.push_back("page " + std::to_string(k) + "/" + std::to_string(n));
-        if (onPageWritten) onPageWritten(k, n);
+    // "page k/n" for each page of text file k of n.
+    void pageWritten(const PageDone& page) override {
+        events.push_back("page " + std::to_string(page.file) + "/" + std::to_string(page.files));
+        pages.push_back(page);
+        if (onPageWritten) onPageWritten(page.file, page.files);
     }
     void textRead(int k, const std::string& pageFile, const std::string& source,
                   const std::string& charset, bool detected) override {
