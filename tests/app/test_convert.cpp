@@ -230,7 +230,7 @@ class ConvertTest : public QObject {
             many << writeText(place.path("src/m%1.txt").arg(i), QByteArray(2000, 'm') + "\n");
         form->addSourceFiles(many);
         const auto stop = connect(form.get(), &qb::TForm1::statusChanged, [&](const QString& text) {
-            if (text.startsWith("Page ")) form->CancelButtonClick();
+            if (text.startsWith("File ")) form->CancelButtonClick();
         });
         convertAndWait(*form);
         disconnect(stop);
