@@ -20,4 +20,14 @@ std::string archiveFileName(const std::string& title) {
     return name + ".epub";
 }
 
+std::string numberedArchiveName(const std::string& title, int n) {
+    std::string stem = archiveFileName(title);
+    stem.resize(stem.size() - 5);
+    const std::string number = " (" + std::to_string(n) + ")";
+    constexpr std::size_t kMaxStemBytes = 255 - 5;
+    if (stem.size() + number.size() > kMaxStemBytes)
+        stem.resize(utf8CutBefore(stem, kMaxStemBytes - number.size()));
+    return stem + number + ".epub";
+}
+
 }  // namespace qb

@@ -112,7 +112,9 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
 }
 
 void ConversionRun::settleTarget(const BookProject& project) {
-    const std::string target = joinPath(project.outputFolder, archiveFileName(project.title));
+    const std::string target =
+        joinPath(project.outputFolder,
+                 m_archiveName.empty() ? archiveFileName(project.title) : m_archiveName);
     if (target.size() >= PATH_MAX) {
         throw Error("Cannot create file \"" + target + "\". The path is " +
                     std::to_string(target.size()) + " bytes long; the system takes at most " +
