@@ -484,6 +484,23 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             exitStatus = kExitUsage;
             return std::nullopt;
         }
+        // Every book reads these files anew, and a pipe (-c <(curl ...)) gives its bytes to
+        // the first book only: the others would fail, or get no cover.
+        std::string font = project.fontPath.substr(0, project.fontPath.rfind('#'));
+        for (const auto& [option, file] :
+             {std::pair<const char*, const std::string*>{"--cover", &project.coverPath},
+              {"--css", &project.stylesheetPath},
+              {"--font", &font}}) {
+            struct stat st {};
+            // A missing file: each book says so, as a lone book would.
+            if (file->empty() || ::stat(file->c_str(), &st) != 0) continue;
+            if (!S_ISFIFO(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISSOCK(st.st_mode)) continue;
+            usageError(std::string(option) + ": \"" + *file +
+                       "\" can be read once only, and --each reads it for every book; save it "
+                       "to a file first");
+            exitStatus = kExitUsage;
+            return std::nullopt;
+        }
     }
     options.titleGiven = app.count("--title") > 0;
     options.authorGiven = app.count("--author") > 0;

@@ -215,6 +215,12 @@ TEST_F(CliEachTest, WhatNamesOneBookIsNoOptionOfALibrary) {
                              " names one book; with --each every book takes its own from its "
                              "text or file name\n");
     }
+    // A picture from a pipe would reach the first book only.
+    const ProgramResult r = cli({"--each", "-c", "/dev/stdin", text});
+    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_EQ(r.err,
+              "quirebind-cli: --cover: \"/dev/stdin\" can be read once only, and --each "
+              "reads it for every book; save it to a file first\n");
 }
 
 }  // namespace
