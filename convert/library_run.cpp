@@ -1,8 +1,11 @@
 #include "convert/library_run.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -124,12 +127,23 @@ LibrarySummary LibraryRun::run(const std::vector<LibraryBook>& books, int packJo
     LibrarySummary summary;
     for (const LibraryBook& book : books)
         if (book.numbered) ++summary.numbered;
+    // The largest texts first: the last books to start are then the quickest, and no worker
+    // is left making one long book while the others have nothing to do.
+    std::vector<std::pair<std::uint64_t, std::size_t>> order;
+    order.reserve(books.size());
+    for (std::size_t i = 0; i < books.size(); ++i) {
+        struct stat st {};
+        const bool known = ::stat(books[i].source.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        order.emplace_back(known ? static_cast<std::uint64_t>(st.st_size) : 0, i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
     std::mutex reporting;
     std::atomic<std::size_t> next{0};
     auto worker = [&](const std::string& workFolder) {
         ConversionRun run(workFolder);
-        for (std::size_t i; !ui.cancelRequested() && (i = next.fetch_add(1)) < books.size();) {
-            const LibraryBook& book = books[i];
+        for (std::size_t n; !ui.cancelRequested() && (n = next.fetch_add(1)) < books.size();) {
+            const LibraryBook& book = books[order[n].second];
             BookOutcome outcome;
             BookUi bookUi(ui, outcome);
             BookProject project = book.project;

@@ -76,8 +76,8 @@ class LibraryRun {
     // One worker per work folder; each folder holds the template, as a ConversionRun's does.
     explicit LibraryRun(std::vector<std::string> workFolders);
 
-    // Makes the books on min(workers, books) threads. Each book's archive is packed on
-    // packJobs threads.
+    // Makes the books on min(workers, books) threads, the largest texts first. Each book's
+    // archive is packed on packJobs threads.
     LibrarySummary run(const std::vector<LibraryBook>& books, int packJobs, LibraryUi& ui);
 
   private:
