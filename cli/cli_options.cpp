@@ -373,7 +373,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     app.add_flag("-0,--null", nulSeparated,
                  "The names in the --files-from list end with a NUL byte instead of a line break");
     app.footer(
-        "Prints the path of the book it made. Exit status: 0 built, 1 not built, 2 wrong usage.");
+        "Prints the path of the book it made (with --each, a line per book and a summary). Exit "
+        "status: 0 built, 1 not built, 2 wrong usage.");
 
     if (!emptyValuesRefused(argc, argv)) {
         exitStatus = kExitUsage;
