@@ -2,13 +2,14 @@
 # Writes the benchmarks' Chinese novel in GBK to the file named by $1: volume and chapter
 # headings with Chinese numerals ("第十二章 风起"), paragraphs of 20 to 200 characters indented
 # with two ideographic spaces, about 16 KB of GBK per chapter, 3,000 chapters in 10 volumes
-# (about 50 MB). A fixed seed keeps it the same from run to run.
+# (about 50 MB). A fixed seed keeps it the same from run to run. CHAPTERS=n makes a shorter one
+# (n x 16 KB) and SEED=s another of the same kind, for the library benchmark's many novels.
 #
 #   bench/gen_novel.sh OUT.txt
 set -euo pipefail
 out=${1:?usage: gen_novel.sh OUT.txt}
-awk -v chapters=3000 -v perVolume=300 -v chapterBytes=25000 'BEGIN {
-  srand(7)
+awk -v chapters="${CHAPTERS:-3000}" -v seed="${SEED:-7}" -v perVolume=300 -v chapterBytes=25000 'BEGIN {
+  srand(seed)
   n = split("我们 今天 图书馆 看书 然后 回家 吃饭 这本 小说 讲的 是 一个 年轻人 在 北京 " \
             "工作 的 故事 春眠 不觉晓 处处 闻啼鸟 夜来 风雨声 花落 知多少 山河 江湖 " \
             "少年 剑客 明月 长风 城门 客栈 师父 弟子 天下 英雄 秋水 寒烟 古道 西风", w, " ")

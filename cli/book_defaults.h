@@ -9,10 +9,8 @@
 
 namespace qb {
 
-// Fills the title, author and (with conventions) language the user did not give, from the
-// first text file: its own metadata, then its file name; an author nothing names is "Unknown".
-// Returns the progress lines that say where each came from ("Title: Dracula (from the text)").
-// Only a regular file is read here: a pipe yields its bytes once, to the conversion.
+// Fills what the user did not type, as settleBookDefaults (convert/book_defaults.h) says, and
+// returns the progress lines that say where each came from.
 std::vector<std::string> fillBookDefaults(CliOptions& options);
 
 }  // namespace qb

@@ -21,6 +21,7 @@
 #include "platform/locale.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
+#include "platform/text_folders.h"
 
 namespace qb {
 namespace {
@@ -212,7 +213,7 @@ std::string outputFault(const BookProject& project) {
         return "-o: \"" + folder + "\" lies inside the book template \"" + templateFolder +
                "\"; please choose another folder";
     if (project.title.empty()) return {};
-    const std::string archive = folder + "/" + archiveFileName(project.title);
+    const std::string archive = folder + "/" + archiveFileName(project.title, localeCharset());
     if (::stat(archive.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return "\"" + archive + "\" is a folder, which no book can replace; rename it, or " +
                "choose another title or output folder";
@@ -300,8 +301,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "files; 0: no limit; a limit below one page's head and tail is raised to that")
         ->type_name("N");
     app.add_option("--jobs", project.jobs,
-                   "Compress the book on N threads at once (default: QB_JOBS, else one per "
-                   "processor)")
+                   "Compress the book on N threads at once; with --each, make N books at once "
+                   "(default: QB_JOBS, else one per processor)")
         ->type_name("N")
         ->check(CLI::Range(1, kMaxJobs));
     app.add_option("--epub-version", epubVersion,
@@ -352,19 +353,28 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                    "horizontal; vertical (EPUB 3: lines top to bottom, pages turned to the left); "
                    "auto: vertical for a Japanese Aozora Bunko book (default)")
         ->type_name("horizontal|vertical|auto");
+    app.add_flag("--each", options.each,
+                 "Make one book of each text file instead of one of all, on --jobs books at "
+                 "once; each takes its title, author and language from its own text or file "
+                 "name as a lone file would. Prints a line per book and a summary; exit status "
+                 "0 only when every book was made");
     app.add_flag("-q,--quiet", options.quiet, "Show no progress");
     app.set_version_flag("--version", std::string("quirebind-cli ") + kVersion);
-    app.add_option("FILE", project.sourceFiles, "Text files, in page order")->type_name("FILE");
+    app.add_option("FILE", project.sourceFiles,
+                   "Text files, in page order; a folder stands for the .txt files directly in "
+                   "it, in natural order (2 before 10)")
+        ->type_name("FILE");
     std::string filesFrom;
     bool nulSeparated = false;
     app.add_option("--files-from", filesFrom,
-                   "Also the text files named in LIST, one a line, after any FILE; - reads "
-                   "standard input. For more files than a command line holds")
+                   "Also the text files (or folders) named in LIST, one a line, after any FILE; "
+                   "- reads standard input. For more files than a command line holds")
         ->type_name("LIST");
     app.add_flag("-0,--null", nulSeparated,
                  "The names in the --files-from list end with a NUL byte instead of a line break");
     app.footer(
-        "Prints the path of the book it made. Exit status: 0 built, 1 not built, 2 wrong usage.");
+        "Prints the path of the book it made (with --each, a line per book and a summary). Exit "
+        "status: 0 built, 1 not built, 2 wrong usage.");
 
     if (!emptyValuesRefused(argc, argv)) {
         exitStatus = kExitUsage;
@@ -428,6 +438,13 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         exitStatus = kExitUsage;
         return std::nullopt;
     }
+    try {
+        project.sourceFiles = expandTextFolders(project.sourceFiles);
+    } catch (const std::exception& e) {
+        std::cerr << "quirebind-cli: " << e.what() << "\n";
+        exitStatus = kExitNotBuilt;
+        return std::nullopt;
+    }
     if (project.sourceFiles.empty()) {
         std::cerr << "quirebind-cli: "
                   << (filesFrom.empty() ? "FILE is required"
@@ -455,6 +472,34 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             std::cerr << "quirebind-cli: cannot read the options in the locale's charset \""
                       << typed << "\": " << e.what() << "\n";
             exitStatus = kExitNotBuilt;
+            return std::nullopt;
+        }
+    }
+    // What names one book cannot name each of several.
+    if (options.each) {
+        for (const char* option : {"--title", "--title-sort", "--isbn", "--series-index"}) {
+            if (app.count(option) == 0) continue;
+            usageError(std::string(option) +
+                       " names one book; with --each every book takes its own from its text or "
+                       "file name");
+            exitStatus = kExitUsage;
+            return std::nullopt;
+        }
+        // Every book reads these files anew, and a pipe (-c <(curl ...)) gives its bytes to
+        // the first book only: the others would fail, or get no cover.
+        std::string font = project.fontPath.substr(0, project.fontPath.rfind('#'));
+        for (const auto& [option, file] :
+             {std::pair<const char*, const std::string*>{"--cover", &project.coverPath},
+              {"--css", &project.stylesheetPath},
+              {"--font", &font}}) {
+            struct stat st {};
+            // A missing file: each book says so, as a lone book would.
+            if (file->empty() || ::stat(file->c_str(), &st) != 0) continue;
+            if (!S_ISFIFO(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISSOCK(st.st_mode)) continue;
+            usageError(std::string(option) + ": \"" + *file +
+                       "\" can be read once only, and --each reads it for every book; save it "
+                       "to a file first");
+            exitStatus = kExitUsage;
             return std::nullopt;
         }
     }

@@ -14,6 +14,7 @@ struct CliOptions {
     bool assumeYes = false;  // -y: replace an existing archive without asking
     bool quiet = false;      // -q: no progress lines
     bool plain = false;      // --plain: the first program's book
+    bool each = false;       // --each: one book per text file
     // What the user typed; the rest may come from the text.
     bool titleGiven = false;
     bool authorGiven = false;

@@ -1,11 +1,12 @@
-// quirebind-cli: turns text files into one EPUB book from the command line, through the same
-// conversion run as the window.
+// quirebind-cli: turns text files into one EPUB book (or, with --each, a book of each) from the
+// command line, through the same conversion run as the window.
 
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "cli/book_defaults.h"
 #include "cli/child_process.h"
 #include "cli/cli_options.h"
+#include "cli/each_book.h"
 #include "cli/interruption.h"
 #include "cli/terminal_ui.h"
 #include "convert/conversion_run.h"
@@ -47,9 +49,12 @@ int main(int argc, char** argv) {
     int status = qb::kExitUsage;
     std::optional<qb::CliOptions> options = qb::parseCommandLine(argc, argv, status);
     if (!options) return status;
-    const std::vector<std::string> defaults = qb::fillBookDefaults(*options);
-    if (!options->quiet && isatty(STDERR_FILENO) != 0) {
-        for (const std::string& line : defaults) std::cerr << "quirebind-cli: " << line << "\n";
+    // With --each every book settles its own, once its worker reads it.
+    if (!options->each) {
+        const std::vector<std::string> defaults = qb::fillBookDefaults(*options);
+        if (!options->quiet && isatty(STDERR_FILENO) != 0) {
+            for (const std::string& line : defaults) std::cerr << "quirebind-cli: " << line << "\n";
+        }
     }
 
     const std::string templateFolder = qb::findTemplateFolder();
@@ -65,8 +70,20 @@ int main(int argc, char** argv) {
 
     qb::ChildEnd end;
     try {
-        const qb::WorkFolder work(templateFolder, qb::temporaryFolderBase());
-        end = qb::runInChild([&] { return convert(*options, work.path()); });
+        if (options->each) {
+            // A work folder per worker, each removed here however the child ends.
+            std::vector<std::unique_ptr<qb::WorkFolder>> work;
+            std::vector<std::string> paths;
+            for (int w = qb::eachWorkers(*options); w > 0; --w) {
+                work.push_back(
+                    std::make_unique<qb::WorkFolder>(templateFolder, qb::temporaryFolderBase()));
+                paths.push_back(work.back()->path());
+            }
+            end = qb::runInChild([&] { return qb::makeEachBook(*options, paths); });
+        } else {
+            const qb::WorkFolder work(templateFolder, qb::temporaryFolderBase());
+            end = qb::runInChild([&] { return convert(*options, work.path()); });
+        }
     } catch (const std::exception& e) {
         std::cerr << "quirebind-cli: " << e.what() << "\n";
         return qb::kExitNotBuilt;

@@ -23,6 +23,8 @@ std::string trimmedLower(const std::string& text) {
     return lowerAscii(std::string(trimBlanks(text)));
 }
 
+}  // namespace
+
 // Control characters in a file name would act on the terminal (set its title, clear the
 // screen, move the cursor); written as "\x1b" they show what the name holds. Line breaks and
 // tabs of the messages themselves stay, and C1 controls (U+0080 to U+009F) count too.
@@ -46,8 +48,6 @@ std::string escapedControls(std::string_view text) {
     }
     return out;
 }
-
-}  // namespace
 
 TerminalUi::TerminalUi(bool assumeYes, bool showProgress, bool showNotes)
     : m_assumeYes(assumeYes),

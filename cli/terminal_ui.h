@@ -4,10 +4,16 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "convert/conversion_run.h"
 
 namespace qb {
+
+// Control characters in a file name would act on a terminal (set its title, clear the screen,
+// move the cursor); written as "\x1b" they show what the name holds. Line breaks and tabs stay,
+// and C1 controls (U+0080 to U+009F) count too.
+std::string escapedControls(std::string_view text);
 
 class TerminalUi : public RunUi {
   public:

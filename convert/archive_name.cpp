@@ -57,18 +57,33 @@ std::vector<std::string> nameCharacters(const std::string& title, const std::str
 
 }  // namespace
 
-std::string archiveFileName(const std::string& title, const std::string& charset) {
+namespace {
+
+// The name without ".epub", in at most limit bytes: when the whole title does not fit, it is cut
+// at a character boundary and ends in "~" and the hash of the whole title.
+std::string nameStem(const std::string& title, const std::string& charset, std::size_t limit) {
     const std::vector<std::string> characters = nameCharacters(title, charset);
     std::string name;
     for (const std::string& c : characters) name += c;
-    if (name.size() <= kMaxNameBytes) return name + ".epub";
+    if (name.size() <= limit) return name;
     const std::string mark = "~" + titleHash(title);
     name.clear();
     for (const std::string& c : characters) {
-        if (name.size() + c.size() > kMaxNameBytes - mark.size()) break;
+        if (name.size() + c.size() > limit - mark.size()) break;
         name += c;
     }
-    return name + mark + ".epub";
+    return name + mark;
+}
+
+}  // namespace
+
+std::string archiveFileName(const std::string& title, const std::string& charset) {
+    return nameStem(title, charset, kMaxNameBytes) + ".epub";
+}
+
+std::string numberedArchiveName(const std::string& title, int n, const std::string& charset) {
+    const std::string number = " (" + std::to_string(n) + ")";
+    return nameStem(title, charset, kMaxNameBytes - number.size()) + number + ".epub";
 }
 
 }  // namespace qb

@@ -13,4 +13,10 @@ namespace qb {
 // title, so that long titles that differ only in their ends keep different names.
 std::string archiveFileName(const std::string& title, const std::string& charset = "UTF-8");
 
+// archiveFileName(title) with " (n)" before ".epub", for the n-th book of a library that would
+// have the same name. The title is cut shorter (and marked as above), never the number, should
+// the name pass 255 bytes.
+std::string numberedArchiveName(const std::string& title, int n,
+                                const std::string& charset = "UTF-8");
+
 }  // namespace qb

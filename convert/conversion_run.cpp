@@ -1,8 +1,16 @@
 #include "convert/conversion_run.h"
 
+#include <unistd.h>
+
 #include <climits>
+#include <condition_variable>
 #include <ctime>
+#include <exception>
 #include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "book/book_metadata.h"
@@ -79,6 +87,76 @@ void appendToStylesheet(const std::string& path, const std::string& rules) {
     out.close();
 }
 
+// Every drawn cover is drawn on one thread, one cover at a time: a picture holds some 16 MiB
+// while it is drawn, and the text layout keeps fonts per thread, so books made at once (a
+// library run) would otherwise each hold their own. The thread is started by the first cover
+// and lives as long as the process; a process forked from one that drew starts its own.
+class CoverThread {
+  public:
+    static CoverThread& instance() {
+        static CoverThread* thread = new CoverThread;  // never destroyed: its thread may run
+        return *thread;
+    }
+
+    void run(const std::function<void()>& job) {
+        const std::lock_guard<std::mutex> oneAtATime(m_callers);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_process != ::getpid()) {
+            std::thread([this] { serve(); }).detach();
+            m_process = ::getpid();
+        }
+        m_job = &job;
+        m_done = false;
+        m_cv.notify_all();
+        m_cv.wait(lock, [this] { return m_done; });
+        m_job = nullptr;
+        if (std::exception_ptr error = std::exchange(m_error, nullptr))
+            std::rethrow_exception(error);
+    }
+
+  private:
+    void serve() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_cv.wait(lock, [this] { return m_job != nullptr && !m_done; });
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                (*m_job)();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            m_error = error;
+            m_done = true;
+            m_cv.notify_all();
+        }
+    }
+
+    std::mutex m_callers;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    const std::function<void()>* m_job = nullptr;
+    bool m_done = false;
+    std::exception_ptr m_error;
+    pid_t m_process = 0;
+};
+
+// The warnings of a cover drawn on the cover thread, handed on in the run's own thread: the
+// window's boxes belong to its thread.
+class CoverWarnings : public ReadingReport {
+  public:
+    void showWarning(const std::string& caption, const std::string& text) override {
+        m_warnings.emplace_back(caption, text);
+    }
+    void handOn(ReadingReport& ui) const {
+        for (const auto& [caption, text] : m_warnings) ui.showWarning(caption, text);
+    }
+
+  private:
+    std::vector<std::pair<std::string, std::string>> m_warnings;
+};
+
 }  // namespace
 
 ConversionRun::ConversionRun(std::string workFolder)
@@ -142,7 +220,9 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
 
 void ConversionRun::settleTarget(const BookProject& project) {
     const std::string target =
-        joinPath(project.outputFolder, archiveFileName(project.title, localeCharset()));
+        joinPath(project.outputFolder, m_archiveName.empty()
+                                           ? archiveFileName(project.title, localeCharset())
+                                           : m_archiveName);
     if (target.size() >= PATH_MAX) {
         throw Error("Cannot create file \"" + target + "\". The path is " +
                     std::to_string(target.size()) + " bytes long; the system takes at most " +
@@ -231,7 +311,10 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, DeflateAh
     // Drawn once the pages have told the book's language, which picks the Han forms.
     const bool drawn = project.coverPath.empty() && project.generatedCover;
     if (drawn) {
-        given.coverBytes = drawnCoverPicture(project, book.languageTag, ui);
+        CoverWarnings warnings;
+        CoverThread::instance().run(
+            [&] { given.coverBytes = drawnCoverPicture(project, book.languageTag, warnings); });
+        warnings.handOn(ui);
         given.coverMediaType = "image/jpeg";
     }
     if (!project.coverPath.empty() || drawn) {

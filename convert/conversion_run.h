@@ -75,6 +75,11 @@ class ConversionRun {
 
     RunResult run(const BookProject& project, RunUi& ui);
 
+    // The archive's file name for the runs that follow, instead of the one the title gives
+    // (archiveFileName); empty gives the title's back. A library numbers the books that would
+    // share a name this way, while each keeps its title.
+    void setArchiveName(std::string name) { m_archiveName = std::move(name); }
+
     const std::string& contentFolder() const { return m_contentFolder; }
     // The archive the last run built or meant to build; empty before validation passed.
     const std::string& targetArchive() const { return m_targetArchive; }
@@ -108,6 +113,7 @@ class ConversionRun {
     std::string m_contentFolder;
     std::string m_targetArchive;
     std::string m_replacedTitle;  // of another book at the target, when it has one
+    std::string m_archiveName;
 };
 
 // The text of the standard error box for an error message: "." is added when the message's
