@@ -6,6 +6,7 @@
 
 #include <charconv>
 
+#include "convert/book_choices.h"
 #include "platform/iconv_converter.h"
 #include "platform/ini_file.h"
 #include "platform/language.h"
@@ -30,7 +31,8 @@ bool holdsControl(const std::string& text) {
 
 void BookOptions::applyTo(BookProject& project) const {
     project.paragraphs = paragraphs;
-    project.chapters = chapters;
+    project.chapterMode = chapterMode;
+    project.chapterPattern = chapterMode == ChapterMode::Pattern ? chapterPattern : std::string();
     project.tocLabels = tocLabels;
     project.language = language;
     project.maxPageBytes = maxPageBytes;
@@ -47,10 +49,8 @@ void BookOptions::applyTo(BookProject& project) const {
 
 std::string chapterPatternProblem(const std::string& pattern) {
     if (pattern.empty()) return "Type the pattern that chapter headings match.";
-    // The settings file keeps one value per line, and "off" and "auto" name the other choices.
+    // The settings file keeps one value per line.
     if (holdsControl(pattern)) return "A pattern cannot hold a line break or a tab.";
-    if (sameWord(pattern, "off") || sameWord(pattern, "auto"))
-        return "\"" + pattern + "\" names another choice; it cannot be a pattern.";
     const QRegularExpression expression(QString::fromStdString(pattern),
                                         QRegularExpression::UseUnicodePropertiesOption);
     if (!expression.isValid()) {
@@ -100,12 +100,18 @@ BookOptions readBookOptions(const IniFile& settings) {
     if (sameWord(paragraphs, "auto")) options.paragraphs = ParagraphMode::Auto;
     options.conventions = sameWord(read("Conventions"), "auto");
 
+    // Chapters=pattern with the pattern in a key of its own, so that any word can be one;
+    // before that the pattern stood in Chapters itself, beside the words off and auto.
     const std::string chapters = read("Chapters");
-    if (sameWord(chapters, "auto"))
-        options.chapters = "auto";
-    else if (!chapters.empty() && !sameWord(chapters, "off") &&
-             chapterPatternProblem(chapters).empty())
-        options.chapters = chapters;
+    const std::string pattern = read("ChapterPattern");
+    BookProject chosen;
+    readChapterWord(chapters, chosen);
+    if (chapters == "pattern" && !pattern.empty()) chosen.chapterPattern = pattern;
+    if (chapters.empty() || (chosen.chapterMode == ChapterMode::Pattern &&
+                             !chapterPatternProblem(chosen.chapterPattern).empty()))
+        chosen.chapterMode = ChapterMode::Off;
+    options.chapterMode = chosen.chapterMode;
+    if (chosen.chapterMode == ChapterMode::Pattern) options.chapterPattern = chosen.chapterPattern;
 
     const std::string labels = read("TocLabels");
     if (sameWord(labels, "file"))
@@ -158,7 +164,11 @@ void writeBookOptions(IniFile& settings, const BookOptions& options) {
                         : options.paragraphs == ParagraphMode::Auto ? "auto"
                                                                     : "lines");
     write("Conventions", options.conventions ? "auto" : "none");
-    write("Chapters", options.chapters.empty() ? "off" : options.chapters);
+    write("Chapters", options.chapterMode == ChapterMode::Auto      ? "auto"
+                      : options.chapterMode == ChapterMode::Pattern ? "pattern"
+                                                                    : "off");
+    write("ChapterPattern",
+          options.chapterMode == ChapterMode::Pattern ? options.chapterPattern : "");
     write("TocLabels", options.tocLabels == TocLabels::File        ? "file"
                        : options.tocLabels == TocLabels::FirstLine ? "first-line"
                                                                    : "page");

@@ -14,7 +14,8 @@ class IniFile;
 
 struct BookOptions {
     ParagraphMode paragraphs = ParagraphMode::Lines;
-    std::string chapters;  // empty: none; "auto"; else a pattern
+    ChapterMode chapterMode = ChapterMode::Off;
+    std::string chapterPattern;  // with ChapterMode::Pattern
     TocLabels tocLabels = TocLabels::Page;
     std::string language;  // empty: the system's; "auto": detect from the text; else a tag
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: no limit

@@ -73,12 +73,11 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     m_chapters->addItems({QStringLiteral("None"), QStringLiteral("Detect chapter headings"),
                           QStringLiteral("Headings matching:")});
     m_pattern->setPlaceholderText(QStringLiteral("^Chapter \\d+"));
-    if (options.chapters == "auto") {
-        m_chapters->setCurrentIndex(1);
-    } else if (!options.chapters.empty()) {
-        m_chapters->setCurrentIndex(2);
-        m_pattern->setText(QString::fromStdString(options.chapters));
-    }
+    m_chapters->setCurrentIndex(options.chapterMode == ChapterMode::Auto      ? 1
+                                : options.chapterMode == ChapterMode::Pattern ? 2
+                                                                              : 0);
+    if (options.chapterMode == ChapterMode::Pattern)
+        m_pattern->setText(QString::fromStdString(options.chapterPattern));
 
     m_tocLabels->addItems({QStringLiteral("page1, page2, ..."), QStringLiteral("File names"),
                            QStringLiteral("First line of each file")});
@@ -199,8 +198,11 @@ BookOptions BookOptionsDialog::options() const {
                          : m_paragraphs->currentIndex() == 2 ? ParagraphMode::Auto
                                                              : ParagraphMode::Lines;
     options.conventions = m_conventions->currentIndex() == 1;
-    if (m_chapters->currentIndex() == 1) options.chapters = "auto";
-    if (m_chapters->currentIndex() == 2) options.chapters = m_pattern->text().toStdString();
+    if (m_chapters->currentIndex() == 1) options.chapterMode = ChapterMode::Auto;
+    if (m_chapters->currentIndex() == 2) {
+        options.chapterMode = ChapterMode::Pattern;
+        options.chapterPattern = m_pattern->text().toStdString();
+    }
     options.tocLabels = m_tocLabels->currentIndex() == 1   ? TocLabels::File
                         : m_tocLabels->currentIndex() == 2 ? TocLabels::FirstLine
                                                            : TocLabels::Page;
@@ -225,7 +227,7 @@ BookOptions BookOptionsDialog::options() const {
 QString BookOptionsDialog::problem() const {
     std::string problem;
     const BookOptions chosen = options();
-    if (m_chapters->currentIndex() == 2) problem = chapterPatternProblem(chosen.chapters);
+    if (m_chapters->currentIndex() == 2) problem = chapterPatternProblem(chosen.chapterPattern);
     if (problem.empty() && m_language->currentIndex() == 2)
         problem = languageTagProblem(chosen.language);
     if (problem.empty() && m_encoding->currentIndex() == 1)

@@ -12,6 +12,7 @@
 #include "book/chapter_headings.h"
 #include "book/metadata_values.h"
 #include "convert/archive_name.h"
+#include "convert/book_choices.h"
 #include "package/deflate_pool.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
@@ -66,15 +67,11 @@ bool readBookChoices(BookProject& project, const std::string& paragraphs,
                     project.conventions))
         return false;
 
-    if (chapters == "off") {
-        project.chapters.clear();
-    } else if (chapters == "auto") {
-        project.chapters = "auto";
-    } else {
+    readChapterWord(chapters, project);
+    if (project.chapterMode == ChapterMode::Pattern) {
         const std::string why = ChapterHeadings::patternError(chapters);
         if (!why.empty())
             return usageError("--chapters: invalid pattern \"" + chapters + "\": " + why);
-        project.chapters = chapters;
     }
 
     if (!readChoice("--toc-labels", tocLabels,
