@@ -37,10 +37,10 @@ struct BookOptions {
 // The largest page cap the dialog and the settings file take, in KiB.
 inline constexpr int kMaxPageKiB = 65536;
 
-// Why a chapter pattern, a language tag or a charset cannot be used; empty when it can.
-std::string chapterPatternProblem(const std::string& pattern);
-std::string languageTagProblem(const std::string& tag);
-std::string charsetProblem(const std::string& charset);
+// Why a value cannot be kept in the settings file or used as the book's; empty when it can.
+// Whether a chapter pattern, a language tag or a charset is one is for the checks both
+// programs share (convert/book_choices.h).
+std::string chapterPatternStorageProblem(const std::string& pattern);
 std::string stylesheetProblem(const std::string& path);
 std::string fontPathProblem(const std::string& path);
 

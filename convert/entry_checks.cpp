@@ -1,5 +1,6 @@
 #include "convert/entry_checks.h"
 
+#include "convert/book_choices.h"
 #include "platform/blank.h"
 #include "platform/folders.h"
 
@@ -15,6 +16,10 @@ std::string entryProblem(const BookProject& project, const std::string& workFold
         return "The output folder \"" + project.outputFolder + "\" lies inside the work folder \"" +
                workFolder + "\", which every run empties. Please choose another folder.";
     }
+    // The command line refuses these as it reads them; the window's may come from a settings
+    // file written by hand.
+    if (const ChoiceProblem choice = choicesProblem(project))
+        return std::string(choiceLabel(choice.choice)) + ": " + choice.text;
     return {};
 }
 

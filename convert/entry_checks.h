@@ -8,8 +8,8 @@
 namespace qb {
 
 // What is wrong with the entries, as the "Note!" box says it, or empty when nothing is: a
-// missing output folder, title or author, or an output folder inside the work folder (which
-// every run empties).
+// missing output folder, title or author, an output folder inside the work folder (which
+// every run empties), or a choice the reader could not use (see choicesProblem).
 std::string entryProblem(const BookProject& project, const std::string& workFolder);
 
 }  // namespace qb

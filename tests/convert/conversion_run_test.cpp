@@ -388,6 +388,19 @@ TEST_F(ConversionRunTest, ArchiveThatLacksAPageIsNoBookMade) {
     }
 }
 
+// The window's choices reach the run typed, perhaps from a settings file written by hand: the
+// run checks them as the command line does, before any work.
+TEST_F(ConversionRunTest, ChoicesTheReaderCannotUseAreNotedBeforeAnyWork) {
+    m_project.chapterMode = ChapterMode::Pattern;
+    m_project.chapterPattern = "(Chapter";
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Stopped);
+    EXPECT_EQ(ui.events, std::vector<std::string>{"note: Chapters: invalid pattern \"(Chapter\": "
+                                                  "missing closing parenthesis at offset 8"});
+    EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"});
+}
+
 TEST_F(ConversionRunTest, OutputFolderInsideTheWorkFolderIsRefusedBeforeAnyWork) {
     fs::create_directories(m_dir + "/elsewhere");
     fs::create_directory_symlink(m_work, m_dir + "/elsewhere/link");
