@@ -10,10 +10,11 @@
 #include "book/metadata_values.h"
 #include "convert/archive_name.h"
 #include "convert/book_choices.h"
+#include "convert/entry_checks.h"
 #include "package/deflate_pool.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
-#include "platform/folders.h"
+#include "platform/failure_message.h"
 #include "platform/iconv_converter.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
@@ -118,11 +119,11 @@ std::string outputFault(const BookProject& project) {
         return "-o: \"" + folder + "\" is a symbolic link to \"" + target +
                "\", which does not exist";
     }
-    // A book kept in the template folder would be copied into every later run's work folder.
-    if (const std::string templateFolder = findTemplateFolder();
-        !templateFolder.empty() && liesWithin(folder, templateFolder))
-        return "-o: \"" + folder + "\" lies inside the book template \"" + templateFolder +
-               "\"; please choose another folder";
+    // The run checks this too, for the window; said here, it costs no work folder. The work
+    // folder is made later, and each run's is new.
+    if (const std::string place = outputPlaceProblem(folder, {}, findTemplateFolder());
+        !place.empty())
+        return "-o: " + place;
     if (project.title.empty()) return {};
     const std::string archive = folder + "/" + archiveFileName(project.title);
     if (::stat(archive.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
@@ -324,7 +325,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             for (std::string& path : listedFiles(filesFrom, nulSeparated))
                 project.sourceFiles.push_back(std::move(path));
         } catch (const std::exception& e) {
-            std::cerr << "quirebind-cli: --files-from: " << e.what() << "\n";
+            std::cerr << "quirebind-cli: --files-from: "
+                      << failureMessage(e, "reading the list \"" + filesFrom + "\"") << "\n";
             exitStatus = kExitNotBuilt;
             return std::nullopt;
         }

@@ -19,6 +19,7 @@
 #include "convert/entry_checks.h"
 #include "package/packager.h"
 #include "platform/errors.h"
+#include "platform/failure_message.h"
 #include "platform/folders.h"
 #include "platform/output_file.h"
 #include "platform/text_file.h"
@@ -76,15 +77,17 @@ void appendToStylesheet(const std::string& path, const std::string& rules) {
 
 }  // namespace
 
-ConversionRun::ConversionRun(std::string workFolder)
-    : m_workFolder(std::move(workFolder)), m_contentFolder(joinPath(m_workFolder, "OEBPS")) {}
+ConversionRun::ConversionRun(std::string workFolder, std::string templateFolder)
+    : m_workFolder(std::move(workFolder)),
+      m_templateFolder(std::move(templateFolder)),
+      m_contentFolder(joinPath(m_workFolder, "OEBPS")) {}
 
 RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     if (project.sourceFiles.empty()) return RunResult::Skipped;
     m_targetArchive.clear();
     // The user's entries, the output folder and the target are settled before anything is
     // written, so that a missing title costs no time and leaves the last book's folder alone.
-    std::string problem = entryProblem(project, m_workFolder);
+    std::string problem = entryProblem(project, m_workFolder, m_templateFolder);
     if (problem.empty()) problem = detailsProblem(project.details);
     if (!problem.empty()) {
         ui.showNote(problem);
@@ -104,7 +107,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         if (!writeBook(project, std::move(given), ui)) return RunResult::Cancelled;
         if (!packAndVerify(project, existed, ui)) return RunResult::Cancelled;
     } catch (const std::exception& e) {
-        ui.showError(errorBoxText(e.what()));
+        ui.showError(errorBoxText(failureMessage(e, m_doing)));
         return RunResult::Failed;
     }
     report(project, ui);
@@ -112,6 +115,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
 }
 
 void ConversionRun::settleTarget(const BookProject& project) {
+    m_doing = "settling the place of the book in \"" + project.outputFolder + "\"";
     const std::string target = joinPath(project.outputFolder, archiveFileName(project.title));
     if (target.size() >= PATH_MAX) {
         throw Error("Cannot create file \"" + target + "\". The path is " +
@@ -119,38 +123,52 @@ void ConversionRun::settleTarget(const BookProject& project) {
                     std::to_string(PATH_MAX - 1));
     }
     createFolders(project.outputFolder);
+    // A folder that takes no new file (no permission, a read-only file system) would otherwise
+    // be found only when the archive is created, after every page has been written.
+    if (const int cause = folderWriteError(project.outputFolder); cause != 0)
+        throw Error("Failed to build: " + target + "\n" +
+                    EFCreateError(target, causeOf(cause)).what());
     m_targetArchive = target;
 }
 
-ConversionRun::Given ConversionRun::readGiven(const BookProject& project) const {
+ConversionRun::Given ConversionRun::readGiven(const BookProject& project) {
     // Read once, before any page is written: a cover that is not a whole picture, a stylesheet
     // or a font that cannot go into the book end the run before it has cost anything, and a
     // pipe yields its bytes only once.
     Given given;
     if (!project.coverPath.empty()) {
+        m_doing = "reading the cover \"" + project.coverPath + "\"";
         given.coverBytes = readFileBytes(project.coverPath, kMaxCoverBytes);
         given.coverMediaType = pictureMediaType(given.coverBytes);
         if (given.coverMediaType.empty())
             throw Error("Not a JPEG, PNG or GIF picture: \"" + project.coverPath + "\".");
         checkPicture(given.coverBytes, project.coverPath);
     }
-    if (!project.stylesheetPath.empty())
+    if (!project.stylesheetPath.empty()) {
+        m_doing = "reading the stylesheet \"" + project.stylesheetPath + "\"";
         given.userStylesheet = readUserStylesheet(project.stylesheetPath);
-    if (!project.fontPath.empty()) given.font.emplace(project.fontPath);
+    }
+    if (!project.fontPath.empty()) {
+        m_doing = "reading the font \"" + project.fontPath + "\"";
+        given.font.emplace(project.fontPath);
+    }
     return given;
 }
 
-bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui) const {
+bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui) {
     emptyContentFolder(m_contentFolder);
     // With "--language auto" the first files are read before their pages are written, so that
     // every page carries the language found in them.
     const int pageCount = static_cast<int>(project.sourceFiles.size());
     BookPages pages(project, m_contentFolder);
     for (int k = 1; k <= pageCount; ++k) {
+        m_doing =
+            "writing the pages of \"" + project.sourceFiles[static_cast<std::size_t>(k - 1)] + "\"";
         for (const int written : pages.add(k, ui)) ui.pageWritten(written, pageCount);
         if (ui.cancelRequested()) return false;
     }
     for (const int written : pages.finish()) ui.pageWritten(written, pageCount);
+    m_doing = "writing the cover, the contents and the package document";
 
     StyleChoices style;
     style.languageTag = pages.languageTag();
@@ -211,7 +229,8 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, RunUi& ui
     return true;
 }
 
-bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunUi& ui) const {
+bool ConversionRun::packAndVerify(const BookProject& project, bool replace, RunUi& ui) {
+    m_doing = "packing \"" + m_targetArchive + "\"";
     PackOptions options;
     // Checked on the finished archive before it takes the book's place: a book that lacks a
     // page is no book made, and must not cost the user the one they had.
