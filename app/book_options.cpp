@@ -1,14 +1,12 @@
 #include "app/book_options.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QString>
 
 #include <charconv>
 
-#include "platform/iconv_converter.h"
+#include "convert/book_choices.h"
 #include "platform/ini_file.h"
-#include "platform/language.h"
 
 namespace qb {
 
@@ -28,7 +26,8 @@ bool holdsControl(const std::string& text) {
 
 void BookOptions::applyTo(BookProject& project) const {
     project.paragraphs = paragraphs;
-    project.chapters = chapters;
+    project.chapterMode = chapterMode;
+    project.chapterPattern = chapterMode == ChapterMode::Pattern ? chapterPattern : std::string();
     project.tocLabels = tocLabels;
     project.language = language;
     project.maxPageBytes = maxPageBytes;
@@ -43,32 +42,9 @@ void BookOptions::applyTo(BookProject& project) const {
     project.fontPath = fontPath;
 }
 
-std::string chapterPatternProblem(const std::string& pattern) {
-    if (pattern.empty()) return "Type the pattern that chapter headings match.";
-    // The settings file keeps one value per line, and "off" and "auto" name the other choices.
+std::string chapterPatternStorageProblem(const std::string& pattern) {
+    // The settings file keeps one value per line.
     if (holdsControl(pattern)) return "A pattern cannot hold a line break or a tab.";
-    if (sameWord(pattern, "off") || sameWord(pattern, "auto"))
-        return "\"" + pattern + "\" names another choice; it cannot be a pattern.";
-    const QRegularExpression expression(QString::fromStdString(pattern),
-                                        QRegularExpression::UseUnicodePropertiesOption);
-    if (!expression.isValid()) {
-        return "The pattern is not valid: " + expression.errorString().toStdString() +
-               " (at character " + std::to_string(expression.patternErrorOffset() + 1) + ").";
-    }
-    return {};
-}
-
-std::string languageTagProblem(const std::string& tag) {
-    if (tag.empty()) return "Type a language tag, such as de, pt-BR or zh-Hant.";
-    if (sameWord(tag, "auto") || sameWord(tag, "system") || !isLanguageTag(tag))
-        return "\"" + tag + "\" is not a language tag (such as de, pt-BR or zh-Hant).";
-    return {};
-}
-
-std::string charsetProblem(const std::string& charset) {
-    if (charset.empty()) return "Type the name of a charset, such as windows-1252 or GB18030.";
-    if (holdsControl(charset) || sameWord(charset, "auto") || !IconvConverter::knows(charset))
-        return "The charset \"" + charset + "\" is not known here.";
     return {};
 }
 
@@ -95,40 +71,44 @@ BookOptions readBookOptions(const IniFile& settings) {
         return settings.readString(kBookOptionsSection, key, "");
     };
 
-    const std::string paragraphs = read("Paragraphs");
-    if (sameWord(paragraphs, "blocks")) options.paragraphs = ParagraphMode::Blocks;
-    if (sameWord(paragraphs, "auto")) options.paragraphs = ParagraphMode::Auto;
-    options.conventions = sameWord(read("Conventions"), "auto");
-
-    const std::string chapters = read("Chapters");
-    if (sameWord(chapters, "auto"))
-        options.chapters = "auto";
-    else if (!chapters.empty() && !sameWord(chapters, "off") &&
-             chapterPatternProblem(chapters).empty())
-        options.chapters = chapters;
-
-    const std::string labels = read("TocLabels");
-    if (sameWord(labels, "file"))
-        options.tocLabels = TocLabels::File;
-    else if (sameWord(labels, "first-line"))
-        options.tocLabels = TocLabels::FirstLine;
-
+    // Each value goes through the reading both programs share; one that does not pass keeps
+    // its default.
+    BookProject chosen;
+    const auto take = [&](BookChoice choice, const std::string& word) {
+        BookProject trial = chosen;
+        if (!readChoiceWords({{choice, word}}, trial)) chosen = trial;
+    };
+    take(BookChoice::Paragraphs, read("Paragraphs"));
+    take(BookChoice::Conventions, read("Conventions"));
+    take(BookChoice::TocLabels, read("TocLabels"));
+    // Empty, "system" and "auto" stand for the choices without a tag or a charset.
     const std::string language = read("Language");
-    if (sameWord(language, "auto"))
-        options.language = "auto";
-    else if (!language.empty() && !sameWord(language, "system") &&
-             languageTagProblem(language).empty())
-        options.language = language;
+    if (!language.empty() && !sameWord(language, "system")) take(BookChoice::Language, language);
+    const std::string charset = read("Encoding");
+    if (!charset.empty() && !sameWord(charset, "auto")) take(BookChoice::Encoding, charset);
+    // Chapters=pattern with the pattern in a key of its own, so that any word can be one;
+    // before that the pattern stood in Chapters itself, beside the words off and auto.
+    const std::string chapters = read("Chapters");
+    const std::string pattern = read("ChapterPattern");
+    if (!chapters.empty()) {
+        BookProject trial = chosen;
+        readChapterWord(chapters, trial);
+        if (chapters == "pattern" && !pattern.empty()) trial.chapterPattern = pattern;
+        if (!choicesProblem(trial)) chosen = trial;
+    }
+    options.paragraphs = chosen.paragraphs;
+    options.conventions = chosen.conventions;
+    options.tocLabels = chosen.tocLabels;
+    options.language = chosen.language;
+    options.charset = chosen.charset;
+    options.chapterMode = chosen.chapterMode;
+    options.chapterPattern = chosen.chapterPattern;
 
     const std::string cap = read("MaxPageKB");
     int kib = -1;
     const auto [end, error] = std::from_chars(cap.data(), cap.data() + cap.size(), kib);
     if (error == std::errc() && end == cap.data() + cap.size() && kib >= 0 && kib <= kMaxPageKiB)
         options.maxPageBytes = static_cast<std::size_t>(kib) * 1024;
-
-    const std::string charset = read("Encoding");
-    if (!charset.empty() && !sameWord(charset, "auto") && charsetProblem(charset).empty())
-        options.charset = charset;
 
     if (read("EpubVersion") == "3") options.epubVersion = 3;
 
@@ -159,7 +139,11 @@ std::vector<std::pair<std::string, std::string>> bookOptionEntries(const BookOpt
                         : options.paragraphs == ParagraphMode::Auto ? "auto"
                                                                     : "lines");
     write("Conventions", options.conventions ? "auto" : "none");
-    write("Chapters", options.chapters.empty() ? "off" : options.chapters);
+    write("Chapters", options.chapterMode == ChapterMode::Auto      ? "auto"
+                      : options.chapterMode == ChapterMode::Pattern ? "pattern"
+                                                                    : "off");
+    write("ChapterPattern",
+          options.chapterMode == ChapterMode::Pattern ? options.chapterPattern : "");
     write("TocLabels", options.tocLabels == TocLabels::File        ? "file"
                        : options.tocLabels == TocLabels::FirstLine ? "first-line"
                                                                    : "page");

@@ -16,7 +16,8 @@ class IniFile;
 
 struct BookOptions {
     ParagraphMode paragraphs = ParagraphMode::Lines;
-    std::string chapters;  // empty: none; "auto"; else a pattern
+    ChapterMode chapterMode = ChapterMode::Off;
+    std::string chapterPattern;  // with ChapterMode::Pattern
     TocLabels tocLabels = TocLabels::Page;
     std::string language;  // empty: the system's; "auto": detect from the text; else a tag
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: no limit
@@ -38,10 +39,10 @@ struct BookOptions {
 // The largest page cap the dialog and the settings file take, in KiB.
 inline constexpr int kMaxPageKiB = 65536;
 
-// Why a chapter pattern, a language tag or a charset cannot be used; empty when it can.
-std::string chapterPatternProblem(const std::string& pattern);
-std::string languageTagProblem(const std::string& tag);
-std::string charsetProblem(const std::string& charset);
+// Why a value cannot be kept in the settings file or used as the book's; empty when it can.
+// Whether a chapter pattern, a language tag or a charset is one is for the checks both
+// programs share (convert/book_choices.h).
+std::string chapterPatternStorageProblem(const std::string& pattern);
 std::string stylesheetProblem(const std::string& path);
 std::string fontPathProblem(const std::string& path);
 

@@ -81,12 +81,11 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     m_chapters->addItems({QStringLiteral("None"), QStringLiteral("Detect chapter headings"),
                           QStringLiteral("Headings matching:")});
     m_pattern->setPlaceholderText(QStringLiteral("^Chapter \\d+"));
-    if (options.chapters == "auto") {
-        m_chapters->setCurrentIndex(1);
-    } else if (!options.chapters.empty()) {
-        m_chapters->setCurrentIndex(2);
-        m_pattern->setText(QString::fromStdString(options.chapters));
-    }
+    m_chapters->setCurrentIndex(options.chapterMode == ChapterMode::Auto      ? 1
+                                : options.chapterMode == ChapterMode::Pattern ? 2
+                                                                              : 0);
+    if (options.chapterMode == ChapterMode::Pattern)
+        m_pattern->setText(QString::fromStdString(options.chapterPattern));
 
     m_tocLabels->addItems({QStringLiteral("page1, page2, ..."), QStringLiteral("File names"),
                            QStringLiteral("First line of each file")});
@@ -209,21 +208,19 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
 
 BookOptions BookOptionsDialog::options() const {
     BookOptions options;
+    readChoices(options);
+    return options;
+}
+
+ChoiceProblem BookOptionsDialog::readChoices(BookOptions& options) const {
     options.paragraphs = m_paragraphs->currentIndex() == 1   ? ParagraphMode::Blocks
                          : m_paragraphs->currentIndex() == 2 ? ParagraphMode::Auto
                                                              : ParagraphMode::Lines;
     options.conventions = m_conventions->currentIndex() == 1;
-    if (m_chapters->currentIndex() == 1) options.chapters = "auto";
-    if (m_chapters->currentIndex() == 2) options.chapters = m_pattern->text().toStdString();
     options.tocLabels = m_tocLabels->currentIndex() == 1   ? TocLabels::File
                         : m_tocLabels->currentIndex() == 2 ? TocLabels::FirstLine
                                                            : TocLabels::Page;
-    if (m_language->currentIndex() == 1) options.language = "auto";
-    if (m_language->currentIndex() == 2)
-        options.language = m_languageTag->text().trimmed().toStdString();
     options.maxPageBytes = static_cast<std::size_t>(m_pageCap->value()) * 1024;
-    if (m_encoding->currentIndex() == 1)
-        options.charset = m_charset->text().trimmed().toStdString();
     options.epubVersion = m_version->currentIndex() == 1 ? 3 : 2;
     options.style = m_style->currentIndex() == 1   ? BookStyle::Indent
                     : m_style->currentIndex() == 2 ? BookStyle::Spaced
@@ -233,17 +230,36 @@ BookOptions BookOptionsDialog::options() const {
     if (m_writingMode->currentIndex() == 1) options.writingMode = WritingMode::Vertical;
     options.generatedCover = m_generatedCover->isChecked();
     options.fontPath = m_font->text().toStdString();
-    return options;
+
+    // The pattern field holds a pattern, whatever it says; the tag and the charset are words
+    // read as the command line reads them.
+    BookProject project;
+    if (m_chapters->currentIndex() == 1) project.chapterMode = ChapterMode::Auto;
+    if (m_chapters->currentIndex() == 2) {
+        project.chapterMode = ChapterMode::Pattern;
+        project.chapterPattern = m_pattern->text().toStdString();
+    }
+    ChoiceWords words;
+    if (m_language->currentIndex() == 1) project.language = "auto";
+    if (m_language->currentIndex() == 2)
+        words[BookChoice::Language] = m_languageTag->text().trimmed().toStdString();
+    if (m_encoding->currentIndex() == 1)
+        words[BookChoice::Encoding] = m_charset->text().trimmed().toStdString();
+    const ChoiceProblem problem = readChoiceWords(words, project);
+    options.chapterMode = project.chapterMode;
+    options.chapterPattern = project.chapterPattern;
+    options.language = project.language;
+    options.charset = project.charset;
+    return problem;
 }
 
 QString BookOptionsDialog::problem() const {
+    BookOptions chosen;
     std::string problem;
-    const BookOptions chosen = options();
-    if (m_chapters->currentIndex() == 2) problem = chapterPatternProblem(chosen.chapters);
-    if (problem.empty() && m_language->currentIndex() == 2)
-        problem = languageTagProblem(chosen.language);
-    if (problem.empty() && m_encoding->currentIndex() == 1)
-        problem = charsetProblem(chosen.charset);
+    if (const ChoiceProblem choice = readChoices(chosen))
+        problem = std::string(choiceLabel(choice.choice)) + ": " + choice.text;
+    if (problem.empty() && chosen.chapterMode == ChapterMode::Pattern)
+        problem = chapterPatternStorageProblem(chosen.chapterPattern);
     if (problem.empty() && !chosen.stylesheetPath.empty())
         problem = stylesheetProblem(chosen.stylesheetPath);
     // EPUB 2 has no way to declare vertical pages: the book would come out horizontal.

@@ -7,6 +7,7 @@
 #include <QDialog>
 
 #include "app/book_options.h"
+#include "convert/book_choices.h"
 
 class QCheckBox;
 class QComboBox;
@@ -50,6 +51,9 @@ class BookOptionsDialog : public QDialog {
     QDialogButtonBox* buttons() const { return m_buttons; }
 
   private:
+    // Fills options from the controls; the problem the checks both programs share find in the
+    // chapter pattern, the language tag or the charset, or none.
+    ChoiceProblem readChoices(BookOptions& options) const;
     void updateState();
 
     QComboBox* m_paragraphs;

@@ -38,8 +38,10 @@ BookPages::BookPages(const BookProject& project, std::string contentFolder, Lang
                      std::size_t maxMembers)
     : m_project(project), m_contentFolder(std::move(contentFolder)), m_detect(std::move(detect)) {
     if (!m_detect) m_detect = [](std::string_view text) { return detectLanguage(text); };
-    if (!project.chapters.empty() && project.chapters != "off")
-        m_chapters = std::make_unique<ChapterHeadings>(project.chapters);
+    if (project.chapterMode == ChapterMode::Auto)
+        m_chapters = std::make_unique<ChapterHeadings>();
+    else if (project.chapterMode == ChapterMode::Pattern)
+        m_chapters = std::make_unique<ChapterHeadings>(project.chapterPattern);
     m_options.paragraphs = project.paragraphs;
     m_options.judgeParagraphs = project.paragraphs == ParagraphMode::Auto;
     m_options.conventions = project.conventions;

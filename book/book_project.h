@@ -17,6 +17,13 @@ enum class ParagraphMode {
              // paragraph with blank lines only separating; indentation left to the stylesheet
 };
 
+// Where chapters begin inside a text file.
+enum class ChapterMode {
+    Off,      // nowhere: each text file is one contents entry
+    Auto,     // at the usual headings of English and CJK books ("Chapter 12", "第十二章")
+    Pattern,  // at the lines that the user's pattern matches whole
+};
+
 // How the contents entry of each text file is labelled (chapter entries carry their heading).
 enum class TocLabels {
     Page,       // "page<k>"
@@ -68,7 +75,8 @@ struct BookProject {
     std::string charset;                   // empty: decide per file; else decode every file in it
 
     ParagraphMode paragraphs = ParagraphMode::Lines;
-    std::string chapters;  // empty or "off": none; "auto"; else a pattern
+    ChapterMode chapterMode = ChapterMode::Off;
+    std::string chapterPattern;  // with ChapterMode::Pattern: a PCRE2 pattern; else unused
     TocLabels tocLabels = TocLabels::Page;
     std::string language;  // empty: the locale's tag; "auto": detect; else a tag
     // The conventions a text follows (a Project Gutenberg header and footer, _emphasis_, scene

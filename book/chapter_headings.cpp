@@ -467,13 +467,13 @@ class ChapterHeadings::Pattern {
     pcre2_match_context* m_context = nullptr;
 };
 
-ChapterHeadings::ChapterHeadings(const std::string& choice) {
-    if (choice != "auto") {
-        try {
-            m_pattern = std::make_unique<Pattern>(choice);
-        } catch (const Error& e) {
-            throw Error("Invalid chapter pattern \"" + choice + "\": " + e.what());
-        }
+ChapterHeadings::ChapterHeadings() = default;
+
+ChapterHeadings::ChapterHeadings(const std::string& pattern) {
+    try {
+        m_pattern = std::make_unique<Pattern>(pattern);
+    } catch (const Error& e) {
+        throw Error("Invalid chapter pattern \"" + pattern + "\": " + e.what());
     }
 }
 

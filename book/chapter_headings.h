@@ -2,8 +2,8 @@
 // Telling chapter headings from the text around them.
 //
 // A heading is a line of its own: the line, trimmed of blanks, is at most 80 characters long
-// and is matched whole. "auto" knows the usual headings of English and CJK books; any other
-// choice is a PCRE2 pattern of the user's.
+// and is matched whole. The built-in forms know the usual headings of English and CJK books;
+// else the user gives a PCRE2 pattern.
 
 #include <cstddef>
 #include <memory>
@@ -24,10 +24,12 @@ inline constexpr std::size_t kMaxHeadingChars = 80;
 
 class ChapterHeadings {
   public:
-    // choice "auto" selects the built-in forms; anything else is compiled as a pattern (UTF-8,
-    // Unicode character classes) that must match the whole trimmed line. Raises Error saying
-    // what is wrong with a pattern and where.
-    explicit ChapterHeadings(const std::string& choice);
+    // The built-in forms.
+    ChapterHeadings();
+    // The user's pattern (UTF-8, Unicode character classes), which must match the whole trimmed
+    // line; every word is a pattern, "auto" too. Raises Error saying what is wrong with the
+    // pattern and where.
+    explicit ChapterHeadings(const std::string& pattern);
     ~ChapterHeadings();
     ChapterHeadings(const ChapterHeadings&) = delete;
     ChapterHeadings& operator=(const ChapterHeadings&) = delete;
@@ -35,7 +37,7 @@ class ChapterHeadings {
     // The level of a line that trimBlanks has trimmed. Blank lines and lines longer than
     // kMaxHeadingChars are never headings.
     HeadingLevel classify(std::string_view trimmedLine) const;
-    // True for "auto": the built-in forms.
+    // True for the built-in forms.
     bool builtIn() const { return m_pattern == nullptr; }
 
     // Lines on which the pattern gave up, backtracking past its limit: they were taken as text.

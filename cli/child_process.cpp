@@ -12,6 +12,8 @@
 #include <iostream>
 #include <system_error>
 
+#include "platform/failure_message.h"
+
 namespace qb {
 
 namespace {
@@ -67,7 +69,7 @@ ChildEnd runInChild(const std::function<int()>& body) {
         try {
             status = body();
         } catch (const std::exception& e) {
-            std::cerr << "quirebind-cli: " << e.what() << "\n";
+            std::cerr << "quirebind-cli: " << failureMessage(e, "making the book") << "\n";
         }
         flushAll();
         // _exit: the parent's objects copied into this process (the work folder among them)

@@ -4,20 +4,18 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
-#include <charconv>
 #include <filesystem>
 #include <iostream>
-#include <limits>
 
-#include "book/chapter_headings.h"
 #include "book/metadata_values.h"
 #include "convert/archive_name.h"
+#include "convert/book_choices.h"
+#include "convert/entry_checks.h"
 #include "package/deflate_pool.h"
 #include "platform/ascii.h"
 #include "platform/build_info.h"
-#include "platform/folders.h"
+#include "platform/failure_message.h"
 #include "platform/iconv_converter.h"
-#include "platform/language.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
@@ -34,95 +32,17 @@ bool usageError(const std::string& text) {
     return false;
 }
 
-// A choice among fixed words, or a usage error that lists them.
-template <typename T>
-bool readChoice(const char* option, const std::string& typed,
-                std::initializer_list<std::pair<const char*, T>> choices, T& target) {
-    std::string names;
-    for (const auto& [name, value] : choices) {
-        if (typed == name) {
-            target = value;
-            return true;
-        }
-        names += (names.empty() ? "" : choices.size() == 2 ? " nor " : ", ") + std::string(name);
-    }
-    return usageError(std::string(option) + ": \"" + typed + "\" is " +
-                      (choices.size() == 2 ? "neither " : "not one of ") + names);
-}
-
-// The reading choices, each checked here so that a wrong one is a usage error before any work.
-bool readBookChoices(BookProject& project, const std::string& paragraphs,
-                     const std::string& chapters, const std::string& tocLabels,
-                     const std::optional<std::string>& language,
-                     const std::optional<std::string>& maxPageKb,
-                     const std::optional<std::string>& epubVersion, const std::string& conventions,
-                     const std::string& writingMode) {
-    if (!readChoice("--paragraphs", paragraphs,
-                    {{"lines", ParagraphMode::Lines},
-                     {"blocks", ParagraphMode::Blocks},
-                     {"auto", ParagraphMode::Auto}},
-                    project.paragraphs))
-        return false;
-    if (!readChoice("--conventions", conventions, {{"auto", true}, {"none", false}},
-                    project.conventions))
-        return false;
-
-    if (chapters == "off") {
-        project.chapters.clear();
-    } else if (chapters == "auto") {
-        project.chapters = "auto";
-    } else {
-        const std::string why = ChapterHeadings::patternError(chapters);
-        if (!why.empty())
-            return usageError("--chapters: invalid pattern \"" + chapters + "\": " + why);
-        project.chapters = chapters;
-    }
-
-    if (!readChoice("--toc-labels", tocLabels,
-                    {{"page", TocLabels::Page},
-                     {"file", TocLabels::File},
-                     {"first-line", TocLabels::FirstLine}},
-                    project.tocLabels))
-        return false;
-
-    // Tags ignore case, and "AUTO" would pass as one: it means auto all the same.
-    if (language && lowerAscii(*language) == "auto") {
-        project.language = "auto";
-    } else if (language) {
-        if (!isLanguageTag(*language))
-            return usageError("--language: \"" + *language +
-                              "\" is not a language tag such as de, zh-CN or pt-BR, nor auto");
-        project.language = *language;
-    }
-
-    if (maxPageKb) {
-        const std::string& text = *maxPageKb;
-        std::size_t kib = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), kib);
-        if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-            kib > std::numeric_limits<std::size_t>::max() / 1024)
-            return usageError("--max-page-kb: \"" + text +
-                              "\" is not a whole number of KiB (0 for no limit)");
-        project.maxPageBytes = kib * 1024;
-    }
-
-    if (!readChoice("--writing-mode", writingMode,
-                    {{"horizontal", WritingMode::Horizontal},
-                     {"vertical", WritingMode::Vertical},
-                     {"auto", WritingMode::Auto}},
-                    project.writingMode))
-        return false;
-
-    // Not chosen: EPUB 2, unless the book has ruby or vertical pages, which only EPUB 3 has.
-    project.epubVersionChosen = epubVersion.has_value();
-    if (!epubVersion) return true;
-    return readChoice("--epub-version", *epubVersion, {{"2", 2}, {"3", 3}}, project.epubVersion);
+// The reading choices, read and checked by the same core function as the window's, so that a
+// wrong one is a usage error before any work and says what the window would say.
+bool readBookChoices(BookProject& project, const ChoiceWords& words) {
+    if (const ChoiceProblem problem = readChoiceWords(words, project))
+        return usageError(std::string(choiceOption(problem.choice)) + ": " + problem.text);
+    return true;
 }
 
 // The texts the user typed about the book, as they arrived.
 struct TypedDetails {
     std::vector<std::string> authors;
-    std::optional<std::string> paragraphStyle;
     bool noTitlePage = false;
 };
 
@@ -134,13 +54,6 @@ bool readLookAndDetails(CliOptions& options, const TypedDetails& typed) {
         project.author = typed.authors.front();
         details.otherAuthors.assign(typed.authors.begin() + 1, typed.authors.end());
     }
-    // The command line makes a book that looks printed; --plain gives back the first
-    // program's look, though a style named beside it still applies.
-    project.style = options.plain ? BookStyle::Plain : BookStyle::Indent;
-    if (typed.paragraphStyle &&
-        !readChoice("--paragraph-style", *typed.paragraphStyle,
-                    {{"indent", BookStyle::Indent}, {"spaced", BookStyle::Spaced}}, project.style))
-        return false;
     project.titlePage = !options.plain && !typed.noTitlePage;
 
     if (!details.date.empty() && !isPublicationDate(details.date))
@@ -207,11 +120,11 @@ std::string outputFault(const BookProject& project) {
         return "-o: \"" + folder + "\" is a symbolic link to \"" + target +
                "\", which does not exist";
     }
-    // A book kept in the template folder would be copied into every later run's work folder.
-    if (const std::string templateFolder = findTemplateFolder();
-        !templateFolder.empty() && liesWithin(folder, templateFolder))
-        return "-o: \"" + folder + "\" lies inside the book template \"" + templateFolder +
-               "\"; please choose another folder";
+    // The run checks this too, for the window; said here, it costs no work folder. The work
+    // folder is made later, and each run's is new.
+    if (const std::string place = outputPlaceProblem(folder, {}, findTemplateFolder());
+        !place.empty())
+        return "-o: " + place;
     if (project.title.empty()) return {};
     const std::string archive = folder + "/" + archiveFileName(project.title, localeCharset());
     if (::stat(archive.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
@@ -271,6 +184,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     std::optional<std::string> maxPageKb;
     std::optional<std::string> epubVersion;
     std::string writingMode = "auto";
+    std::optional<std::string> paragraphStyle;
     app.add_option("--paragraphs", paragraphs,
                    "auto: chosen per file from its shape (default); lines: each line one "
                    "paragraph (--plain); blocks: blank lines separate paragraphs and the lines "
@@ -314,7 +228,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
                  "The book of the window's defaults: each line one paragraph, no chapters, the "
                  "locale's language, no conventions, no indents, no title page, no drawn cover; "
                  "reading options given beside it still apply");
-    app.add_option("--paragraph-style", given.paragraphStyle,
+    app.add_option("--paragraph-style", paragraphStyle,
                    "indent: first lines indented, as printed books (default); spaced: a gap "
                    "between paragraphs instead. Chinese, Japanese and Korean books always indent")
         ->type_name("indent|spaced");
@@ -408,14 +322,6 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
         exitStatus = kExitUsage;
         return std::nullopt;
     }
-    // A misspelt charset would otherwise surface only after the first page was read, as an
-    // error about that file rather than about the option.
-    if (!charset.empty() && !IconvConverter::knows(charset)) {
-        std::cerr << "quirebind-cli: --encoding: unknown charset \"" << charset << "\"\n";
-        exitStatus = kExitUsage;
-        return std::nullopt;
-    }
-    project.charset = charset;
     if (cover == "auto") {
         project.generatedCover = true;
     } else if (!cover.empty()) {
@@ -429,7 +335,8 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
             for (std::string& path : listedFiles(filesFrom, nulSeparated))
                 project.sourceFiles.push_back(std::move(path));
         } catch (const std::exception& e) {
-            std::cerr << "quirebind-cli: --files-from: " << e.what() << "\n";
+            std::cerr << "quirebind-cli: --files-from: "
+                      << failureMessage(e, "reading the list \"" + filesFrom + "\"") << "\n";
             exitStatus = kExitNotBuilt;
             return std::nullopt;
         }
@@ -509,11 +416,24 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     options.languageGiven = language && lowerAscii(*language) != "auto";
     if (!options.plain && !language) language = "auto";
     if (project.outputFolder.empty() && app.count("--output") == 0) project.outputFolder = ".";
-    if (!readBookChoices(project, paragraphs.value_or(options.plain ? "lines" : "auto"),
-                         chapters.value_or(options.plain ? "off" : "auto"), tocLabels, language,
-                         maxPageKb, epubVersion,
-                         conventions.value_or(options.plain ? "none" : "auto"), writingMode) ||
-        !readLookAndDetails(options, given)) {
+    ChoiceWords words{
+        {BookChoice::Paragraphs, paragraphs.value_or(options.plain ? "lines" : "auto")},
+        {BookChoice::Conventions, conventions.value_or(options.plain ? "none" : "auto")},
+        {BookChoice::Chapters, chapters.value_or(options.plain ? "off" : "auto")},
+        {BookChoice::TocLabels, tocLabels},
+        {BookChoice::WritingMode, writingMode},
+    };
+    if (language) words[BookChoice::Language] = *language;
+    if (maxPageKb) words[BookChoice::MaxPageKb] = *maxPageKb;
+    if (app.count("--encoding") > 0) words[BookChoice::Encoding] = charset;
+    if (epubVersion) words[BookChoice::EpubVersion] = *epubVersion;
+    // The command line makes a book that looks printed; --plain gives back the first
+    // program's look, though a style named beside it still applies.
+    project.style = options.plain ? BookStyle::Plain : BookStyle::Indent;
+    if (paragraphStyle) words[BookChoice::ParagraphStyle] = *paragraphStyle;
+    // Not chosen: EPUB 2, unless the book has ruby or vertical pages, which only EPUB 3 has.
+    project.epubVersionChosen = epubVersion.has_value();
+    if (!readBookChoices(project, words) || !readLookAndDetails(options, given)) {
         exitStatus = kExitUsage;
         return std::nullopt;
     }

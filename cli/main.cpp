@@ -20,6 +20,7 @@
 #include "convert/conversion_run.h"
 #include "convert/work_folder.h"
 #include "platform/build_info.h"
+#include "platform/failure_message.h"
 #include "platform/paths.h"
 
 namespace {
@@ -85,7 +86,8 @@ int main(int argc, char** argv) {
             end = qb::runInChild([&] { return convert(*options, work.path()); });
         }
     } catch (const std::exception& e) {
-        std::cerr << "quirebind-cli: " << e.what() << "\n";
+        std::cerr << "quirebind-cli: " << qb::failureMessage(e, "preparing the work folder")
+                  << "\n";
         return qb::kExitNotBuilt;
     }
     // The work folder is gone by now, whatever ended the child.

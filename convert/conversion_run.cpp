@@ -31,6 +31,7 @@
 #include "package/deflate_ahead.h"
 #include "package/packager.h"
 #include "platform/errors.h"
+#include "platform/failure_message.h"
 #include "platform/folders.h"
 #include "platform/locale.h"
 #include "platform/output_file.h"
@@ -159,8 +160,10 @@ class CoverWarnings : public ReadingReport {
 
 }  // namespace
 
-ConversionRun::ConversionRun(std::string workFolder)
-    : m_workFolder(std::move(workFolder)), m_contentFolder(joinPath(m_workFolder, "OEBPS")) {}
+ConversionRun::ConversionRun(std::string workFolder, std::string templateFolder)
+    : m_workFolder(std::move(workFolder)),
+      m_templateFolder(std::move(templateFolder)),
+      m_contentFolder(joinPath(m_workFolder, "OEBPS")) {}
 
 RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     if (project.sourceFiles.empty()) return RunResult::Skipped;
@@ -168,7 +171,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
     m_replacedTitle.clear();
     // The user's entries, the output folder and the target are settled before anything is
     // written, so that a missing title costs no time and leaves the last book's folder alone.
-    std::string problem = entryProblem(project, m_workFolder);
+    std::string problem = entryProblem(project, m_workFolder, m_templateFolder);
     if (problem.empty()) problem = detailsProblem(project.details);
     if (!problem.empty()) {
         ui.showNote(problem);
@@ -211,7 +214,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
         }
     } catch (const std::exception& e) {
         if (writing) discardPages();
-        ui.showError(errorBoxText(e.what()));
+        ui.showError(errorBoxText(failureMessage(e, m_doing)));
         return RunResult::Failed;
     }
     report(project, ui);
@@ -219,6 +222,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
 }
 
 void ConversionRun::settleTarget(const BookProject& project) {
+    m_doing = "settling the place of the book in \"" + project.outputFolder + "\"";
     const std::string target =
         joinPath(project.outputFolder, m_archiveName.empty()
                                            ? archiveFileName(project.title, localeCharset())
@@ -229,29 +233,40 @@ void ConversionRun::settleTarget(const BookProject& project) {
                     std::to_string(PATH_MAX - 1));
     }
     createFolders(project.outputFolder);
+    // A folder that takes no new file (no permission, a read-only file system) would otherwise
+    // be found only when the archive is created, after every page has been written.
+    if (const int cause = folderWriteError(project.outputFolder); cause != 0)
+        throw Error("Failed to build: " + target + "\n" +
+                    EFCreateError(target, causeOf(cause)).what());
     m_targetArchive = target;
 }
 
-ConversionRun::Given ConversionRun::readGiven(const BookProject& project) const {
+ConversionRun::Given ConversionRun::readGiven(const BookProject& project) {
     // Read once, before any page is written: a cover that is not a whole picture, a stylesheet
     // or a font that cannot go into the book end the run before it has cost anything, and a
     // pipe yields its bytes only once.
     Given given;
     if (!project.coverPath.empty()) {
+        m_doing = "reading the cover \"" + project.coverPath + "\"";
         given.coverBytes = readFileBytes(project.coverPath, kMaxCoverBytes);
         given.coverMediaType = pictureMediaType(given.coverBytes);
         if (given.coverMediaType.empty())
             throw Error("Not a JPEG, PNG or GIF picture: \"" + project.coverPath + "\".");
         checkPicture(given.coverBytes, project.coverPath);
     }
-    if (!project.stylesheetPath.empty())
+    if (!project.stylesheetPath.empty()) {
+        m_doing = "reading the stylesheet \"" + project.stylesheetPath + "\"";
         given.userStylesheet = readUserStylesheet(project.stylesheetPath);
-    if (!project.fontPath.empty()) given.font.emplace(project.fontPath);
+    }
+    if (!project.fontPath.empty()) {
+        m_doing = "reading the font \"" + project.fontPath + "\"";
+        given.font.emplace(project.fontPath);
+    }
     return given;
 }
 
 bool ConversionRun::writeBook(const BookProject& project, Given given, DeflateAhead* ahead,
-                              RunUi& ui) const {
+                              RunUi& ui) {
     emptyContentFolder(m_contentFolder);
     // With "--language auto" the first files are read before their pages are written, so that
     // every page carries the language found in them.
@@ -270,11 +285,14 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, DeflateAh
     try {
         for (int k = 1; k <= fileCount; ++k) {
             asked = false;
+            m_doing = "writing the pages of \"" +
+                      project.sourceFiles[static_cast<std::size_t>(k - 1)] + "\"";
             pages.add(k, ui);
             // A text kept back to judge the language wrote no page that could have asked.
             if (!asked && ui.cancelRequested()) return false;
         }
         pages.finish();
+        m_doing = "writing the cover, the contents and the package document";
     } catch (const Stop&) {
         return false;
     }
@@ -342,7 +360,8 @@ bool ConversionRun::writeBook(const BookProject& project, Given given, DeflateAh
 }
 
 bool ConversionRun::packAndVerify(const BookProject& project, bool replace, DeflateAhead* ahead,
-                                  RunUi& ui) const {
+                                  RunUi& ui) {
+    m_doing = "packing \"" + m_targetArchive + "\"";
     PackOptions options;
     // Checked on the finished archive before it takes the book's place: a book that lacks a
     // page is no book made, and must not cost the user the one they had.

@@ -13,6 +13,7 @@
 #include "book/book_pages.h"
 #include "book/book_project.h"
 #include "book/reading_report.h"
+#include "platform/paths.h"
 #include "typeset/body_font.h"
 
 namespace qb {
@@ -70,8 +71,10 @@ enum class RunResult {
 
 class ConversionRun {
   public:
-    // workFolder holds the template (mimetype, META-INF/) and receives OEBPS/.
-    explicit ConversionRun(std::string workFolder);
+    // workFolder holds the template (mimetype, META-INF/) and receives OEBPS/. templateFolder
+    // is the template it was made from, where no book may be saved; empty: none to guard.
+    explicit ConversionRun(std::string workFolder,
+                           std::string templateFolder = findTemplateFolder());
 
     RunResult run(const BookProject& project, RunUi& ui);
 
@@ -94,14 +97,15 @@ class ConversionRun {
         std::optional<BodyFont> font;
     };
 
-    // The steps of a run, in order. Each raises Error when it cannot go on.
+    // The steps of a run, in order. Each raises Error when it cannot go on, and keeps m_doing
+    // saying what it is doing, for a failure that cannot say it itself (out of memory).
     void settleTarget(const BookProject& project);
-    Given readGiven(const BookProject& project) const;
+    Given readGiven(const BookProject& project);
     // False when the user cancelled between pages.
-    bool writeBook(const BookProject& project, Given given, DeflateAhead* ahead, RunUi& ui) const;
+    bool writeBook(const BookProject& project, Given given, DeflateAhead* ahead, RunUi& ui);
     // False when the user cancelled while the archive was packed.
     bool packAndVerify(const BookProject& project, bool replace, DeflateAhead* ahead,
-                       RunUi& ui) const;
+                       RunUi& ui);
     void report(const BookProject& project, RunUi& ui) const;
     // Removes the pages of a run that began writing and made no book: hundreds of MB for a big
     // text, which would otherwise stay until the program ends. A built book's pages stay until
@@ -110,6 +114,8 @@ class ConversionRun {
     void discardPages() const;
 
     std::string m_workFolder;
+    std::string m_templateFolder;
+    std::string m_doing;  // "writing the pages of ...", after "Out of memory while "
     std::string m_contentFolder;
     std::string m_targetArchive;
     std::string m_replacedTitle;  // of another book at the target, when it has one

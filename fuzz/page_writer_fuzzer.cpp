@@ -335,7 +335,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(joined == text, "the pieces of the split pages do not join back to the text");
 
     // Blocks and chapter headings only move blanks about, and every heading has an entry.
-    static const qb::ChapterHeadings chapters("auto");
+    static const qb::ChapterHeadings chapters;
     options.paragraphs = qb::ParagraphMode::Blocks;
     options.chapters = &chapters;
     options.maxPageBytes = 2048;

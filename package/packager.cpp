@@ -10,6 +10,7 @@
 
 #include "package/zip_errors.h"
 #include "package/zip_writer.h"
+#include "platform/failure_message.h"
 
 namespace qb {
 
@@ -77,7 +78,7 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
     } catch (const ZipCancelled&) {
         return {false, {}, true};
     } catch (const std::exception& error) {
-        return {false, error.what()};
+        return {false, failureMessage(error, "packing \"" + zipName + "\"")};
     } catch (...) {
         return {false, "Unknown error while packing \"" + zipName + "\""};
     }

@@ -1,8 +1,11 @@
 #include "platform/folders.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -31,6 +34,23 @@ void createFolders(const std::string& folder) {
         throw Error("Cannot create folder \"" + folder.substr(0, pos) + "\". " +
                     std::strerror(cause));
     }
+}
+
+int folderWriteError(const std::string& folder) {
+    // An unnamed file, where the file system has them, leaves nothing behind even if the
+    // program dies at once; elsewhere a hidden file of an unlikely name, removed at once.
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return 0;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+    std::string probe = folder + "/.quirebind-probe-XXXXXX";
+    fd = ::mkstemp(probe.data());
+    if (fd < 0) return errno;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return 0;
 }
 
 bool liesWithin(const std::string& path, const std::string& folder) {

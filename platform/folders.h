@@ -10,6 +10,10 @@ namespace qb {
 // deeper folder would give after it.
 void createFolders(const std::string& folder);
 
+// 0 when a file can be created in the folder, else the system's errno for why not (no
+// permission, a read-only file system, no room for another file). Leaves nothing behind.
+int folderWriteError(const std::string& folder);
+
 // True when path is folder itself or lies below it. Each ancestor is compared with the folder
 // by device and inode rather than by spelling, so that symbolic links, "..", a bind mount or a
 // second name of the same folder cannot hide it.

@@ -209,7 +209,7 @@ TEST_F(BookPagesTest, ANulByteThatEndsTheTextIsReported) {
 TEST_F(BookPagesTest, OutlineOfSeveralFilesInOrder) {
     text("one.txt", "Chapter 1\nA\nChapter 2\nB\n");
     text("two.txt", "Preamble\nPart One\nChapter 3\nC\n");
-    m_project.chapters = "auto";
+    m_project.chapterMode = ChapterMode::Auto;
     m_project.tocLabels = TocLabels::File;
     BookPages pages(m_project, content());
     writeAll(pages);
@@ -228,9 +228,10 @@ TEST_F(BookPagesTest, OutlineOfSeveralFilesInOrder) {
 
 TEST_F(BookPagesTest, BadChoicesAreErrors) {
     text("a.txt", "x\n");
-    m_project.chapters = "(unclosed";
+    m_project.chapterMode = ChapterMode::Pattern;
+    m_project.chapterPattern = "(unclosed";
     EXPECT_THROW(BookPages(m_project, content()), Error);
-    m_project.chapters = "off";
+    m_project.chapterMode = ChapterMode::Off;
     EXPECT_NO_THROW(BookPages(m_project, content()));
     m_project.language = "not a tag!";
     try {
@@ -242,7 +243,8 @@ TEST_F(BookPagesTest, BadChoicesAreErrors) {
 }
 
 TEST_F(BookPagesTest, APatternThatGivesUpOnLinesIsReportedWithTheFile) {
-    m_project.chapters = "(a|a)*";
+    m_project.chapterMode = ChapterMode::Pattern;
+    m_project.chapterPattern = "(a|a)*";
     const std::string path = text("a.txt", "aaa\n" + std::string(79, 'a') + "!\nprose\n");
     BookPages pages(m_project, m_dir.path());
     writeAll(pages);
@@ -253,7 +255,8 @@ TEST_F(BookPagesTest, APatternThatGivesUpOnLinesIsReportedWithTheFile) {
 
 TEST_F(BookPagesTest, ABookOverTheMemberLimitStopsAtThePageThatPassesIt) {
     // One heading a page; a limit of 100 members, less the book's five own files.
-    m_project.chapters = "C\\d+";
+    m_project.chapterMode = ChapterMode::Pattern;
+    m_project.chapterPattern = "C\\d+";
     std::string headings;
     for (int i = 1; i <= 1000; ++i) headings += "C" + std::to_string(i) + "\n";
     text("many.txt", headings);

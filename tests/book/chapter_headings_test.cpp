@@ -27,7 +27,7 @@ void expectLevels(const ChapterHeadings& headings, std::initializer_list<Case> c
 }
 
 TEST(AutoHeadings, EnglishForms) {
-    const ChapterHeadings headings("auto");
+    const ChapterHeadings headings;
     expectLevels(headings, {
                                {"Chapter 12", kChapter},
                                {"CHAPTER XII.", kChapter},
@@ -59,7 +59,7 @@ TEST(AutoHeadings, EnglishForms) {
 }
 
 TEST(AutoHeadings, EnglishNearMisses) {
-    const ChapterHeadings headings("auto");
+    const ChapterHeadings headings;
     expectLevels(headings, {
                                // Sentences that happen to start like a heading.
                                {"Chapter one was hard to write, she said.", kNone},
@@ -88,7 +88,7 @@ TEST(AutoHeadings, EnglishNearMisses) {
 }
 
 TEST(AutoHeadings, CjkForms) {
-    const ChapterHeadings headings("auto");
+    const ChapterHeadings headings;
     expectLevels(headings, {
                                {"第十二章 风起", kChapter},
                                {"第1話", kChapter},
@@ -142,7 +142,7 @@ TEST(AutoHeadings, NumberedFormsAndTheirNumbers) {
 }
 
 TEST(AutoHeadings, CjkNearMisses) {
-    const ChapterHeadings headings("auto");
+    const ChapterHeadings headings;
     expectLevels(headings, {
                                // The words in the middle of a line.
                                {"这是第一章的内容", kNone},
@@ -165,7 +165,7 @@ TEST(AutoHeadings, CjkNearMisses) {
 }
 
 TEST(AutoHeadings, AHeadingIsAtMostEightyCharacters) {
-    const ChapterHeadings headings("auto");
+    const ChapterHeadings headings;
     const std::string title = "Chapter 1: ";
     const std::string fits = title + std::string(80 - title.size(), 'A');
     EXPECT_EQ(headings.classify(fits), kChapter);
@@ -197,6 +197,9 @@ TEST(PatternHeadings, MatchTheWholeTrimmedLine) {
     EXPECT_EQ(cjk.classify("第十二章"), kNone);
     // Every heading of a pattern is a chapter, whatever it says.
     EXPECT_EQ(ChapterHeadings("Part .*").classify("Part One"), kChapter);
+    // A pattern is only a pattern: "auto" matches the line "auto", not the built-in forms.
+    EXPECT_EQ(ChapterHeadings("auto").classify("auto"), kChapter);
+    EXPECT_EQ(ChapterHeadings("auto").classify("Chapter 1"), kNone);
 }
 
 TEST(PatternHeadings, APatternThatMatchesEverythingStillSkipsBlankAndLongLines) {

@@ -182,7 +182,7 @@ TEST_F(PageLayoutTest, ATinyCapIsRaisedToOneCharacterAPage) {
     EXPECT_GE(pages.pages.size(), 3u);
     EXPECT_EQ(joined(pages, cap), "abc&def\xE6\x98\xA5");
 
-    ChapterHeadings chapters("auto");
+    ChapterHeadings chapters;
     m_options.chapters = &chapters;
     const TextPages headed = write("Chapter 12: Tom & Jerry\n");
     std::string heading;
@@ -239,7 +239,7 @@ TEST_F(PageLayoutTest, BlocksJoinTheirLinesAndSkipRunsOfBlankLines) {
 // ---- chapter headings ----
 
 TEST_F(PageLayoutTest, HeadingsOpenPagesAndFollowTheFileEntry) {
-    ChapterHeadings chapters("auto");
+    ChapterHeadings chapters;
     m_options.chapters = &chapters;
     const TextPages pages =
         write("Intro & more\n\n  Chapter 1: Tom & Jerry  \nText one.\n\nChapter 2\nText two.\n");
@@ -262,7 +262,7 @@ TEST_F(PageLayoutTest, HeadingsOpenPagesAndFollowTheFileEntry) {
 }
 
 TEST_F(PageLayoutTest, AHeadingThatOpensTheFileStandsForIt) {
-    ChapterHeadings chapters("auto");
+    ChapterHeadings chapters;
     m_options.chapters = &chapters;
     for (const std::string text : {"Chapter 1\nText\n", "\n \nChapter 1\nText\n"}) {
         const TextPages pages = write(text);
@@ -278,7 +278,7 @@ TEST_F(PageLayoutTest, AHeadingThatOpensTheFileStandsForIt) {
 }
 
 TEST_F(PageLayoutTest, VolumesNestTheirChapters) {
-    ChapterHeadings chapters("auto");
+    ChapterHeadings chapters;
     m_options.chapters = &chapters;
     const TextPages pages = write(
         "Prologue\nBefore.\nPart One\nChapter 1\nA\nChapter 2\nB\nPart Two\n\nChapter 3\nC\n");
@@ -330,7 +330,7 @@ TEST_F(PageLayoutTest, ALongRunOfBlanksInsideABlockIsKeptAcrossPages) {
 }
 
 TEST_F(PageLayoutTest, AHeadingEndsABlock) {
-    ChapterHeadings chapters("auto");
+    ChapterHeadings chapters;
     m_options.chapters = &chapters;
     m_options.paragraphs = ParagraphMode::Blocks;
     const TextPages pages = write("Some wrapped\nprose here.\n第二章 归来\nMore\nprose.\n");
@@ -341,7 +341,7 @@ TEST_F(PageLayoutTest, AHeadingEndsABlock) {
 }
 
 TEST_F(PageLayoutTest, AChapterLongerThanTheCapContinuesWithoutEntries) {
-    ChapterHeadings chapters("auto");
+    ChapterHeadings chapters;
     m_options.chapters = &chapters;
     m_options.maxPageBytes = 4096;
     std::string text = "Chapter 1\n";
@@ -451,7 +451,7 @@ TEST_F(PageLayoutTest, Epub3PagesAreXhtml5UnderTheSameCap) {
               "</body>\r\n"
               "</html>\r\n");
 
-    ChapterHeadings chapters("auto");
+    ChapterHeadings chapters;
     m_options.chapters = &chapters;
     std::string text = "Book One\n";
     for (int i = 0; i < 40; ++i) text += "Line " + std::to_string(i) + " of the story & more\n";
@@ -478,7 +478,7 @@ TEST_F(PageLayoutTest, Epub3PagesAreXhtml5UnderTheSameCap) {
 // Each page is titled with its chapter, the first with the title it was handed; blank lines
 // that precede a heading on its page wait for it, so it names their page too.
 TEST_F(PageLayoutTest, PagesAreTitledByTheirChapter) {
-    ChapterHeadings chapters("auto");
+    ChapterHeadings chapters;
     m_options.chapters = &chapters;
     m_options.chapterTitles = true;
     m_options.pageTitle = "Tom & Jerry";

@@ -77,7 +77,7 @@ TEST(TextMetadata, FileNamesGiveTitleAndAuthor) {
 class TextReadingTest : public ::testing::Test {
   protected:
     std::vector<std::string> read(const std::string& text, std::size_t maxPageBytes = 0) {
-        const ChapterHeadings chapters("auto");
+        const ChapterHeadings chapters;
         PageOptions options;
         options.languageTag = "en";
         options.chapters = &chapters;

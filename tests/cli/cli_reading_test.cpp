@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/cli/cli_fixture.h"
+#include "tests/support/choice_cases.h"
 
 namespace qb::test {
 namespace {
@@ -203,37 +204,12 @@ TEST_F(CliReadingTest, OneLanguageTagForPagesAndMetadata) {
 
 TEST_F(CliReadingTest, WrongChoicesAreUsageErrors) {
     const std::string text = file("a.txt", "x\n");
-    struct Case {
-        std::vector<std::string> args;
-        std::string message;
-    };
-    std::vector<Case> cases = {
-        {{"--paragraphs", "words"}, "--paragraphs: \"words\" is not one of lines, blocks, auto"},
-        {{"--toc-labels", "chapter"},
-         "--toc-labels: \"chapter\" is not one of page, file, "
-         "first-line"},
-        {{"--chapters", "(Chapter"},
-         "--chapters: invalid pattern \"(Chapter\": missing closing parenthesis at offset 8"},
-        {{"--max-page-kb", "-1"},
-         "--max-page-kb: \"-1\" is not a whole number of KiB (0 for no "
-         "limit)"},
-        {{"--max-page-kb", "12k"},
-         "--max-page-kb: \"12k\" is not a whole number of KiB (0 for "
-         "no limit)"},
-        {{"--max-page-kb", "99999999999999999999"},
-         "--max-page-kb: \"99999999999999999999\" is not a whole number of KiB (0 for no limit)"},
-        {{"--language", ""},
-         "--language: \"\" is not a language tag such as de, zh-CN or pt-BR, nor auto"},
-        {{"--language", "not a tag!"},
-         "--language: \"not a tag!\" is not a language tag such as de, zh-CN or pt-BR, nor auto"},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> args{"-t", "T", "-a", "A", "-o", path("out")};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        args.push_back(text);
-        const ProgramResult r = cli(args);
+    // The rows the core's check is tested with: the same words, after the option's name.
+    for (const ChoiceCase& c : wrongChoiceCases()) {
+        const ProgramResult r =
+            cli({"-t", "T", "-a", "A", "-o", path("out"), c.option, c.typed, text});
         EXPECT_EQ(r.exitStatus, 2) << c.message;
-        EXPECT_EQ(r.err, "quirebind-cli: " + c.message + "\n");
+        EXPECT_EQ(r.err, "quirebind-cli: " + c.option + ": " + c.message + "\n");
         EXPECT_EQ(r.out, "");
     }
     EXPECT_FALSE(std::filesystem::exists(path("out")));

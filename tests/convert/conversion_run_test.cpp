@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -554,6 +555,58 @@ TEST_F(ConversionRunTest, ArchiveThatLacksAPageIsNoBookMade) {
             EXPECT_FALSE(fs::exists(archive())) << "a broken book was left under the book's name";
         }
         EXPECT_FALSE(fs::exists(m_work + "/OEBPS"));
+    }
+}
+
+// The window's choices reach the run typed, perhaps from a settings file written by hand: the
+// run checks them as the command line does, before any work.
+TEST_F(ConversionRunTest, ChoicesTheReaderCannotUseAreNotedBeforeAnyWork) {
+    m_project.chapterMode = ChapterMode::Pattern;
+    m_project.chapterPattern = "(Chapter";
+    ConversionRun run(m_work);
+    RecordingUi ui;
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Stopped);
+    EXPECT_EQ(ui.events, std::vector<std::string>{"note: Chapters: invalid pattern \"(Chapter\": "
+                                                  "missing closing parenthesis at offset 8"});
+    EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"});
+}
+
+// The template every work folder is made from: a book saved there would travel into every
+// later book, from the window as from the command line.
+TEST_F(ConversionRunTest, OutputFolderInsideTheTemplateIsRefusedBeforeAnyWork) {
+    const std::string templateFolder = m_dir + "/template";
+    fs::create_directories(templateFolder + "/META-INF");
+    const std::string out = templateFolder + "/META-INF";
+    ConversionRun run(m_work, templateFolder);
+    RecordingUi ui;
+    m_project.outputFolder = out;
+    EXPECT_EQ(run.run(m_project, ui), RunResult::Stopped);
+    EXPECT_EQ(ui.events,
+              std::vector<std::string>{"note: The output folder \"" + out +
+                                       "\" lies inside the book template \"" + templateFolder +
+                                       "\"; please choose another folder"});
+    EXPECT_EQ(contentFiles(), std::vector<std::string>{"stale.html"});
+    EXPECT_TRUE(folderNames(out).empty());
+}
+
+// The library's own text ("std::bad_alloc") tells the user nothing: the run says what it was
+// doing when memory ran out.
+TEST_F(ConversionRunTest, OutOfMemorySaysWhatTheRunWasDoing) {
+    const std::string pages =
+        "Out of memory while writing the pages of \"" + m_project.sourceFiles[0] + "\"";
+    const std::string packing =
+        "Failed to build: " + archive() + "\nOut of memory while packing \"" + archive() + "\"";
+    for (const bool whilePacking : {false, true}) {
+        ConversionRun run(m_work);
+        RecordingUi ui;
+        const auto exhausted = [] { throw std::bad_alloc(); };
+        if (whilePacking)
+            ui.onProcessEvents = exhausted;
+        else
+            ui.onPageWritten = [&](int, int) { exhausted(); };
+        EXPECT_EQ(run.run(m_project, ui), RunResult::Failed);
+        EXPECT_EQ(ui.errors(), std::vector<std::string>{whilePacking ? packing : pages});
+        EXPECT_FALSE(fs::exists(archive()));
     }
 }
 

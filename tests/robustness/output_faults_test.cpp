@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 
 #include "package/deflate_pool.h"
@@ -142,6 +143,7 @@ TEST_F(OutputFaultTest, ReadOnlyOutputFolderFailsWithItsCauseAndKeepsTheOldBook)
     ASSERT_EQ(ui.errors().size(), 1u);
     EXPECT_EQ(ui.errors()[0], "Failed to build: " + m_run.archive() + "\nCannot create file \"" +
                                   m_run.archive() + "\". Read-only file system.");
+    EXPECT_FALSE(fs::exists(m_run.work() + "/OEBPS")) << "pages were written first";
     EXPECT_EQ(readFile(m_run.archive()), kOldBook);
     EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
 }
@@ -217,6 +219,34 @@ TEST_F(OutputFaultTest, OutputBelowAFolderWithoutWritePermissionNamesThatCause) 
     });
     if (!ok) GTEST_SKIP() << "cannot run as an ordinary user here";
     EXPECT_TRUE(*ok);
+}
+
+// A folder the user may not write into is found before any page is written (not after all of
+// them, when the archive is created), with the system's reason; the book there is kept and no
+// trace of the check is left.
+TEST_F(OutputFaultTest, OutputFolderWithoutWritePermissionIsFoundBeforeAnyPage) {
+    writeFile(m_run.archive(), kOldBook);
+    const std::string source = m_run.text("a.txt", "one line\n");
+    fs::permissions(m_run.output(), fs::perms::owner_read | fs::perms::owner_exec);
+    const std::optional<bool> ok = test::asOrdinaryUser(m_tmp.path(), [&] {
+        ConversionRun run(m_run.work());
+        test::RecordingUi ui;
+        ui.overwrite = true;
+        const RunResult result = run.run(m_run.project({source}), ui);
+        const std::vector<std::string> expected{"error: Failed to build: " + m_run.archive() +
+                                                "\nCannot create file \"" + m_run.archive() +
+                                                "\". Permission denied."};
+        if (ui.events != expected) {
+            for (const std::string& event : ui.events) std::cerr << event << "\n";
+        }
+        return result == RunResult::Failed && ui.events == expected &&
+               !fs::exists(m_run.work() + "/OEBPS");
+    });
+    fs::permissions(m_run.output(), fs::perms::owner_all);
+    if (!ok) GTEST_SKIP() << "cannot run as an ordinary user here";
+    EXPECT_TRUE(*ok);
+    EXPECT_EQ(folderNames(m_run.output()), std::vector<std::string>{"Book.epub"});
+    EXPECT_EQ(readFile(m_run.archive()), kOldBook);
 }
 
 // A folder that turns read-only cannot be set up part-way through a build with a mount (the
