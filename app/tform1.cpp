@@ -9,8 +9,8 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidgetItem>
 #include <QWindow>

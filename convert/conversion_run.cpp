@@ -223,10 +223,9 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
 
 void ConversionRun::settleTarget(const BookProject& project) {
     m_doing = "settling the place of the book in \"" + project.outputFolder + "\"";
-    const std::string target =
-        joinPath(project.outputFolder, m_archiveName.empty()
-                                           ? archiveFileName(project.title, localeCharset())
-                                           : m_archiveName);
+    const std::string target = joinPath(
+        project.outputFolder,
+        m_archiveName.empty() ? archiveFileName(project.title, localeCharset()) : m_archiveName);
     if (target.size() >= PATH_MAX) {
         throw Error("Cannot create file \"" + target + "\". The path is " +
                     std::to_string(target.size()) + " bytes long; the system takes at most " +

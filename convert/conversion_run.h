@@ -104,8 +104,7 @@ class ConversionRun {
     // False when the user cancelled between pages.
     bool writeBook(const BookProject& project, Given given, DeflateAhead* ahead, RunUi& ui);
     // False when the user cancelled while the archive was packed.
-    bool packAndVerify(const BookProject& project, bool replace, DeflateAhead* ahead,
-                       RunUi& ui);
+    bool packAndVerify(const BookProject& project, bool replace, DeflateAhead* ahead, RunUi& ui);
     void report(const BookProject& project, RunUi& ui) const;
     // Removes the pages of a run that began writing and made no book: hundreds of MB for a big
     // text, which would otherwise stay until the program ends. A built book's pages stay until

@@ -21,9 +21,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <iterator>
-#include <sys/stat.h>
 
 #include "app/app_places.h"
 #include "app/book_options_dialog.h"

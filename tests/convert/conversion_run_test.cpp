@@ -13,8 +13,8 @@
 
 #include "convert/archive_name.h"
 #include "convert/conversion_run.h"
-#include "tests/support/env_guard.h"
 #include "package/packager.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/files.h"
 #include "tests/support/pictures.h"
 #include "tests/support/program_runner.h"

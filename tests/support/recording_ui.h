@@ -16,7 +16,8 @@ namespace qb::test {
 class RecordingUi : public RunUi {
   public:
     // The boxes and the progress in the order they came: "note: ", "ask: ", "error: ",
-    // "success: ", "open: ", "replaced: " and the text, "page k/n" (a page of text file k), "packing".
+    // "success: ", "open: ", "replaced: " and the text, "page k/n" (a page of text file k),
+    // "packing".
     std::vector<std::string> events;
     // How each text file was read and what the user was warned of, in order, kept apart so that
     // a test of the run's steps need not expect them: "read k page1.html a.txt UTF-8[ detected]"
