@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <system_error>
@@ -33,6 +34,11 @@ bool writeAllAt(int fd, const unsigned char* data, std::size_t size, std::uint64
 DeflateAhead::DeflateAhead(const std::string& folder, int workers, int level, ReadFunction read)
     : m_level(level), m_read(std::move(read)) {
     if (workers <= 0) workers = defaultJobs();
+    // More deflaters than processors gain nothing while the pages are written, and each holds a
+    // descriptor the reading of the texts may need: 64 jobs under a limit of 24 descriptors
+    // would leave no room to open a text.
+    const int processors = static_cast<int>(std::thread::hardware_concurrency());
+    if (processors > 0) workers = std::min(workers, processors);
     for (int i = 0; i < workers; ++i) {
         // Unnamed, so that no run, however it ends, leaves one behind; where the file system
         // cannot make one, the packer does all the work as it always did.
