@@ -58,14 +58,7 @@ DeflateAhead::DeflateAhead(const std::string& folder, int workers, int level, Re
 }
 
 DeflateAhead::~DeflateAhead() {
-    m_stop.store(true);
-    {
-        std::lock_guard lock(m_mutex);
-        m_closed = true;
-        m_queue.clear();
-    }
-    m_work.notify_all();
-    for (std::thread& thread : m_threads) thread.join();
+    settle();
 }
 
 void DeflateAhead::offer(const std::string& path) {

@@ -44,7 +44,8 @@ class DeflateAhead {
     // folder: where the unnamed files go (the work folder); workers: threads that deflate at
     // once (0: defaultJobs()); level: the packer's. read stands in for the system's read (tests).
     DeflateAhead(const std::string& folder, int workers, int level = 6, ReadFunction read = {});
-    // Stops the workers at their next step; the unnamed files vanish with their descriptors.
+    // Settles (the workers stop at their next step); the unnamed files vanish with their
+    // descriptors.
     ~DeflateAhead();
     DeflateAhead(const DeflateAhead&) = delete;
     DeflateAhead& operator=(const DeflateAhead&) = delete;
