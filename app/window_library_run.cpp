@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -36,22 +37,26 @@ std::string inFolder(const std::string& folder, const std::string& name) {
 
 class WindowLibraryUi : public LibraryUi {
   public:
-    WindowLibraryUi(RunBridge& bridge, std::set<std::string> replaceable, int total,
+    WindowLibraryUi(RunBridge& bridge, const std::vector<LibraryBook>& books,
+                    std::set<std::string> replaceable,
                     const std::function<void(int, int)>& progress)
         : m_bridge(bridge),
           m_replaceable(std::move(replaceable)),
-          m_total(total),
-          m_progress(progress) {}
+          m_total(static_cast<int>(books.size())),
+          m_progress(progress) {
+        for (std::size_t i = 0; i < books.size(); ++i) m_row[books[i].source] = i;
+    }
 
     // LibraryRun calls this one book at a time.
     void bookDone(const LibraryBook& book, const BookOutcome& outcome) override {
+        const std::size_t row = m_row[book.source];
         if (outcome.result == RunResult::Built) {
             for (const std::string& warning : outcome.warnings)
-                listing.warnings.push_back(book.archiveName + ": " + warning);
+                m_warnings.emplace_back(row, book.archiveName + ": " + warning);
         } else if (outcome.keptExisting) {
-            listing.kept.push_back(book.archiveName);
+            m_kept.emplace_back(row, book.archiveName);
         } else {
-            listing.failures.push_back(book.source + ": " + outcome.message);
+            m_failures.emplace_back(row, book.source + ": " + outcome.message);
         }
         m_progress(++m_done, m_total);
     }
@@ -62,14 +67,32 @@ class WindowLibraryUi : public LibraryUi {
     }
     bool cancelRequested() override { return m_bridge.cancelRequested(); }
 
-    LibraryListing listing;
+    // In the order of the list, whichever book ended first: the box reads as the list does.
+    LibraryListing listing() const {
+        LibraryListing listing;
+        inRowOrder(m_failures, listing.failures);
+        inRowOrder(m_kept, listing.kept);
+        inRowOrder(m_warnings, listing.warnings);
+        return listing;
+    }
 
   private:
+    using Lines = std::vector<std::pair<std::size_t, std::string>>;
+    static void inRowOrder(Lines lines, std::vector<std::string>& to) {
+        std::stable_sort(lines.begin(), lines.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& line : lines) to.push_back(std::move(line.second));
+    }
+
     RunBridge& m_bridge;
     const std::set<std::string> m_replaceable;
+    std::map<std::string, std::size_t> m_row;
     int m_total;
     int m_done = 0;
     const std::function<void(int, int)>& m_progress;
+    Lines m_failures;
+    Lines m_kept;
+    Lines m_warnings;
 };
 
 }  // namespace
@@ -87,25 +110,27 @@ std::string librarySummaryText(const LibrarySummary& summary, const LibraryListi
                 " there already and kept";
     text += "\nFolder: " + folder;
 
-    std::vector<std::string> lines;
-    if (!listing.failures.empty()) {
-        lines.push_back("");
-        lines.insert(lines.end(), listing.failures.begin(), listing.failures.end());
-    }
-    if (!listing.kept.empty()) {
-        lines.push_back("");
-        lines.push_back("Kept as they were:");
-        lines.insert(lines.end(), listing.kept.begin(), listing.kept.end());
-    }
-    if (!listing.warnings.empty()) {
-        lines.push_back("");
-        lines.push_back("Warnings:");
-        lines.insert(lines.end(), listing.warnings.begin(), listing.warnings.end());
-    }
-    const std::size_t shown = std::min(lines.size(), kMaxListedLines);
-    for (std::size_t i = 0; i < shown; ++i) text += "\n" + lines[i];
-    if (shown < lines.size())
-        text += "\n... and " + std::to_string(lines.size() - shown) + " more lines";
+    // Each part under its heading; past kMaxListedLines lines, what is left is counted in
+    // books' lines, headings aside.
+    std::size_t lines = 0;
+    std::size_t left = 0;
+    const auto part = [&](const char* heading, const std::vector<std::string>& entries) {
+        if (entries.empty()) return;
+        const auto add = [&](const std::string& line) {
+            if (lines < kMaxListedLines) text += "\n" + line;
+            ++lines;
+        };
+        add("");
+        if (*heading) add(heading);
+        for (const std::string& entry : entries) {
+            if (lines >= kMaxListedLines) ++left;
+            add(entry);
+        }
+    };
+    part("", listing.failures);
+    part("Kept as they were:", listing.kept);
+    part("Warnings:", listing.warnings);
+    if (left > 0) text += "\n... and " + std::to_string(left) + " more";
     return text;
 }
 
@@ -165,11 +190,12 @@ WindowLibraryEnd runWindowLibrary(const WindowLibrarySetup& setup, RunBridge& br
     }
 
     progress(0, total);
-    WindowLibraryUi ui(bridge, std::move(existing), total, progress);
+    WindowLibraryUi ui(bridge, books, std::move(existing), progress);
     LibraryRun library(folders);
     const LibrarySummary summary =
         library.run(books, packJobsPerBook(jobs, static_cast<int>(folders.size())), ui);
-    const std::string text = librarySummaryText(summary, ui.listing, shared.outputFolder);
+    const LibraryListing listing = ui.listing();
+    const std::string text = librarySummaryText(summary, listing, shared.outputFolder);
 
     if (bridge.cancelRequested()) {
         end.result = RunResult::Cancelled;
@@ -178,10 +204,10 @@ WindowLibraryEnd runWindowLibrary(const WindowLibrarySetup& setup, RunBridge& br
                                                     " of " + std::to_string(total) +
                                                     (total == 1 ? " book made" : " books made");
         // Failures are told even so: the user would otherwise take them for books not started.
-        if (!ui.listing.failures.empty()) bridge.showError(text);
+        if (!listing.failures.empty()) bridge.showError(text);
         return end;
     }
-    if (!ui.listing.failures.empty()) {
+    if (!listing.failures.empty()) {
         bridge.showError(text);
         end.result = RunResult::Failed;
     } else if (summary.made > 0) {

@@ -51,7 +51,7 @@ struct LibraryListing {
 };
 
 // The summary box's text: the core's summary line, the folder, then what went wrong, at most
-// kMaxListedLines lines of it so that the box stays on the screen.
+// kMaxListedLines lines of it so that the box stays on the screen, and how many more.
 std::string librarySummaryText(const LibrarySummary& summary, const LibraryListing& listing,
                                const std::string& folder);
 inline constexpr std::size_t kMaxListedLines = 20;

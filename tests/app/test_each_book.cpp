@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "app/app_places.h"
+#include "app/window_library_run.h"
 #include "app_fixture.h"
 
 using namespace qbtest;
@@ -79,19 +80,22 @@ class EachBookTest : public QObject {
         // The window's own work folder stays; the other workers' go.
         QCOMPARE(QDir(place.root()).entryList({"quirebind-work-*"}, QDir::AllEntries), {});
 
-        // Refused, every book there is kept and nothing else is said; agreed, all are made.
+        // One question for all the books there; refused, they are kept and the others made.
         writeText(place.path("out/Walden.epub"), "the old book");
-        const int boxes = place.ui->boxCount();
+        for (const QString& name : namesIn(out))
+            if (name != "Walden.epub") QFile::remove(out + u'/' + name);
         convertAndWait(*form);
-        QCOMPARE(place.ui->overwriteQuestions,
-                 QStringList({"3 books already exist. Replace them?"}));
-        QCOMPARE(place.ui->boxCount(), boxes + 1);
-        QCOMPARE(form->lastRunResult(), qb::RunResult::Stopped);
+        QCOMPARE(place.ui->overwriteQuestions, QStringList({"1 book already exists. Replace it?"}));
+        QCOMPARE(place.ui->successes.last(),
+                 "2 books made, 0 failed; 1 book was there already and kept\nFolder: " + out +
+                     "\n\nKept as they were:\nWalden.epub");
         QCOMPARE(readFile(place.path("out/Walden.epub")), QByteArray("the old book"));
         place.ui->overwriteAnswers = {true};
         convertAndWait(*form);
-        QCOMPARE(place.ui->successes.size(), 2);
+        QCOMPARE(place.ui->overwriteQuestions.last(), "3 books already exist. Replace them?");
+        QCOMPARE(place.ui->successes.size(), 3);
         QCOMPARE(titlesIn(out).size(), 3);
+        QVERIFY(readFile(place.path("out/Walden.epub")).startsWith("PK"));
 
         form->setBookOptions(qb::BookOptions());
         QFile::remove(place.path("out/Walden.epub"));
@@ -125,6 +129,23 @@ class EachBookTest : public QObject {
         convertAndWait(*form);
         QCOMPARE(place.ui->notes, QStringList({"Please set the saving path!"}));
         QCOMPARE(place.ui->boxCount(), 2);
+    }
+
+    // The box stays on the screen however many books failed.
+    void longSummariesAreCut() {
+        qb::LibrarySummary summary;
+        summary.made = 1;
+        summary.failed = 24;
+        qb::LibraryListing listing;
+        for (int i = 1; i <= 23; ++i)
+            listing.failures.push_back("/t/" + std::to_string(i) + ".txt: Not a text file.");
+        listing.kept = {"Kept.epub"};
+        listing.warnings = {"Made.epub: Some lines were not UTF-8"};
+        const std::string text = qb::librarySummaryText(summary, listing, "/out");
+        QVERIFY(
+            text.starts_with("1 book made, 23 failed; 1 book was there already and kept\n"
+                             "Folder: /out\n\n/t/1.txt: Not a text file.\n"));
+        QVERIFY(text.ends_with("\n/t/19.txt: Not a text file.\n... and 6 more"));
     }
 
     // Cancel stops every worker: the books made stay, the one being made leaves nothing, and
