@@ -116,6 +116,9 @@ class EachBookTest : public QObject {
                                                                         QByteArray(4096, '\0'));
         auto form = formFor(place, {writeText(place.path("src/Emma.txt"), "Emma Woodhouse.\n"), bad,
                                     writeText(place.path("src/Walden.txt"), "The woods.\n")});
+        // Empty fields are no problem: no book takes its title or author from them.
+        form->Edit1()->clear();
+        form->Edit2()->clear();
         convertAndWait(*form);
         QCOMPARE(place.ui->errors,
                  QStringList({qb::applicationTitle() +
