@@ -127,6 +127,7 @@ BookOptions readBookOptions(const IniFile& settings) {
     options.generatedCover = sameWord(read("GeneratedCover"), "yes");
     const std::string font = read("Font");
     if (fontPathProblem(font).empty()) options.fontPath = font;
+    options.oneBookPerFile = sameWord(read("OneBookPerFile"), "yes");
     return options;
 }
 
@@ -159,6 +160,7 @@ std::vector<std::pair<std::string, std::string>> bookOptionEntries(const BookOpt
     write("WritingMode", options.writingMode == WritingMode::Vertical ? "vertical" : "horizontal");
     write("GeneratedCover", options.generatedCover ? "yes" : "no");
     write("Font", options.fontPath);
+    write("OneBookPerFile", options.oneBookPerFile ? "yes" : "no");
     return entries;
 }
 

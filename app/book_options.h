@@ -31,6 +31,9 @@ struct BookOptions {
     WritingMode writingMode = WritingMode::Horizontal;
     bool generatedCover = false;  // draw a cover when the book is given none
     std::string fontPath;         // body font to embed, FILE or FILE#INDEX; empty: none
+    // Convert makes one book of each listed text, each with its own title and author, instead
+    // of one book of them all. Not a choice about the book itself: applyTo leaves it out.
+    bool oneBookPerFile = false;
 
     void applyTo(BookProject& project) const;
     bool operator==(const BookOptions&) const = default;

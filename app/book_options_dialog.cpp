@@ -62,6 +62,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
           QStringLiteral("&Draw one with the title and author when none is given"), this)),
       m_font(new QLineEdit(this)),
       m_chooseFont(new QPushButton(QStringLiteral("Choo&se..."), this)),
+      m_oneBookPerFile(new QCheckBox(QStringLiteral("One &book per text file"), this)),
       m_problem(new QLabel(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setObjectName(QStringLiteral("BookOptionsDialog"));
@@ -153,6 +154,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     fontLayout->addWidget(m_font, 1);
     fontLayout->addWidget(m_chooseFont);
     fontRow->setFocusProxy(m_font);
+    m_oneBookPerFile->setChecked(options.oneBookPerFile);
 
     // Every letter underlined moves to its own control: no two share one, and none is taken by
     // OK or Cancel, whose texts are set here because some desktops' own texts underline O and C.
@@ -173,6 +175,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     addRow(form, QStringLiteral("&Writing mode:"), m_writingMode, m_writingMode);
     form->addRow(QStringLiteral("Cover:"), m_generatedCover);
     addRow(form, QStringLiteral("Body &font:"), fontRow, m_font);
+    form->addRow(QStringLiteral("Books:"), m_oneBookPerFile);
     m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
 
@@ -230,6 +233,7 @@ ChoiceProblem BookOptionsDialog::readChoices(BookOptions& options) const {
     if (m_writingMode->currentIndex() == 1) options.writingMode = WritingMode::Vertical;
     options.generatedCover = m_generatedCover->isChecked();
     options.fontPath = m_font->text().toStdString();
+    options.oneBookPerFile = m_oneBookPerFile->isChecked();
 
     // The pattern field holds a pattern, whatever it says; the tag and the charset are words
     // read as the command line reads them.

@@ -2,7 +2,7 @@
 // The book-options dialog: how paragraphs, chapters and contents entries are made, the book's
 // language, the page size cap, the text encoding, the EPUB version, and the book's look: the
 // paragraph style, the title page, the user's own stylesheet, the writing mode, a drawn cover
-// and the body font.
+// and the body font; and whether Convert makes one book per listed text.
 
 #include <QDialog>
 
@@ -48,6 +48,7 @@ class BookOptionsDialog : public QDialog {
     QCheckBox* generatedCoverBox() const { return m_generatedCover; }
     QLineEdit* fontEdit() const { return m_font; }
     QPushButton* fontButton() const { return m_chooseFont; }
+    QCheckBox* oneBookPerFileBox() const { return m_oneBookPerFile; }
     QDialogButtonBox* buttons() const { return m_buttons; }
 
   private:
@@ -75,6 +76,7 @@ class BookOptionsDialog : public QDialog {
     QCheckBox* m_generatedCover;
     QLineEdit* m_font;
     QPushButton* m_chooseFont;
+    QCheckBox* m_oneBookPerFile;
     QLabel* m_problem;
     QDialogButtonBox* m_buttons;
 };

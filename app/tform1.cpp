@@ -25,6 +25,7 @@
 #include "app/run_bridge.h"
 #include "app/save_path.h"
 #include "app/skin.h"
+#include "app/window_library_run.h"
 #include "app/window_placement.h"
 #include "app/window_settings.h"
 #include "package/packager.h"
@@ -636,21 +637,47 @@ void TForm1::PNGButton4Click() {
     m_pngButtons[kConvertButton]->setEnabled(false);
     showProgress(0, pages, QStringLiteral("Starting"));
     m_bridge = std::make_unique<RunBridge>(this, *m_formRunUi, m_cancelRequested);
-    m_worker = std::thread([this, project = std::move(project)] {
+    std::optional<WindowLibrarySetup> library;
+    if (m_options.oneBookPerFile)
+        library = WindowLibrarySetup{project, !m_options.language.empty(), m_places.workFolder,
+                                     m_places.templateFolder, project.jobs};
+    m_worker = std::thread([this, project = std::move(project), library = std::move(library)] {
         RunResult result = RunResult::Failed;
+        std::string cancelledNote;
         try {
-            result = m_run.run(project, *m_bridge);
+            if (library) {
+                const WindowLibraryEnd end =
+                    runWindowLibrary(*library, *m_bridge, [this](int done, int total) {
+                        QMetaObject::invokeMethod(
+                            this,
+                            [this, done, total] {
+                                showProgress(done, total,
+                                             QStringLiteral("Book %1 of %2")
+                                                 .arg(std::min(done + 1, total))
+                                                 .arg(total));
+                            },
+                            Qt::QueuedConnection);
+                    });
+                result = end.result;
+                cancelledNote = end.cancelledNote;
+            } else {
+                result = m_run.run(project, *m_bridge);
+            }
         } catch (const std::exception& e) {
             m_bridge->showError(errorBoxText(e.what()));
         } catch (...) {
             m_bridge->showError("The book could not be made: an unknown error.");
         }
         QMetaObject::invokeMethod(
-            this, [this, result] { runFinished(result); }, Qt::QueuedConnection);
+            this,
+            [this, result, note = QString::fromStdString(cancelledNote)] {
+                runFinished(result, note);
+            },
+            Qt::QueuedConnection);
     });
 }
 
-void TForm1::runFinished(RunResult result) {
+void TForm1::runFinished(RunResult result, const QString& cancelledNote) {
     m_worker.join();
     m_bridge.reset();
     m_formRunUi->flush();
@@ -661,7 +688,9 @@ void TForm1::runFinished(RunResult result) {
     hideProgress();
     // A book made means every text was there: marks left by an earlier run go.
     if (result == RunResult::Built) markMissingRows();
-    if (result == RunResult::Cancelled) {
+    if (result == RunResult::Cancelled && !cancelledNote.isEmpty()) {
+        showFooterNote(cancelledNote);
+    } else if (result == RunResult::Cancelled) {
         // A cancelled run never touches the book it would have replaced; say so when one is
         // there, since the user may wonder which of the two the folder now holds.
         std::error_code ec;

@@ -156,7 +156,8 @@ class TForm1 : public QWidget {
     void deleteKeyPressed();
     void moveCurrentRow(int step);
 
-    void runFinished(RunResult result);
+    // cancelledNote: what the footer says after a cancelled run, when the run said it.
+    void runFinished(RunResult result, const QString& cancelledNote = QString());
     void setStatus(const QString& text);
     // The run's reports; ignored once cancelling.
     void showProgress(int value, int maximum, const QString& format);

@@ -646,8 +646,10 @@ class WindowTest : public QObject {
                   "[Options]\nSavePath=/books\nParagraphs=Blocks\nChapters=^Chapter \\d+\n"
                   "TocLabels=first-line\nLanguage=de-DE\nMaxPageKB=512\nEncoding=windows-1252\n"
                   "EpubVersion=3\nParagraphStyle=Spaced\nTitlePage=yes\nStylesheet=/books/my.css\n"
-                  "WritingMode=vertical\nGeneratedCover=yes\nFont=/fonts/serif.ttc#2\n");
+                  "WritingMode=vertical\nGeneratedCover=yes\nFont=/fonts/serif.ttc#2\n"
+                  "OneBookPerFile=yes\n");
         qb::BookOptions chosen;
+        chosen.oneBookPerFile = true;
         chosen.generatedCover = true;
         chosen.fontPath = "/fonts/serif.ttc#2";
         chosen.paragraphs = qb::ParagraphMode::Blocks;
@@ -678,10 +680,11 @@ class WindowTest : public QObject {
             QCOMPARE(form->bookOptions(), other);
         }
         const QByteArray saved = readFile(place.path("config.ini"));
-        for (const char* line : {"SavePath=/books", "Paragraphs=lines", "Chapters=auto",
-                                 "TocLabels=page", "Language=auto", "MaxPageKB=0", "Encoding=auto",
-                                 "EpubVersion=2", "ParagraphStyle=plain", "TitlePage=no",
-                                 "Stylesheet=", "WritingMode=horizontal", "GeneratedCover=no"})
+        for (const char* line :
+             {"SavePath=/books", "Paragraphs=lines", "Chapters=auto", "TocLabels=page",
+              "Language=auto", "MaxPageKB=0", "Encoding=auto", "EpubVersion=2",
+              "ParagraphStyle=plain", "TitlePage=no", "Stylesheet=", "WritingMode=horizontal",
+              "GeneratedCover=no", "OneBookPerFile=no"})
             QVERIFY2(saved.contains(line), line);
         {
             auto form = place.makeForm();
@@ -754,7 +757,7 @@ class WindowTest : public QObject {
         }
         for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
             add(button->text(), button);
-        QCOMPARE(targets.size(), 16);
+        QCOMPARE(targets.size(), 17);
         for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
             // The choosers would open a file dialog: their letters count as taken only.
             if (qobject_cast<QPushButton*>(it.value())) continue;
@@ -819,6 +822,7 @@ class WindowTest : public QObject {
         dialog.styleBox()->setCurrentIndex(1);
         dialog.titlePageBox()->setChecked(true);
         dialog.generatedCoverBox()->setChecked(true);
+        dialog.oneBookPerFileBox()->setChecked(true);
         dialog.fontEdit()->setText("/fonts/a\tb.ttf");
         QVERIFY(!ok->isEnabled());  // the settings file could not keep it
         dialog.fontEdit()->setText("/fonts/Serif CJK.ttc#2");
@@ -828,6 +832,7 @@ class WindowTest : public QObject {
         QVERIFY(chosen.titlePage);
         QCOMPARE(chosen.stylesheetPath, css.toStdString());
         QVERIFY(chosen.generatedCover);
+        QVERIFY(chosen.oneBookPerFile);
         QCOMPARE(chosen.fontPath, std::string("/fonts/Serif CJK.ttc#2"));
         QCOMPARE(chosen.maxPageBytes, std::size_t(0));
         QCOMPARE(chosen.epubVersion, 3);
