@@ -97,6 +97,10 @@ void QtWindowUi::showWarning(const QString& caption, const QString& text) {
     showBox(m_owner, QMessageBox::Warning, caption, text);
 }
 
+void QtWindowUi::showAbout(QWidget* owner, const QString& caption, const QString& text) {
+    QMessageBox::about(owner, caption, text);
+}
+
 bool QtWindowUi::askStopRun() {
     QPointer<QMessageBox> box =
         new QMessageBox(QMessageBox::Question, applicationTitle(),

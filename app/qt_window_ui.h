@@ -20,6 +20,7 @@ class QtWindowUi : public WindowUi {
     void showSuccess(const QString& text) override;
     void showWarning(const QString& caption, const QString& text) override;
     bool askStopRun() override;
+    void showAbout(QWidget* owner, const QString& caption, const QString& text) override;
     bool openUrl(const QUrl& url) override;
 
   private:

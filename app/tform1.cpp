@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include <iterator>
 #include <utility>
 
+#include "app/about.h"
 #include "app/focus_ring.h"
 #include "app/form_run_ui.h"
 #include "app/run_bridge.h"
@@ -161,7 +163,45 @@ void TForm1::createControls() {
     createOptionColumn();
     createWorkingArea();
     setKeyboardOrder();
+    nameControlsForScreenReaders();
     m_listView1->setFocus();
+}
+
+void TForm1::nameControlsForScreenReaders() {
+    const auto name = [](QWidget* widget, const QString& title, const QString& description) {
+        widget->setAccessibleName(title);
+        widget->setAccessibleDescription(description);
+    };
+    name(m_pngButtons[kAddButton], QStringLiteral("Add"),
+         QStringLiteral("Add text files to the list"));
+    name(m_pngButtons[kRemoveButton], QStringLiteral("Remove"),
+         QStringLiteral("Remove the selected file from the list"));
+    name(m_pngButtons[kRemoveAllButton], QStringLiteral("Remove All"),
+         QStringLiteral("Empty the list; Ctrl+Z brings it back"));
+    name(m_pngButtons[kConvertButton], QStringLiteral("Convert"),
+         QStringLiteral("Make the EPUB book from the listed files"));
+    name(m_pngButtons[kHomeButton], QStringLiteral("Home"),
+         QStringLiteral("Open the Quirebind home page or its documentation"));
+    name(m_pngButtons[kCoverButton], QStringLiteral("Choose cover picture"),
+         QStringLiteral("Pick a JPEG, PNG or GIF picture for the book's cover"));
+    name(m_pngButtons[kOutputFolderButton], QStringLiteral("Choose save folder"),
+         QStringLiteral("Pick the folder the book is saved to"));
+    name(m_imgBtnMin, QStringLiteral("Minimise"), QStringLiteral("Minimise the window"));
+    name(m_imgBtnClose, QStringLiteral("Close"), QStringLiteral("Close the window"));
+    name(m_cancelButton, QStringLiteral("Cancel"), QStringLiteral("Stop making the book (Esc)"));
+    name(m_optionsButton, QStringLiteral("Book options"),
+         QStringLiteral("Paragraphs, chapters, contents, language, page size, encoding"));
+    name(m_edit1, QStringLiteral("Title"), QStringLiteral("The book's title"));
+    name(m_edit2, QStringLiteral("Author"), QStringLiteral("The book's author"));
+    name(m_labeledEdit3, QStringLiteral("Cover image"),
+         QStringLiteral("The picture file for the book's cover; may be left empty"));
+    name(m_labeledEdit4, QStringLiteral("Save EPUB to"),
+         QStringLiteral("The folder the book is saved to"));
+    name(m_listView1, QStringLiteral("Text files"),
+         QStringLiteral("The text files of the book, in their order. Alt+Up and Alt+Down move "
+                        "a row, Delete removes it"));
+    name(m_progressBar, QStringLiteral("Progress"), QStringLiteral("Pages written"));
+    name(this, QStringLiteral("Quirebind"), QStringLiteral("Plain text to EPUB"));
 }
 
 void TForm1::setKeyboardOrder() {
@@ -403,6 +443,8 @@ void TForm1::connectHandlers() {
         m_listView1, &SourceListView::OnFilesDropped, this,
         [this](const QList<QUrl>& urls, int at) { guarded([&] { addDroppedFiles(urls, at); }); });
     // A field's own Ctrl+Z comes first while it has the focus.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] { showAbout(); });
     auto* undo = new QShortcut(QKeySequence::Undo, this);
     connect(undo, &QShortcut::activated, this, [this] { undoRemoveAll(); });
     connect(m_listView1, &SourceListView::OnDeleteKey, this, [this] { deleteKeyPressed(); });
@@ -556,7 +598,19 @@ void TForm1::showErrorBox(const std::string& message) {
 
 // ---- window move, minimise, close, home ---------------------------------------------------
 
+void TForm1::showAbout() {
+    m_ui->showAbout(this, aboutCaption(), aboutText());
+}
+
 void TForm1::Image2MouseDown(Qt::MouseButton button, QPoint globalPos) {
+    // The frameless window has no title bar menu of its own; the caption's context menu is
+    // where Help lives, so that no skinned control has to move to make room for it.
+    if (button == Qt::RightButton) {
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("About Quirebind\tF1"), this, [this] { showAbout(); });
+        menu.exec(globalPos);
+        return;
+    }
     if (button != Qt::LeftButton || isMaximized()) return;
     QWindow* window = windowHandle();
     if (window && window->startSystemMove()) return;

@@ -106,6 +106,8 @@ class TForm1 : public QWidget {
     void ListView1DragOver(QObject* source);
     void ListView1DragDrop(QObject* source, QPoint viewportPos);
     void Image2MouseDown(Qt::MouseButton button, QPoint globalPos);
+    // F1, or "About Quirebind" in the caption's context menu.
+    void showAbout();
 
   signals:
     void conversionFinished();
@@ -128,6 +130,9 @@ class TForm1 : public QWidget {
     void createOptionColumn();
     void createWorkingArea();
     void setKeyboardOrder();
+    // What a screen reader announces for each control: the picture buttons draw their words
+    // into pictures, so without names they are silent.
+    void nameControlsForScreenReaders();
     void FormCreate();
     void FormDestroy();
     void connectHandlers();

@@ -40,6 +40,8 @@ class WindowUi {
     // The window is closed while a book is made: true to stop the run and quit, false (the
     // default, also Esc) to keep working.
     virtual bool askStopRun() = 0;
+    // The About box: the program's icon, rich text, OK.
+    virtual void showAbout(QWidget* owner, const QString& caption, const QString& text) = 0;
 
     // A folder in the desktop's file browser, a web page in the default browser. False when
     // no program could be started for it.

@@ -41,6 +41,7 @@ class ScriptedUi : public qb::WindowUi {
     QStringList successes;
     QStringList warnings;
     int stopRunQuestions = 0;
+    QStringList abouts;  // "caption|text"
     QList<QUrl> openedUrls;
     QStringList folderInitials;
     QList<qb::BookOptions> bookOptionsShown;
@@ -59,6 +60,9 @@ class ScriptedUi : public qb::WindowUi {
         warnings << caption + u'|' + text;
     }
     bool askStopRun() override;
+    void showAbout(QWidget*, const QString& caption, const QString& text) override {
+        abouts << caption + u'|' + text;
+    }
     bool openUrl(const QUrl& url) override {
         openedUrls << url;
         return openUrlWorks;

@@ -1,6 +1,7 @@
 // The window itself: its shape and layout, the sprite buttons, the keyboard, its colours on a
 // dark desktop, the settings file, the places it works in, and what closing it does.
 
+#include <QAccessible>
 #include <QBitmap>
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,6 +36,7 @@
 #include "app/window_placement.h"
 #include "app_fixture.h"
 #include "convert/work_folder.h"
+#include "platform/build_info.h"
 
 using namespace qbtest;
 
@@ -323,6 +325,45 @@ class WindowTest : public QObject {
         QTest::keyClick(form->ImgBtnClose(), Qt::Key_Return);
         QVERIFY(!form->isVisible());
         QCOMPARE(place.ui->boxCount(), 0);
+    }
+
+    // F1 opens the About box wherever the focus is, with the version the build was given.
+    void f1ShowsTheAboutBox() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTest::keyClick(form->Edit1(), Qt::Key_F1);
+        QCOMPARE(place.ui->abouts.size(), 1);
+        QVERIFY(place.ui->abouts[0].contains(QString::fromLatin1(qb::kVersion)));
+        QVERIFY(place.ui->abouts[0].contains(QStringLiteral("LGPL-3")));
+        QCOMPARE(place.ui->boxCount(), 0);
+    }
+
+    // A screen reader says each control's name: whatever the user can reach by keyboard or
+    // click has one, and the picture buttons, which draw their words, also say what they do.
+    void everyReachableControlHasAnAccessibleName() {
+        WindowPlace place;
+        auto form = place.makeForm();
+        form->show();
+        QStringList unnamed;
+        int pictureButtons = 0;
+        for (QWidget* widget : form->findChildren<QWidget*>()) {
+            const bool picture = qobject_cast<qb::TImgBtn*>(widget) != nullptr ||
+                                 qobject_cast<qb::TPNGButton*>(widget) != nullptr;
+            const bool reachable = picture || widget->focusPolicy() != Qt::NoFocus ||
+                                   qobject_cast<QAbstractButton*>(widget) != nullptr;
+            if (!reachable) continue;
+            pictureButtons += picture ? 1 : 0;
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+            if (!face || face->text(QAccessible::Name).trimmed().isEmpty() ||
+                (picture && face->text(QAccessible::Description).trimmed().isEmpty())) {
+                unnamed << widget->objectName();
+            }
+        }
+        QCOMPARE(unnamed, QStringList());
+        QCOMPARE(pictureButtons, 9);  // seven picture buttons and the two window buttons
     }
 
     // A dark desktop theme must not reach inside the skin: the window looks the same, pixel for
