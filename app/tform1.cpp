@@ -24,6 +24,7 @@
 #include "app/about.h"
 #include "app/focus_ring.h"
 #include "app/form_run_ui.h"
+#include "app/picture_button_accessible.h"
 #include "app/run_bridge.h"
 #include "app/save_path.h"
 #include "app/skin.h"
@@ -168,6 +169,7 @@ void TForm1::createControls() {
 }
 
 void TForm1::nameControlsForScreenReaders() {
+    installPictureButtonAccessibility();
     const auto name = [](QWidget* widget, const QString& title, const QString& description) {
         widget->setAccessibleName(title);
         widget->setAccessibleDescription(description);

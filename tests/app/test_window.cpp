@@ -364,6 +364,14 @@ class WindowTest : public QObject {
         }
         QCOMPARE(unnamed, QStringList());
         QCOMPARE(pictureButtons, 9);  // seven picture buttons and the two window buttons
+
+        // They are push buttons to the reader, and its "press" works as a click does.
+        QAccessibleInterface* add = QAccessible::queryAccessibleInterface(form->PNGButton(2));
+        QCOMPARE(add->role(), QAccessible::Button);
+        QVERIFY(add->actionInterface());
+        place.ui->textFiles.push_back({"/t/A.txt"});
+        add->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(rows(*form), QStringList({"1:/t/A.txt"}));
     }
 
     // A dark desktop theme must not reach inside the skin: the window looks the same, pixel for
