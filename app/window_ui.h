@@ -41,8 +41,8 @@ class WindowUi {
     // default, also Esc) to keep working.
     virtual bool askStopRun() = 0;
 
-    // A folder in the desktop's file browser, a web page in the default browser. False when
-    // no program could be started for it.
+    // A folder in the desktop's file browser, a page in the default browser. False when no
+    // program could be started for it, or the one started said it failed.
     virtual bool openUrl(const QUrl& url) = 0;
 };
 
