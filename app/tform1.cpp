@@ -594,9 +594,9 @@ void TForm1::PNGButton5Click() {
         return;
     }
     if (!m_ui->openUrl(QUrl::fromLocalFile(page)))
-        m_ui->showNote(
-            QStringLiteral("No program could be started to show the documentation \"%1\".")
-                .arg(page));
+        m_ui->showNote(QStringLiteral("The desktop could not open the documentation \"%1\"; "
+                                      "open it in a web browser.")
+                           .arg(page));
 }
 // ---- cover and output folder ---------------------------------------------------------------
 
