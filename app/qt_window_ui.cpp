@@ -1,6 +1,5 @@
 #include "app/qt_window_ui.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -10,6 +9,7 @@
 #include "app/app_places.h"
 
 #include "app/book_options_dialog.h"
+#include "app/desktop_open.h"
 
 namespace qb {
 
@@ -120,7 +120,7 @@ bool QtWindowUi::askStopRun() {
 }
 
 bool QtWindowUi::openUrl(const QUrl& url) {
-    return QDesktopServices::openUrl(url);
+    return openOnDesktop(url.isLocalFile() ? url.toLocalFile() : url.toString());
 }
 
 }  // namespace qb

@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "app/about.h"
+#include "app/desktop_open.h"
 #include "app/focus_ring.h"
 #include "app/form_run_ui.h"
 #include "app/picture_button_accessible.h"
@@ -637,8 +638,21 @@ void TForm1::ImgBtnCloseClick() {
     close();
 }
 
+// The project has no site of its own yet, so "Home" shows the README installed with the
+// program. Nothing happening at a click would leave the user guessing; the note names the file
+// so that it can still be opened by hand.
 void TForm1::PNGButton5Click() {
-    m_ui->openUrl(QUrl(QString::fromLatin1(kHomePage)));
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString page = findDocumentation(programFolder);
+    if (page.isEmpty()) {
+        m_ui->showNote(QStringLiteral("The documentation is not installed: it belongs in \"%1\".")
+                           .arg(installedDocumentation(programFolder)));
+        return;
+    }
+    if (!m_ui->openUrl(QUrl::fromLocalFile(page)))
+        m_ui->showNote(QStringLiteral("The desktop could not open the documentation \"%1\"; "
+                                      "open it in a web browser.")
+                           .arg(page));
 }
 // ---- cover and output folder ---------------------------------------------------------------
 

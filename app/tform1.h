@@ -41,9 +41,6 @@ class WindowSettings;
 class WindowSlot;
 struct WindowSettingsValues;
 
-// The product's home page, which "Home" opens; every book names it as its source too.
-inline constexpr const char* kHomePage = kBookSourceAddress;
-
 class TForm1 : public QWidget {
     Q_OBJECT
 

@@ -43,8 +43,8 @@ class WindowUi {
     // The About box: the program's icon, rich text, OK.
     virtual void showAbout(QWidget* owner, const QString& caption, const QString& text) = 0;
 
-    // A folder in the desktop's file browser, a web page in the default browser. False when
-    // no program could be started for it.
+    // A folder in the desktop's file browser, a page in the default browser. False when no
+    // program could be started for it, or the one started said it failed.
     virtual bool openUrl(const QUrl& url) = 0;
 };
 

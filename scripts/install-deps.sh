@@ -18,7 +18,7 @@ packages=(
   fonts-liberation fontconfig
   xvfb xauth x11-apps
   epubcheck default-jre-headless unzip zip time
-  help2man dpkg-dev appstream desktop-file-utils
+  help2man dpkg-dev appstream desktop-file-utils python3-markdown
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-dev)

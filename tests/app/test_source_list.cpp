@@ -2,6 +2,7 @@
 // scripted dialogs; drags are replayed through the list's drag handlers, drops from a file
 // manager as drag events carrying file URLs.
 
+#include <QFileInfo>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTreeWidgetItem>
@@ -412,8 +413,18 @@ class SourceListTest : public QObject {
         QCOMPARE(form->LabeledEdit3()->text(), QStringLiteral("/pictures/cover one.jpg"));
         QCOMPARE(place.ui->boxCount(), 0);
 
+        // "Home": the README built beside this test, as beside the program; when the desktop
+        // opens nothing, a note names the file.
+        const QString readme =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/README.html");
+        QVERIFY(QFileInfo(readme).isFile());
         click(*form, 5);
-        QCOMPARE(place.ui->openedUrls, QList<QUrl>({QUrl(QString::fromLatin1(qb::kHomePage))}));
+        QCOMPARE(place.ui->openedUrls, QList<QUrl>({QUrl::fromLocalFile(readme)}));
+        QCOMPARE(place.ui->boxCount(), 0);
+        place.ui->openUrlWorks = false;
+        click(*form, 5);
+        QCOMPARE(place.ui->notes.size(), 1);
+        QVERIFY(place.ui->notes.first().contains(u'"' + readme + u'"'));
     }
 };
 

@@ -28,6 +28,7 @@
 
 #include "app/app_places.h"
 #include "app/book_options_dialog.h"
+#include "app/desktop_open.h"
 #include "app/focus_ring.h"
 #include "app/qt_window_ui.h"
 #include "app/save_path.h"
@@ -37,6 +38,7 @@
 #include "app_fixture.h"
 #include "convert/work_folder.h"
 #include "platform/build_info.h"
+#include "tests/support/env_guard.h"
 
 using namespace qbtest;
 
@@ -122,6 +124,59 @@ class WindowTest : public QObject {
             });
             QCOMPARE(ui.askStopRun(), press.startsWith(u'&'));
         }
+    }
+
+    // The desktop's answer counts, not only that the opener started: xdg-open on a machine
+    // with no desktop starts and then fails. Folders and the documentation go as plain paths.
+    void openingOnTheDesktopHeedsTheOpenersExitStatus() {
+        QTemporaryDir folder;
+        const QString said = folder.filePath(QStringLiteral("said"));
+        const struct {
+            const char* body;  // the opener's shell script; empty: there is no opener
+            bool opened;
+        } cases[] = {
+            {"printf %s \"$1\" >\"$(dirname \"$0\")/said\"", true},
+            {"exit 4", false},
+            {"kill -9 $$", false},
+            {"", false},
+        };
+        for (const auto& c : cases) {
+            const QString opener = folder.filePath(QStringLiteral("opener"));
+            QFile::remove(opener);
+            if (*c.body) {
+                QFile script(opener);
+                QVERIFY(script.open(QIODevice::WriteOnly));
+                script.write(QByteArray("#!/bin/sh\n") + c.body + '\n');
+                script.close();
+                QVERIFY(
+                    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            }
+            qb::test::EnvGuard env;
+            env.set("QB_DESKTOP_OPENER", opener.toStdString());
+            qb::QtWindowUi ui;
+            const QString target = folder.filePath(QStringLiteral("Book folder é"));
+            QCOMPARE(ui.openUrl(QUrl::fromLocalFile(target)), c.opened);
+            if (!c.opened) continue;
+            QFile heard(said);
+            QVERIFY(heard.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(heard.readAll()), target);
+        }
+    }
+
+    // "Home" shows the README installed below share/doc beside bin/, or the build tree's copy
+    // beside the program.
+    void documentationIsFoundWhereItIsInstalled() {
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("bin"));
+        const QString installed = root.filePath(QStringLiteral("share/doc/quirebind/README.html"));
+        const QString beside = bin + QStringLiteral("/README.html");
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(QFileInfo(installed).path()));
+        QCOMPARE(qb::findDocumentation(bin), QString());
+        QCOMPARE(qb::installedDocumentation(bin), installed);
+        QVERIFY(QFile(beside).open(QIODevice::WriteOnly));
+        QCOMPARE(qb::findDocumentation(bin), beside);
+        QVERIFY(QFile(installed).open(QIODevice::WriteOnly));
+        QCOMPARE(qb::findDocumentation(bin), installed);
     }
 
     void savePathsResolveAsAFileManagerReadsThem() {

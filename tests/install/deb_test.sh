@@ -36,6 +36,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$tmp/files"
 {
   echo ./usr/bin/quirebind-cli
   echo ./usr/share/man/man1/quirebind-cli.1.gz
+  echo ./usr/share/doc/quirebind/README.html
   echo ./usr/share/quirebind/epubfiles/META-INF/container.xml
   echo ./usr/share/quirebind/epubfiles/mimetype
   if $gui; then

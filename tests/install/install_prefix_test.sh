@@ -17,7 +17,8 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 cp "$build/install_manifest.txt" "$tmp/manifest"
 
 expected=(bin/quirebind-cli share/quirebind/epubfiles/mimetype
-          share/quirebind/epubfiles/META-INF/container.xml share/man/man1/quirebind-cli.1.gz)
+          share/quirebind/epubfiles/META-INF/container.xml share/man/man1/quirebind-cli.1.gz
+          share/doc/quirebind/README.html)
 if grep -q '^QB_WITH_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
   expected+=(bin/quirebind share/applications/quirebind.desktop
              share/icons/hicolor/16x16/apps/quirebind.png share/icons/hicolor/32x32/apps/quirebind.png
