@@ -37,6 +37,8 @@ QString joined(const std::vector<std::string>& texts, const QString& separator) 
 QPlainTextEdit* shortTextBox(QWidget* parent, int lines) {
     auto* box = new QPlainTextEdit(parent);
     box->setTabChangesFocus(true);
+    // Lines wrap at the field's width, so a sideways scroll bar would only take a line away.
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->setFixedHeight(box->fontMetrics().lineSpacing() * lines + 12);
     return box;
 }
@@ -81,7 +83,7 @@ BookDetailsDialog::BookDetailsDialog(const BookDetails& details, QWidget* parent
     form->addRow(QStringLiteral("&Series:"), m_series);
     form->addRow(QStringLiteral("&Number in the series:"), m_seriesIndex);
     form->addRow(QStringLiteral("Title s&orted as:"), m_titleSort);
-    form->addRow(QStringLiteral("Author sorted as:"), m_authorSort);
+    form->addRow(QStringLiteral("Aut&hor sorted as:"), m_authorSort);
 
     m_problem->setWordWrap(true);
     m_problem->setStyleSheet(QStringLiteral("color: #a00000;"));
