@@ -652,6 +652,13 @@ void TForm1::PNGButton4Click() {
     project.outputFolder = keptPathBytes(m_labeledEdit4->text(), m_savePathShown);
     m_options.applyTo(project);
     project.details = m_details;
+    // One book per text: these name a single book and would be wrong on every other one, as
+    // the title field would; the command line refuses them with --each for the same reason.
+    if (m_options.oneBookPerFile) {
+        project.details.titleSort.clear();
+        project.details.isbn.clear();
+        project.details.seriesIndex.clear();
+    }
 
     m_converting = true;
     m_cancelRequested = false;
