@@ -8,6 +8,7 @@
 
 #include "app/app_places.h"
 
+#include "app/book_details_dialog.h"
 #include "app/book_options_dialog.h"
 #include "app/desktop_open.h"
 
@@ -72,6 +73,13 @@ bool QtWindowUi::editBookOptions(QWidget* owner, BookOptions& options) {
     BookOptionsDialog dialog(options, owner);
     if (dialog.exec() != QDialog::Accepted) return false;
     options = dialog.options();
+    return true;
+}
+
+bool QtWindowUi::editBookDetails(QWidget* owner, BookDetails& details) {
+    BookDetailsDialog dialog(details, owner);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    details = dialog.details();
     return true;
 }
 

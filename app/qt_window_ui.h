@@ -14,6 +14,7 @@ class QtWindowUi : public WindowUi {
     QString openCoverPicture(QWidget* owner) override;
     QString chooseFolder(QWidget* owner, const QString& initialFolder) override;
     bool editBookOptions(QWidget* owner, BookOptions& options) override;
+    bool editBookDetails(QWidget* owner, BookDetails& details) override;
     void showNote(const QString& text) override;
     bool askOverwrite(const QString& text) override;
     void showError(const QString& caption, const QString& text) override;

@@ -220,6 +220,7 @@ void TForm1::setKeyboardOrder() {
                         m_edit1,
                         m_edit2,
                         m_optionsButton,
+                        m_detailsButton,
                         m_listView1,
                         m_labeledEdit3,
                         m_pngButtons[kCoverButton],
@@ -350,7 +351,7 @@ void TForm1::createOptionColumn() {
     // A link-like button in the gap below the author field, so that the column keeps its look.
     m_optionsButton = new QPushButton(QStringLiteral("Book options\u2026"), column);
     m_optionsButton->setObjectName(QStringLiteral("OptionsButton"));
-    m_optionsButton->setGeometry(8, 114, 121, 14);
+    m_optionsButton->setGeometry(8, 114, 78, 14);
     m_optionsButton->setFlat(true);
     m_optionsButton->setCursor(Qt::PointingHandCursor);
     m_optionsButton->setToolTip(
@@ -358,11 +359,22 @@ void TForm1::createOptionColumn() {
     QFont linkFont = arialFont();
     linkFont.setUnderline(true);
     m_optionsButton->setFont(linkFont);
-    m_optionsButton->setStyleSheet(QStringLiteral(
+    const QString linkStyle = QStringLiteral(
         "QPushButton { color: #1a4e8a; border: none; background: transparent; text-align: left;"
         " padding: 0 1px; }"
         "QPushButton:focus { border: 1px dotted #1a4e8a; }"
-        "QPushButton:pressed { color: #0b2a50; }"));
+        "QPushButton:pressed { color: #0b2a50; }");
+    m_optionsButton->setStyleSheet(linkStyle);
+    // The book's own details on the same row: they are set per book, not kept as options.
+    m_detailsButton = new QPushButton(QStringLiteral("Details\u2026"), column);
+    m_detailsButton->setObjectName(QStringLiteral("DetailsButton"));
+    m_detailsButton->setGeometry(88, 114, 51, 14);
+    m_detailsButton->setFlat(true);
+    m_detailsButton->setCursor(Qt::PointingHandCursor);
+    m_detailsButton->setToolTip(QStringLiteral(
+        "More authors, description, subjects, publisher, date, rights, ISBN, series"));
+    m_detailsButton->setFont(linkFont);
+    m_detailsButton->setStyleSheet(linkStyle);
 }
 
 void TForm1::createWorkingArea() {
@@ -439,6 +451,10 @@ void TForm1::connectHandlers() {
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
     // Push buttons take Space themselves; Enter presses them too, as on the picture buttons.
     m_keyActions.insert(m_optionsButton, [this] { guarded([&] { OptionsButtonClick(); }); });
+    connect(m_detailsButton, &QPushButton::clicked, this,
+            [this] { guarded([&] { DetailsButtonClick(); }); });
+    m_keyActions.insert(m_detailsButton, [this] { guarded([&] { DetailsButtonClick(); }); });
+    m_detailsButton->installEventFilter(this);
     m_keyActions.insert(m_cancelButton, [this] { CancelButtonClick(); });
     m_optionsButton->installEventFilter(this);
     m_cancelButton->installEventFilter(this);
@@ -675,6 +691,11 @@ void TForm1::OptionsButtonClick() {
     m_settings->save(currentSettings());
 }
 
+void TForm1::DetailsButtonClick() {
+    BookDetails details = m_details;
+    if (m_ui->editBookDetails(this, details)) m_details = std::move(details);
+}
+
 // ---- converting ---------------------------------------------------------------------------
 
 void TForm1::PNGButton4Click() {
@@ -700,6 +721,14 @@ void TForm1::PNGButton4Click() {
     project.coverPath = pathBytes(m_labeledEdit3->text());
     project.outputFolder = keptPathBytes(m_labeledEdit4->text(), m_savePathShown);
     m_options.applyTo(project);
+    project.details = m_details;
+    // One book per text: these name a single book and would be wrong on every other one, as
+    // the title field would; the command line refuses them with --each for the same reason.
+    if (m_options.oneBookPerFile) {
+        project.details.titleSort.clear();
+        project.details.isbn.clear();
+        project.details.seriesIndex.clear();
+    }
 
     m_converting = true;
     m_cancelRequested = false;

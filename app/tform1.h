@@ -59,6 +59,8 @@ class TForm1 : public QWidget {
     TImgBtn* ImgBtnClose() const { return m_imgBtnClose; }
     // Below the author field: opens the book-options dialog.
     QPushButton* OptionsButton() const { return m_optionsButton; }
+    // Beside it: opens the book-details dialog.
+    QPushButton* DetailsButton() const { return m_detailsButton; }
     // In the footer while a book is made.
     QProgressBar* ProgressBar() const { return m_progressBar; }
     QPushButton* CancelButton() const { return m_cancelButton; }
@@ -73,6 +75,8 @@ class TForm1 : public QWidget {
     const QString& statusText() const { return m_statusText; }
 
     const BookOptions& bookOptions() const { return m_options; }
+    // The details the next Convert gives the book; kept only while the window is open.
+    const BookDetails& bookDetails() const { return m_details; }
     void setBookOptions(const BookOptions& options) { m_options = options; }
 
     // Appends one row per file and numbers the rows; a note names the files already listed,
@@ -97,6 +101,7 @@ class TForm1 : public QWidget {
     void PNGButton8Click();  // cover picture
     void PNGButton9Click();  // output folder
     void OptionsButtonClick();
+    void DetailsButtonClick();
     void CancelButtonClick();
     void ImgBtnMinClick();
     void ImgBtnCloseClick();
@@ -176,6 +181,7 @@ class TForm1 : public QWidget {
     std::optional<QPoint> m_startPosition;  // as remembered at start
     QPoint m_placedAt;                      // where the window was put at start
     BookOptions m_options;
+    BookDetails m_details;
     ConversionRun m_run;
     QPersistentModelIndex m_draggedRow;
     // What the last Remove All took away, for Ctrl+Z.
@@ -225,6 +231,7 @@ class TForm1 : public QWidget {
     TImgBtn* m_imgBtnMin = nullptr;
     TImgBtn* m_imgBtnClose = nullptr;
     QPushButton* m_optionsButton = nullptr;
+    QPushButton* m_detailsButton = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QLabel* m_footerNote = nullptr;

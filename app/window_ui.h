@@ -26,6 +26,8 @@ class WindowUi {
     virtual QString chooseFolder(QWidget* owner, const QString& initialFolder) = 0;
     // The book-options dialog over options; true (and options changed) when confirmed.
     virtual bool editBookOptions(QWidget* owner, BookOptions& options) = 0;
+    // The book-details dialog over details; true (and details changed) when confirmed.
+    virtual bool editBookDetails(QWidget* owner, BookDetails& details) = 0;
 
     // "Note!", OK, no icon.
     virtual void showNote(const QString& text) = 0;

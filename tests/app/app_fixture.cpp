@@ -57,6 +57,13 @@ bool ScriptedUi::editBookOptions(QWidget*, qb::BookOptions& options) {
     return true;
 }
 
+bool ScriptedUi::editBookDetails(QWidget*, qb::BookDetails& details) {
+    if (bookDetails.empty()) return false;
+    details = bookDetails.front();
+    bookDetails.pop_front();
+    return true;
+}
+
 void convertAndWait(qb::TForm1& form) {
     QTest::mouseClick(form.PNGButton(4), Qt::LeftButton);
     QVERIFY(waitForRun(form));

@@ -29,6 +29,8 @@ class ScriptedUi : public qb::WindowUi {
     std::deque<bool> stopRunAnswers;
     // Book-options dialogs: each answer replaces the options shown; none left means Cancel.
     std::deque<qb::BookOptions> bookOptions;
+    // Book-details dialogs, the same way.
+    std::deque<qb::BookDetails> bookDetails;
     // Runs while the overwrite question is open, i.e. while a run waits on the window.
     std::function<void()> whileAsking;
     // What opening a folder or a page answers: false as when no browser can be started.
@@ -50,6 +52,7 @@ class ScriptedUi : public qb::WindowUi {
     QString openCoverPicture(QWidget* owner) override;
     QString chooseFolder(QWidget* owner, const QString& initialFolder) override;
     bool editBookOptions(QWidget* owner, qb::BookOptions& options) override;
+    bool editBookDetails(QWidget* owner, qb::BookDetails& details) override;
     void showNote(const QString& text) override { notes << text; }
     bool askOverwrite(const QString& text) override;
     void showError(const QString& caption, const QString& text) override {

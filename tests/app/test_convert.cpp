@@ -2,14 +2,20 @@
 // epubcheck accepts; the run on its worker thread with progress and Cancel, and a window that
 // stays sane while the book is made.
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtTest>
 
+#include "app/book_details_dialog.h"
 #include "app_fixture.h"
+#include "book/metadata_values.h"
 
 using namespace qbtest;
 
@@ -367,6 +373,108 @@ class ConvertTest : public QObject {
         QCOMPARE(form->bookOptions(), latin1);
         convertAndWait(*form);
         QVERIFY(readFile(place.path("epubfiles/OEBPS/page1.html")).contains("caf\xC3\xA9"));
+    }
+
+    // The details dialog, filled as a user fills it, gives the next book its metadata; the
+    // window keeps them in memory only, so config.ini names none of them.
+    void bookDetailsReachTheBookButNotTheSettings() {
+        WindowPlace place;
+        auto form = preparedForm(place);
+        form->Edit1()->setText("Night Train");
+        qb::BookDetailsDialog dialog{qb::BookDetails{}};
+        dialog.authorsEdit()->setPlainText("Tolkien, J. R. R.\n\n  Bea Second \n");
+        dialog.descriptionEdit()->setPlainText("Sleepers roll by.\nA second paragraph.");
+        dialog.subjectsEdit()->setText("Railways, , Nighttime ");
+        dialog.publisherEdit()->setText("Pica Press");
+        dialog.dateEdit()->setText("1897-05-26");
+        dialog.rightsEdit()->setText("Public domain in Freedonia.");
+        dialog.isbnEdit()->setText("ISBN 978-0-14-143951-8");
+        dialog.seriesEdit()->setText("Iron Roads");
+        dialog.seriesIndexEdit()->setText("2.5");
+        dialog.titleSortEdit()->setText("Night Train, The");
+        dialog.authorSortEdit()->setText("Author, Ann");
+        QCOMPARE(dialog.problem(), QString());
+        QVERIFY(dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled());
+        place.ui->bookDetails.push_back(dialog.details());
+        QTest::mouseClick(form->DetailsButton(), Qt::LeftButton);
+        QCOMPARE(form->Edit2()->text(), QStringLiteral("Ann Author"));
+
+        convertAndWait(*form);
+        QCOMPARE(place.ui->errors, QStringList());
+        const QByteArray opf = readFile(place.path("epubfiles/OEBPS/fb.opf"));
+        const char* const expected[] = {
+            ">Ann Author</dc:creator>",
+            ">Tolkien, J. R. R.</dc:creator>",
+            ">Bea Second</dc:creator>",
+            "<dc:subject>Railways</dc:subject>",
+            "<dc:subject>Nighttime</dc:subject>",
+            "<dc:description>Sleepers roll by.\nA second paragraph.</dc:description>",
+            "<dc:publisher>Pica Press</dc:publisher>",
+            ">1897-05-26</dc:date>",
+            "<dc:rights>Public domain in Freedonia.</dc:rights>",
+            ">9780141439518</dc:identifier>",
+            "\"Iron Roads\"",
+            "\"2.5\"",
+            "\"Night Train, The\"",
+            "\"Author, Ann\""};
+        for (const char* text : expected) QVERIFY2(opf.contains(text), text);
+        QCOMPARE(opf.count("</dc:subject>"), 2);
+        // A cancelled dialog leaves them as they were.
+        QTest::mouseClick(form->DetailsButton(), Qt::LeftButton);
+        QCOMPARE(form->bookDetails().isbn, std::string("9780141439518"));
+
+        form.reset();  // the window writes its settings as it closes
+        const QByteArray settings = readFile(place.path("config.ini"));
+        QVERIFY(!settings.isEmpty());
+        for (const char* value : {"Tolkien", "Sleepers", "Railways", "Pica", "1897", "Freedonia",
+                                  "143951", "Iron Roads", "Night Train, The", "Author, Ann"})
+            QVERIFY2(!settings.contains(value), value);
+    }
+
+    // A bad value leaves OK disabled and says what the run would say.
+    void badDetailsAreRefusedWithTheRunsOwnWords_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("problem");
+        const auto core = [](auto set) {
+            qb::BookDetails details;
+            set(details);
+            return QString::fromStdString(qb::detailsProblem(details));
+        };
+        QTest::newRow("check digit")
+            << QStringLiteral("isbn") << QStringLiteral("978-0-14-143951-9")
+            << core([](auto& d) { d.isbn = "978-0-14-143951-9"; });
+        QTest::newRow("ISBN length") << QStringLiteral("isbn") << QStringLiteral("12345")
+                                     << core([](auto& d) { d.isbn = "12345"; });
+        QTest::newRow("not a leap year") << QStringLiteral("date") << QStringLiteral("1900-02-29")
+                                         << core([](auto& d) { d.date = "1900-02-29"; });
+        QTest::newRow("series number") << QStringLiteral("index") << QStringLiteral("two")
+                                       << core([](auto& d) { d.seriesIndex = "two"; });
+    }
+    void badDetailsAreRefusedWithTheRunsOwnWords() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, problem);
+        QVERIFY(!problem.isEmpty());
+        qb::BookDetailsDialog dialog{qb::BookDetails{}};
+        dialog.seriesEdit()->setText("Iron Roads");
+        QLineEdit* edit = field == "isbn"   ? dialog.isbnEdit()
+                          : field == "date" ? dialog.dateEdit()
+                                            : dialog.seriesIndexEdit();
+        edit->setText(typed);
+        QCOMPARE(dialog.problem(), problem);
+        QCOMPARE(dialog.problemLabel()->text(), problem);
+        QVERIFY(!dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled());
+        edit->clear();
+        QVERIFY(dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled());
+    }
+
+    void numberWithoutSeriesIsRefused() {
+        qb::BookDetailsDialog dialog{qb::BookDetails{}};
+        dialog.seriesIndexEdit()->setText("3");
+        QVERIFY(!dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled());
+        dialog.seriesEdit()->setText("Iron Roads");
+        QVERIFY(dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled());
     }
 };
 

@@ -106,6 +106,34 @@ class EachBookTest : public QObject {
         QCOMPARE(titlesIn(out).size(), 3);
     }
 
+    // The details shared by a shelf reach every book; those naming one book (ISBN, title as
+    // filed, number in the series) reach none, as the title field does not.
+    void sharedDetailsReachEveryBook() {
+        WindowPlace place;
+        auto form = formFor(place, {writeText(place.path("src/Walden.txt"), "The woods.\n"),
+                                    writeText(place.path("src/Pond.txt"), "The pond.\n")});
+        qb::BookDetails details;
+        details.publisher = "Pica Press";
+        details.series = "Iron Roads";
+        details.seriesIndex = "2.5";
+        details.isbn = "9780141439518";
+        details.titleSort = "Walden, The";
+        place.ui->bookDetails.push_back(details);
+        QTest::mouseClick(form->DetailsButton(), Qt::LeftButton);
+        convertAndWait(*form);
+        QCOMPARE(place.ui->errors, QStringList());
+        for (const QString& name : namesIn(place.path("out"))) {
+            QProcess unzip;
+            unzip.start("unzip", {"-p", place.path("out/") + name, "OEBPS/fb.opf"});
+            QVERIFY(unzip.waitForFinished(60000));
+            const QByteArray opf = unzip.readAllStandardOutput();
+            QVERIFY2(opf.contains("Pica Press") && opf.contains("Iron Roads"), opf);
+            for (const char* one : {"9780141439518", "Walden, The", "2.5"})
+                QVERIFY2(!opf.contains(one), one);
+        }
+        QCOMPARE(namesIn(place.path("out")).size(), 2);
+    }
+
     // A text that cannot be read fails alone: the others are made and one error box lists it
     // with its cause. A missing output folder is one note before any book starts.
     void aBadTextFailsAloneInTheSummary() {

@@ -288,6 +288,15 @@ class WindowTest : public QObject {
             QVERIFY2(onForm(control(*form, column[i - 1])).bottom() <
                          onForm(control(*form, column[i])).top(),
                      column[i]);
+        // Details sits on the options link's row, right of it, and ends inside the column.
+        const QRect options = onForm(form->OptionsButton());
+        const QRect details = onForm(form->DetailsButton());
+        QCOMPARE(details.top(), options.top());
+        QVERIFY(options.right() < details.left());
+        QVERIFY(details.right() <= onForm(control(*form, "Image14")).right());
+        for (const QPushButton* link : {form->OptionsButton(), form->DetailsButton()})
+            QVERIFY2(link->fontMetrics().horizontalAdvance(link->text()) + 2 <= link->width(),
+                     qPrintable(link->text()));
         // Right of the column and below the header the list; under it the hint and the cover
         // and folder fields, each with its chooser button to its right and level with it.
         auto* list = form->ListView1();
@@ -334,10 +343,10 @@ class WindowTest : public QObject {
         QApplication::setActiveWindow(form.get());
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         const QStringList expected = {
-            "PNGButton2", "PNGButton1",   "PNGButton3", "PNGButton4",   "PNGButton5",
-            "ImgBtnMin",  "ImgBtnClose",  "Edit1",      "Edit2",        "OptionsButton",
-            "ListView1",  "LabeledEdit3", "PNGButton8", "LabeledEdit4", "PNGButton9",
-            "PNGButton2"};  // Cancel is there only during a run
+            "PNGButton2",    "PNGButton1",  "PNGButton3",   "PNGButton4", "PNGButton5",
+            "ImgBtnMin",     "ImgBtnClose", "Edit1",        "Edit2",      "OptionsButton",
+            "DetailsButton", "ListView1",   "LabeledEdit3", "PNGButton8", "LabeledEdit4",
+            "PNGButton9",    "PNGButton2"};  // Cancel is there only during a run
         form->PNGButton(2)->setFocus(Qt::TabFocusReason);
         QStringList seen;
         for (int i = 0; i < expected.size(); ++i) {
