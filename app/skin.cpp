@@ -1,5 +1,7 @@
 #include "app/skin.h"
 
+#include <QFile>
+#include <QGuiApplication>
 #include <QPalette>
 #include <QPixmap>
 #include <QString>
@@ -24,6 +26,21 @@ QString resourcePath(const char* name) {
 }  // namespace
 
 QImage skinJpeg(const char* name) {
+    // The screen the window opens on is not known yet; the highest ratio of all screens keeps
+    // words sharp wherever the window goes.
+    return skinJpeg(name, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
+}
+
+QImage skinJpeg(const char* name, qreal pixelRatio) {
+    if (pixelRatio > 1.0) {
+        QString twin = resourcePath(name);
+        twin.insert(twin.lastIndexOf(QLatin1Char('.')), QLatin1String("@2x"));
+        if (QFile::exists(twin)) {
+            QImage image = loadJpeg(twin);
+            image.setDevicePixelRatio(2.0);
+            return image;
+        }
+    }
     return loadJpeg(resourcePath(name));
 }
 

@@ -23,10 +23,15 @@ void SkinImage::paintEvent(QPaintEvent*) {
     // Stretching repeats pixels rather than smoothing them, so that thin lines in the fills
     // stay sharp and a one-colour strip stays exactly one colour.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (m_stretch)
+    if (m_stretch) {
         painter.drawImage(rect(), m_picture);
-    else
-        painter.drawImage(0, 0, m_picture);
+        return;
+    }
+    // A twice-size picture on a screen of ratio 1.5 shrinks by a quarter: sampling it without
+    // smoothing would drop every fourth column of the words' strokes.
+    if (m_picture.devicePixelRatio() != painter.device()->devicePixelRatio())
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRectF(QPointF(0, 0), m_picture.deviceIndependentSize()), m_picture);
 }
 
 void SkinImage::mousePressEvent(QMouseEvent* event) {

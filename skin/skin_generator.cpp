@@ -72,8 +72,14 @@ void prepare(QPainter& p) {
     p.setRenderHint(QPainter::SmoothPixmapTransform);
 }
 
+// 1 for the pictures of an ordinary screen, 2 for their twins used on scaled screens. Every
+// picture is drawn in its 1x coordinates; the canvas's pixel ratio makes the painter draw
+// the same shapes and words with twice the pixels, so the two sets cannot drift apart.
+int g_scale = 1;
+
 QImage canvas(int w, int h, QImage::Format format = QImage::Format_ARGB32_Premultiplied) {
-    QImage image(w, h, format);
+    QImage image(w * g_scale, h * g_scale, format);
+    image.setDevicePixelRatio(g_scale);
     image.fill(Qt::transparent);
     return image;
 }
@@ -536,6 +542,34 @@ QImage preview(const QDir& dir) {
     return sheet;
 }
 
+// The pieces the window draws from the header, footer and border: they carry the program's
+// words and curves, which a fractional screen scale blurs when it stretches 1x pixels. suffix
+// is "" for the 1x set and "@2x" for the set drawn at twice the size (g_scale 2).
+bool savePieces(const QDir& dir, const QString& suffix, int kJpeg) {
+    auto file = [&](const char* stem) {
+        return QLatin1String(stem) + suffix + QLatin1String(".jpg");
+    };
+    bool ok = true;
+    ok &= save(dir, file("header_left"), headerLeft(), kJpeg);
+    ok &= save(dir, file("header_fill"), headerFill(), kJpeg);
+    ok &= save(dir, file("header_right"), headerRight(), kJpeg);
+    ok &= save(dir, file("footer_left"), footerLeft(), kJpeg);
+    ok &= save(dir, file("footer_fill"), footerFill(), kJpeg);
+    ok &= save(dir, file("footer_right"), footerRight(), kJpeg);
+    ok &= save(dir, file("border_left"), strip(8, 450), kJpeg);
+    ok &= save(dir, file("border_divider"),
+               strip(21, 450,
+                     [](QPainter& p, int w, int h) {
+                         p.fillRect(0, 0, 1, h, kInkLine.darker(115));
+                         p.fillRect(w - 1, 0, 1, h, kInkLine.darker(115));
+                     }),
+               kJpeg);
+    ok &= save(dir, file("border_right"), strip(15, 376), kJpeg);
+    ok &= save(dir, file("heading_title"), headingBar(QStringLiteral("Title")), kJpeg);
+    ok &= save(dir, file("heading_author"), headingBar(QStringLiteral("Author")), kJpeg);
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -548,23 +582,7 @@ int main(int argc, char** argv) {
     // JPEG pieces at high quality: the header pieces meet edge to edge and must not show seams.
     constexpr int kJpeg = 95;
     bool ok = true;
-    ok &= save(dir, "header_left.jpg", headerLeft(), kJpeg);
-    ok &= save(dir, "header_fill.jpg", headerFill(), kJpeg);
-    ok &= save(dir, "header_right.jpg", headerRight(), kJpeg);
-    ok &= save(dir, "footer_left.jpg", footerLeft(), kJpeg);
-    ok &= save(dir, "footer_fill.jpg", footerFill(), kJpeg);
-    ok &= save(dir, "footer_right.jpg", footerRight(), kJpeg);
-    ok &= save(dir, "border_left.jpg", strip(8, 450), kJpeg);
-    ok &= save(dir, "border_divider.jpg",
-               strip(21, 450,
-                     [](QPainter& p, int w, int h) {
-                         p.fillRect(0, 0, 1, h, kInkLine.darker(115));
-                         p.fillRect(w - 1, 0, 1, h, kInkLine.darker(115));
-                     }),
-               kJpeg);
-    ok &= save(dir, "border_right.jpg", strip(15, 376), kJpeg);
-    ok &= save(dir, "heading_title.jpg", headingBar(QStringLiteral("Title")), kJpeg);
-    ok &= save(dir, "heading_author.jpg", headingBar(QStringLiteral("Author")), kJpeg);
+    ok &= savePieces(dir, QString(), kJpeg);
     ok &= save(dir, "white.jpg", whiteFill(), kJpeg);
 
     ok &= save(dir, "icon_add.png", icon(32, [](QPainter& p) { roundBadge(p, kGreen, true); }));
@@ -580,6 +598,9 @@ int main(int argc, char** argv) {
     ok &= save(dir, "window_buttons.png", windowButtons());
     for (int size : {16, 32, 48})
         ok &= save(dir, QStringLiteral("quirebind_%1.png").arg(size), programIcon(size));
+    g_scale = 2;
+    ok &= savePieces(dir, QStringLiteral("@2x"), kJpeg);
+    g_scale = 1;
     if (ok && argc > 3 && QString::fromLatin1(argv[2]) == QLatin1String("--preview"))
         ok = save(QDir::current(), QString::fromLocal8Bit(argv[3]), preview(dir));
     return ok ? 0 : 1;

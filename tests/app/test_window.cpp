@@ -485,6 +485,41 @@ class WindowTest : public QObject {
         QVERIFY2(darkest < 80, qPrintable(QString::number(darkest)));
     }
 
+    // On screens of ratio 1.5 and 2 the pieces carrying words come from the twice-size drawing
+    // yet keep the 1x piece's place; a piece without a twin stays as it is.
+    void scaledScreensUseTheTwiceSizeSkin() {
+        for (const char* name :
+             {"header_left.jpg", "footer_left.jpg", "heading_title.jpg", "border_divider.jpg"}) {
+            const QImage one = qb::skinJpeg(name, 1.0);
+            QCOMPARE(one.devicePixelRatio(), 1.0);
+            for (const qreal ratio : {1.5, 2.0}) {
+                const QImage used = qb::skinJpeg(name, ratio);
+                QCOMPARE(used.size(), one.size() * 2);
+                QCOMPARE(used.deviceIndependentSize(), QSizeF(one.size()));
+            }
+        }
+        QCOMPARE(qb::skinJpeg("white.jpg", 1.5).size(), qb::skinJpeg("white.jpg", 1.0).size());
+
+        // Painted at 1.5 the twin fills exactly the 1x place: the words end where they did.
+        qb::SkinImage piece;
+        piece.setPicture(qb::skinJpeg("heading_title.jpg", 1.5));
+        piece.resize(140, 24);
+        QImage surface(210, 36, QImage::Format_RGB32);
+        surface.setDevicePixelRatio(1.5);
+        surface.fill(Qt::magenta);
+        piece.render(&surface);
+        // ... and smoothly: sampling without smoothing drops every fourth column of the strokes.
+        const QImage twin = qb::skinJpeg("heading_title.jpg", 2.0);
+        const QImage reference =
+            twin.scaled(twin.size() * 3 / 4, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        int worst = 0;
+        for (int y = 0; y < surface.height(); ++y)
+            for (int x = 0; x < surface.width(); ++x)
+                worst = std::max(
+                    worst, std::abs(qGray(surface.pixel(x, y)) - qGray(reference.pixel(x, y))));
+        QVERIFY2(worst < 48, qPrintable(QString::number(worst)));
+    }
+
     void windowButtonsAreCutFromTheSpriteSheet() {
         WindowPlace place;
         auto form = place.makeForm();
