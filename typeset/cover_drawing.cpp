@@ -4,6 +4,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <csetjmp>
@@ -172,6 +173,63 @@ void collectMissing(PangoLayout* layout, std::vector<char32_t>& missing) {
     } while (pango_layout_iter_next_run(it.get()));
 }
 
+// Everything the cover shows, laid out once; drawn again for each band of rows.
+struct CoverScene {
+    Rgb ground;
+    Rgb tint;
+    PangoLayout* title;
+    PangoLayout* author;
+};
+
+// The band surface has `reach` rows above and below the band itself: Cairo draws a line of text
+// that the surface's edge cuts through slightly differently (the faint top and bottom rows of
+// some glyphs go missing), so every line that touches the band must fit on the surface whole.
+// The tallest line of text, in pixels, with room for anti-aliasing.
+int tallestLine(PangoLayout* layout) {
+    int tallest = 0;
+    std::unique_ptr<PangoLayoutIter, IterFree> it(pango_layout_get_iter(layout));
+    do {
+        PangoRectangle ink{};
+        pango_layout_iter_get_line_extents(it.get(), &ink, nullptr);
+        tallest = std::max(tallest, PANGO_PIXELS_CEIL(ink.height) + 4);
+    } while (pango_layout_iter_next_line(it.get()));
+    return tallest;
+}
+
+// Draws the cover's rows from top on into cr's surface, whose row `reach` is the cover's row top.
+// Every band draws the same shapes moved by a whole number of rows, so anti-aliasing and glyph
+// positions come out as in one drawing of the whole cover: no seam where two bands meet.
+void drawRows(cairo_t* cr, const CoverScene& scene, int top, int reach) {
+    cairo_identity_matrix(cr);
+    cairo_translate(cr, 0, reach - top);
+    // A dark, moderately saturated ground carries light text in any hue; the frame and the rule
+    // are a lighter tint of the same hue.
+    cairo_set_source_rgb(cr, scene.ground.r, scene.ground.g, scene.ground.b);
+    cairo_paint(cr);
+    cairo_set_source_rgb(cr, scene.tint.r, scene.tint.g, scene.tint.b);
+    cairo_set_line_width(cr, 8);
+    cairo_rectangle(cr, kMargin, kMargin, kCoverWidth - 2 * kMargin, kCoverHeight - 2 * kMargin);
+    cairo_stroke(cr);
+    cairo_set_line_width(cr, 3);
+    cairo_rectangle(cr, kMargin + 24, kMargin + 24, kCoverWidth - 2 * kMargin - 48,
+                    kCoverHeight - 2 * kMargin - 48);
+    cairo_stroke(cr);
+    cairo_rectangle(cr, kCoverWidth / 2.0 - 160, kRuleY - 3, 320, 6);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0.98, 0.97, 0.94);
+    drawCentred(cr, scene.title, kTitleTop, kTitleHeight);
+    cairo_set_source_rgb(cr, scene.tint.r, scene.tint.g, scene.tint.b);
+    drawCentred(cr, scene.author, kAuthorTop, kAuthorHeight);
+}
+
+// The band surface holds Cairo's RGB24 pixels, each one native 32-bit word 0x00RRGGBB: libjpeg
+// reads them as they lie, in the byte order of this machine, with no row copied to RGB first.
+#ifndef JCS_EXTENSIONS
+#error "The cover needs libjpeg-turbo's extended colour spaces (JCS_EXT_BGRX, JCS_EXT_XRGB)"
+#endif
+constexpr J_COLOR_SPACE kCairoPixels =
+    std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+
 // libjpeg ends the program on an error unless error_exit jumps away.
 struct JpegErrors {
     jpeg_error_mgr base{};
@@ -182,9 +240,15 @@ struct JpegErrors {
     std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
 }
 
-// Kept apart from setjmp's caller: nothing here has a destructor that a jump could skip.
-bool compress(jpeg_compress_struct& info, JpegErrors& errors, const unsigned char* pixels,
-              int stride, unsigned char*& out, unsigned long& outSize, unsigned char* row) {
+// Draws the cover band by band into the band surface and hands each band to libjpeg as it is
+// drawn, so that neither the whole picture nor its coefficients are ever held. The Huffman
+// tables are the standard ones: optimised tables would make libjpeg keep the whole picture's
+// coefficients (12 MiB) for a second pass; they make the file about a third smaller, some 50 KB
+// of a book. Kept apart from setjmp's caller: nothing here has a destructor that a jump could skip,
+// and drawRows returns before libjpeg is called again.
+bool compress(jpeg_compress_struct& info, JpegErrors& errors, cairo_t* cr, const CoverScene& scene,
+              int reach, JSAMPROW* bandRows, int bandHeight, unsigned char*& out,
+              unsigned long& outSize) {
     if (setjmp(errors.jump) != 0) {
         jpeg_destroy_compress(&info);
         return false;
@@ -193,45 +257,30 @@ bool compress(jpeg_compress_struct& info, JpegErrors& errors, const unsigned cha
     jpeg_mem_dest(&info, &out, &outSize);
     info.image_width = kCoverWidth;
     info.image_height = kCoverHeight;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = 4;
+    info.in_color_space = kCairoPixels;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 90, TRUE);
-    info.optimize_coding = TRUE;
     jpeg_start_compress(&info, TRUE);
+    cairo_surface_t* band = cairo_get_target(cr);
     while (info.next_scanline < info.image_height) {
-        // Cairo keeps each pixel as one native 32-bit word 0xAARRGGBB; the picture is opaque.
-        const auto* in = reinterpret_cast<const std::uint32_t*>(
-            pixels + std::size_t(info.next_scanline) * stride);
-        for (int x = 0; x < kCoverWidth; ++x) {
-            row[3 * x] = static_cast<unsigned char>(in[x] >> 16);
-            row[3 * x + 1] = static_cast<unsigned char>(in[x] >> 8);
-            row[3 * x + 2] = static_cast<unsigned char>(in[x]);
-        }
-        JSAMPROW rows[1] = {row};
-        jpeg_write_scanlines(&info, rows, 1);
+        const int top = int(info.next_scanline);
+        drawRows(cr, scene, top, reach);
+        cairo_surface_flush(band);
+        jpeg_write_scanlines(&info, bandRows, JDIMENSION(std::min(bandHeight, kCoverHeight - top)));
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     return true;
 }
 
-std::string encodeJpeg(cairo_surface_t* surface) {
-    cairo_surface_flush(surface);
-    jpeg_compress_struct info{};
-    JpegErrors errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = onJpegError;
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    std::vector<unsigned char> row(std::size_t(kCoverWidth) * 3);
-    const bool done = compress(info, errors, cairo_image_surface_get_data(surface),
-                               cairo_image_surface_get_stride(surface), out, outSize, row.data());
-    std::string jpeg =
-        done && out != nullptr ? std::string(reinterpret_cast<char*>(out), outSize) : std::string();
-    std::free(out);
-    if (!done) throw Error("Cannot encode the cover picture as JPEG");
-    return jpeg;
+// An opaque picture kCoverWidth wide, in Cairo's native 32-bit pixels.
+cairo_surface_t* newSurface(int height) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kCoverWidth, height);
+    const cairo_status_t status = cairo_surface_status(surface);
+    if (status == CAIRO_STATUS_SUCCESS) return surface;
+    cairo_surface_destroy(surface);
+    throw Error("Cannot draw the cover: " + std::string(cairo_status_to_string(status)));
 }
 
 // The regional set of Noto CJK that suits the language: the same code point has different
@@ -251,34 +300,12 @@ std::string cjkRegion(const std::string& languageTag) {
 }  // namespace
 
 DrawnCover drawCover(const std::string& title, const std::string& author,
-                     const std::string& languageTag) {
-    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kCoverWidth, kCoverHeight));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        throw Error("Cannot draw the cover: " +
-                    std::string(cairo_status_to_string(cairo_surface_status(surface.get()))));
-    std::unique_ptr<cairo_t, ContextFree> context(cairo_create(surface.get()));
-    cairo_t* cr = context.get();
-
-    // A dark, moderately saturated ground carries light text in any hue; the frame and the rule
-    // are a lighter tint of the same hue.
-    const double hue = titleHash(title) % 360;
-    const Rgb ground = fromHsl(hue, 0.42, 0.27);
-    const Rgb tint = fromHsl(hue, 0.55, 0.78);
-    cairo_set_source_rgb(cr, ground.r, ground.g, ground.b);
-    cairo_paint(cr);
-    cairo_set_source_rgb(cr, tint.r, tint.g, tint.b);
-    cairo_set_line_width(cr, 8);
-    cairo_rectangle(cr, kMargin, kMargin, kCoverWidth - 2 * kMargin, kCoverHeight - 2 * kMargin);
-    cairo_stroke(cr);
-    cairo_set_line_width(cr, 3);
-    cairo_rectangle(cr, kMargin + 24, kMargin + 24, kCoverWidth - 2 * kMargin - 48,
-                    kCoverHeight - 2 * kMargin - 48);
-    cairo_stroke(cr);
-    cairo_rectangle(cr, kCoverWidth / 2.0 - 160, kRuleY - 3, 320, 6);
-    cairo_fill(cr);
-
-    std::unique_ptr<PangoContext, ObjectFree> pango(pango_cairo_create_context(cr));
+                     const std::string& languageTag, int bandRows) {
+    // Pango takes its font options from an image surface like the band's; the size is no matter.
+    std::unique_ptr<cairo_surface_t, SurfaceFree> sample(newSurface(1));
+    std::unique_ptr<cairo_t, ContextFree> sampleContext(cairo_create(sample.get()));
+    std::unique_ptr<PangoContext, ObjectFree> pango(
+        pango_cairo_create_context(sampleContext.get()));
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
@@ -289,7 +316,7 @@ DrawnCover drawCover(const std::string& title, const std::string& author,
         pango_context_set_language(pango.get(), pango_language_from_string(languageTag.c_str()));
 
     // DejaVu first for Latin, Greek and Cyrillic, which Noto CJK draws narrow; fontconfig's
-    // fallback finds any script neither covers.
+    // fallback finds any script neither covers. The fitting is done here once, not per band.
     const std::string region = cjkRegion(languageTag);
     const std::string serif = "DejaVu Serif, Noto Serif CJK " + region + ", serif";
     const std::string sans = "DejaVu Sans, Noto Sans CJK " + region + ", sans-serif";
@@ -300,18 +327,37 @@ DrawnCover drawCover(const std::string& title, const std::string& author,
     Layout authorLayout(pango_layout_new(pango.get()));
     fitText(authorLayout.get(), drawableText(author), sans.c_str(), PANGO_WEIGHT_NORMAL, 84, 40,
             kAuthorHeight);
-
-    cairo_set_source_rgb(cr, 0.98, 0.97, 0.94);
-    drawCentred(cr, titleLayout.get(), kTitleTop, kTitleHeight);
-    cairo_set_source_rgb(cr, tint.r, tint.g, tint.b);
-    drawCentred(cr, authorLayout.get(), kAuthorTop, kAuthorHeight);
     collectMissing(titleLayout.get(), cover.missingCharacters);
     collectMissing(authorLayout.get(), cover.missingCharacters);
 
+    const double hue = titleHash(title) % 360;
+    const CoverScene scene{fromHsl(hue, 0.42, 0.27), fromHsl(hue, 0.55, 0.78), titleLayout.get(),
+                           authorLayout.get()};
+    const int bandHeight = std::clamp(bandRows, 1, kCoverHeight);
+    const int reach = std::max(tallestLine(titleLayout.get()), tallestLine(authorLayout.get()));
+    std::unique_ptr<cairo_surface_t, SurfaceFree> band(newSurface(reach + bandHeight + reach));
+    std::unique_ptr<cairo_t, ContextFree> context(cairo_create(band.get()));
+    cairo_t* cr = context.get();
+    unsigned char* const pixels = cairo_image_surface_get_data(band.get());
+    const int stride = cairo_image_surface_get_stride(band.get());
+    std::vector<JSAMPROW> rows(std::size_t(bandHeight), nullptr);
+    for (int y = 0; y < bandHeight; ++y)
+        rows[std::size_t(y)] = pixels + std::size_t(reach + y) * stride;
+
+    jpeg_compress_struct info{};
+    JpegErrors errors;
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = onJpegError;
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    const bool done =
+        compress(info, errors, cr, scene, reach, rows.data(), bandHeight, out, outSize);
+    if (done && out != nullptr) cover.jpeg.assign(reinterpret_cast<char*>(out), outSize);
+    std::free(out);
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS)
         throw Error("Cannot draw the cover: " +
                     std::string(cairo_status_to_string(cairo_status(cr))));
-    cover.jpeg = encodeJpeg(surface.get());
+    if (!done) throw Error("Cannot encode the cover picture as JPEG");
     return cover;
 }
 
