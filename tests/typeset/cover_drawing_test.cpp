@@ -127,5 +127,29 @@ TEST(CoverDrawingTest, TheGroundFollowsTheTitle) {
     EXPECT_NE(ground("Emma"), ground("Emma II"));
 }
 
+// The cover is drawn in bands of rows; lines of text cross the borders between them (the author's
+// CJK glyphs once lost a faint row there). Any band height gives the picture of one whole drawing.
+TEST(CoverDrawingTest, BandsMakeThePictureOfOneWholeDrawing) {
+    std::string longTitle;
+    while (longTitle.size() < 300) longTitle += "The Chronicles of a Long Title 三國演義 ";
+    for (const std::string& title : {std::string("三國演義 第一回"), longTitle}) {
+        const Picture whole =
+            decode(drawCover(title, "Lǚ Xùn 鲁迅 Лев Толстой", "zh-CN", kCoverHeight).jpeg);
+        for (const int rows : {kCoverBandRows, 37}) {
+            const Picture banded =
+                decode(drawCover(title, "Lǚ Xùn 鲁迅 Лев Толстой", "zh-CN", rows).jpeg);
+            ASSERT_EQ(banded.rgb.size(), whole.rgb.size());
+            int firstDifferent = -1;
+            for (int y = 0; y < kCoverHeight && firstDifferent < 0; ++y)
+                for (int x = 0; x < kCoverWidth; ++x)
+                    if (banded.at(x, y) != whole.at(x, y)) {
+                        firstDifferent = y;
+                        break;
+                    }
+            EXPECT_EQ(firstDifferent, -1) << "bands of " << rows << " rows: " << title;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qb::test
