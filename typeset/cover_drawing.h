@@ -11,7 +11,7 @@ namespace qb {
 inline constexpr int kCoverWidth = 1600;
 inline constexpr int kCoverHeight = 2560;
 // Rows drawn and handed to the JPEG encoder at a time: the picture is never held whole, so a
-// cover costs a band's memory (800 KiB) however many books are made at once.
+// cover costs a band's memory with the lines of text that cross it (about 3 MiB), not 28 MiB.
 inline constexpr int kCoverBandRows = 128;
 
 struct DrawnCover {
