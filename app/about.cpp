@@ -15,6 +15,7 @@ struct Library {
 constexpr Library kLibraries[] = {
     {"Qt", "LGPL-3"},
     {"zlib", "Zlib"},
+    {"libdeflate", "MIT"},
     {"libpng", "libpng licence"},
     {"libjpeg-turbo", "IJG, BSD-3-Clause, Zlib"},
     {"pugixml", "MIT"},

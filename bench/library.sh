@@ -107,6 +107,9 @@ zip_books() {
 export -f zip_books
 export work
 read -r secs[zip] mem[zip] cpu[zip] < <(median bash -c zip_books)
+# The books are deflated by libdeflate, zip by its own deflate: the sizes say what either gave up.
+book_bytes=$(cat "$work"/books/*.epub | wc -c)
+zip_bytes=$(cat "$work"/out/*.zip | wc -c)
 
 # calibre for scale, on three of the texts, each its own book, against ours on the same three.
 peers=${PEERS:-0}
@@ -142,6 +145,8 @@ $(verdict awk -v s="${secs[each]}" -v z="${secs[zip]}" 'BEGIN { exit !(s <= 0.6 
 echo "- peak memory at most $workers x (2 x largest + 32 MiB) = $(( mem_limit / 1024 )) MiB: \
 $(verdict test "${mem[each]}" -le "$mem_limit"); one worker within $(( mem1_limit / 1024 )) MiB: \
 $(verdict test "${mem[each1]}" -le "$mem1_limit")"
+echo "- the 40 books: $book_bytes bytes; zip's archives of them: $zip_bytes bytes \
+($(ratio "$book_bytes" "$zip_bytes"))"
 if [[ -n ${secs[calibre]:-} ]]; then
   echo "- ebook-convert per book / ours per book, same 3 texts: wall $(ratio "${secs[calibre]}" "${secs[three]}"), \
 CPU $(ratio "${cpu[calibre]}" "${cpu[three]}")"

@@ -85,6 +85,9 @@ struct BookProject {
     std::size_t maxPageBytes = kDefaultMaxPageBytes;  // 0: pages are never split
     int epubVersion = 2;                              // 2 or 3
     int jobs = 0;                                     // 0: one per core
+    // The members are deflated by libdeflate, in about half zlib's time; false keeps zlib's
+    // bytes, those of the window's books and of --plain.
+    bool fastDeflate = false;
 
     BookDetails details;
     BookStyle style = BookStyle::Plain;

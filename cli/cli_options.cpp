@@ -430,6 +430,7 @@ std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatu
     // The command line makes a book that looks printed; --plain gives back the first
     // program's look, though a style named beside it still applies.
     project.style = options.plain ? BookStyle::Plain : BookStyle::Indent;
+    project.fastDeflate = !options.plain;
     if (paragraphStyle) words[BookChoice::ParagraphStyle] = *paragraphStyle;
     // Not chosen: EPUB 2, unless the book has ruby or vertical pages, which only EPUB 3 has.
     project.epubVersionChosen = epubVersion.has_value();

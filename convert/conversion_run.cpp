@@ -43,6 +43,10 @@ namespace qb {
 
 namespace {
 
+DeflateEngine deflateEngine(const BookProject& project) {
+    return project.fastDeflate ? DeflateEngine::Libdeflate : DeflateEngine::Zlib;
+}
+
 std::string joinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
@@ -204,7 +208,7 @@ RunResult ConversionRun::run(const BookProject& project, RunUi& ui) {
             // Each page is deflated as soon as it is complete, on other processors while later
             // pages are written, so that packing mostly copies. Its workers are done with the
             // pages before a run that made no book removes them.
-            DeflateAhead ahead(m_workFolder, project.jobs);
+            DeflateAhead ahead(m_workFolder, project.jobs, 6, {}, deflateEngine(project));
             built = writeBook(project, std::move(given), &ahead, ui) &&
                     packAndVerify(project, existed, &ahead, ui);
         }
@@ -368,6 +372,7 @@ bool ConversionRun::packAndVerify(const BookProject& project, bool replace, Defl
     options.jobs = project.jobs;
     options.replace = replace;
     options.ahead = ahead;
+    options.engine = deflateEngine(project);
 
     ui.packingStarted();
     PackCallbacks callbacks;

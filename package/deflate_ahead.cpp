@@ -31,8 +31,9 @@ bool writeAllAt(int fd, const unsigned char* data, std::size_t size, std::uint64
 
 }  // namespace
 
-DeflateAhead::DeflateAhead(const std::string& folder, int workers, int level, ReadFunction read)
-    : m_level(level), m_read(std::move(read)) {
+DeflateAhead::DeflateAhead(const std::string& folder, int workers, int level, ReadFunction read,
+                           DeflateEngine engine)
+    : m_level(level), m_engine(engine), m_read(std::move(read)) {
     if (workers <= 0) workers = defaultJobs();
     // More deflaters than processors gain nothing while the pages are written, and each holds a
     // descriptor the reading of the texts may need: 64 jobs under a limit of 24 descriptors
@@ -151,7 +152,7 @@ void DeflateAhead::deflateOne(const std::string& path, int spool,
     const int out = m_spools[static_cast<std::size_t>(spool)].get();
     std::uint64_t& end = m_spoolEnds[static_cast<std::size_t>(spool)];
     const std::uint64_t start = end;
-    if (!deflater) deflater = std::make_unique<Deflater>(m_level, path);
+    if (!deflater) deflater = std::make_unique<Deflater>(m_level, path, m_engine);
     bool stored = true;
     const Deflater::Result result = deflater->deflateFile(
         file.get(), path, path, path, read, [&](const unsigned char* data, std::size_t size) {

@@ -42,8 +42,10 @@ struct DeflatedMember {
 class DeflateAhead {
   public:
     // folder: where the unnamed files go (the work folder); workers: threads that deflate at
-    // once (0: defaultJobs()); level: the packer's. read stands in for the system's read (tests).
-    DeflateAhead(const std::string& folder, int workers, int level = 6, ReadFunction read = {});
+    // once (0: defaultJobs()); level and engine: the packer's. read stands in for the system's
+    // read (tests).
+    DeflateAhead(const std::string& folder, int workers, int level = 6, ReadFunction read = {},
+                 DeflateEngine engine = DeflateEngine::Zlib);
     // Settles (the workers stop at their next step); the unnamed files vanish with their
     // descriptors.
     ~DeflateAhead();
@@ -59,6 +61,7 @@ class DeflateAhead {
     void drain();
 
     int level() const { return m_level; }
+    DeflateEngine engine() const { return m_engine; }
     // The data of the file whose fstat gave st, when it was deflated ahead and has not changed
     // since. Call only after settle().
     std::optional<DeflatedMember> find(const struct stat& st) const;
@@ -85,6 +88,7 @@ class DeflateAhead {
     void deflateOne(const std::string& path, int spool, std::unique_ptr<Deflater>& deflater);
 
     const int m_level;
+    const DeflateEngine m_engine;
     const ReadFunction m_read;
     std::vector<UniqueFd> m_spools;  // one a worker
     std::vector<std::uint64_t> m_spoolEnds;

@@ -1,9 +1,11 @@
 #include "package/deflate_pool.h"
 
+#include <libdeflate.h>
 #include <sched.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -56,70 +58,131 @@ std::size_t readSome(const ReadFunction& read, int fd, const std::string& path,
     }
 }
 
-Deflater::Deflater(int level, const std::string& storedName) : m_stream(new z_stream{}) {
-    const int result = deflateInit2(m_stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    if (result != Z_OK) {
-        const std::string message = m_stream->msg != nullptr ? m_stream->msg : zError(result);
-        delete m_stream;
-        throw EZCompressionError(storedName, result, message.c_str());
+Deflater::Deflater(int level, const std::string& storedName, DeflateEngine engine)
+    : m_level(level) {
+    if (engine == DeflateEngine::Zlib) {
+        startStream(storedName);
+        m_fresh = true;
+        return;
     }
+    m_whole = libdeflate_alloc_compressor(level);
+    if (m_whole == nullptr) throw EZCompressionError(storedName, Z_MEM_ERROR, "out of memory");
 }
 
 Deflater::~Deflater() {
-    deflateEnd(m_stream);
+    if (m_stream != nullptr) deflateEnd(m_stream);
     delete m_stream;
+    if (m_whole != nullptr) libdeflate_free_compressor(m_whole);
+}
+
+void Deflater::startStream(const std::string& storedName) {
+    if (m_stream == nullptr) {
+        auto* stream = new z_stream{};
+        const int result = deflateInit2(stream, m_level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+        if (result != Z_OK) {
+            const std::string message = stream->msg != nullptr ? stream->msg : zError(result);
+            delete stream;
+            throw EZCompressionError(storedName, result, message.c_str());
+        }
+        m_stream = stream;
+    } else if (!m_fresh) {
+        const int reset = deflateReset(m_stream);
+        if (reset != Z_OK) throw EZCompressionError(storedName, reset, m_stream->msg);
+    }
+    m_fresh = false;
+    m_output.resize(kDeflateBufferSize);
+    m_stream->next_out = m_output.data();
+    m_stream->avail_out = kDeflateBufferSize;
+}
+
+void Deflater::stream(const unsigned char* data, std::size_t size, bool last,
+                      const std::string& storedName, const Sink& sink) {
+    z_stream& stream = *m_stream;
+    stream.next_in = const_cast<unsigned char*>(data);
+    stream.avail_in = static_cast<uInt>(size);
+    for (;;) {
+        const int code = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+        if (code != Z_OK && code != Z_STREAM_END && code != Z_BUF_ERROR) {
+            throw EZCompressionError(storedName, code, stream.msg);
+        }
+        if (stream.avail_out == 0 || last) {
+            const std::size_t produced = kDeflateBufferSize - stream.avail_out;
+            if (produced > 0) sink(m_output.data(), produced);
+            stream.next_out = m_output.data();
+            stream.avail_out = kDeflateBufferSize;
+        }
+        if (code == Z_STREAM_END) return;
+        if (!last && stream.avail_in == 0 && stream.avail_out != 0) return;
+    }
+}
+
+void Deflater::streamRest(int fd, const std::string& path, const std::string& storedName,
+                          const std::string& archive, const ReadFunction& read, const Sink& sink,
+                          Result& result) {
+    unsigned char input[kDeflateBufferSize];
+    for (;;) {
+        const std::size_t got = readSome(read, fd, path, input, kDeflateBufferSize);
+        if (got > 0) {
+            result.read += got;
+            if (result.read >= kMemberLimit) throw memberGrewTooLarge(archive, storedName);
+            result.crc =
+                static_cast<std::uint32_t>(crc32(result.crc, input, static_cast<uInt>(got)));
+        }
+        stream(input, got, got == 0, storedName, sink);
+        if (got == 0) return;
+    }
 }
 
 Deflater::Result Deflater::deflateFile(int fd, const std::string& path,
                                        const std::string& storedName, const std::string& archive,
                                        const ReadFunction& read, const Sink& sink) {
-    z_stream& stream = *m_stream;
-    if (!m_fresh) {
-        const int reset = deflateReset(&stream);
-        if (reset != Z_OK) throw EZCompressionError(storedName, reset, stream.msg);
-    }
-    m_fresh = false;
-
-    unsigned char input[kDeflateBufferSize];
-    unsigned char output[kDeflateBufferSize];
-    stream.next_out = output;
-    stream.avail_out = kDeflateBufferSize;
-    stream.avail_in = 0;
-    int flush = Z_NO_FLUSH;
     Result result;
     result.crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
-    for (;;) {
-        if (stream.avail_in == 0 && flush != Z_FINISH) {
-            const std::size_t got = readSome(read, fd, path, input, kDeflateBufferSize);
-            if (got == 0) {
-                flush = Z_FINISH;
-            } else {
-                result.read += got;
-                if (result.read >= kMemberLimit) throw memberGrewTooLarge(archive, storedName);
-                result.crc =
-                    static_cast<std::uint32_t>(crc32(result.crc, input, static_cast<uInt>(got)));
-            }
-            stream.next_in = input;
-            stream.avail_in = static_cast<uInt>(got);
-        }
-        const int code = deflate(&stream, flush);
-        if (code != Z_OK && code != Z_STREAM_END && code != Z_BUF_ERROR) {
-            throw EZCompressionError(storedName, code, stream.msg);
-        }
-        if (stream.avail_out == 0 || flush == Z_FINISH) {
-            const std::size_t produced = kDeflateBufferSize - stream.avail_out;
-            if (produced > 0) sink(output, produced);
-            stream.next_out = output;
-            stream.avail_out = kDeflateBufferSize;
-        }
-        if (code == Z_STREAM_END) return result;
+    if (m_whole == nullptr) {
+        startStream(storedName);
+        streamRest(fd, path, storedName, archive, read, sink, result);
+        return result;
     }
+
+    // Read whole, up to the limit; past it the file goes through zlib after all.
+    std::size_t size = 0;
+    for (;;) {
+        if (m_input.size() < size + kDeflateBufferSize) m_input.resize(size + kDeflateBufferSize);
+        const std::size_t got = readSome(read, fd, path, m_input.data() + size, kDeflateBufferSize);
+        if (got == 0) break;
+        result.crc = static_cast<std::uint32_t>(
+            crc32(result.crc, m_input.data() + size, static_cast<uInt>(got)));
+        size += got;
+        result.read = size;
+        if (size > kWholeDeflateLimit) {
+            startStream(storedName);
+            stream(m_input.data(), size, false, storedName, sink);
+            streamRest(fd, path, storedName, archive, read, sink, result);
+            return result;
+        }
+    }
+    if (size == 0) {
+        // zlib's empty stream, two bytes: libdeflate writes an empty stored block of five.
+        static const unsigned char kEmpty[] = {0x03, 0x00};
+        sink(kEmpty, sizeof kEmpty);
+        return result;
+    }
+    const std::size_t bound = libdeflate_deflate_compress_bound(m_whole, size);
+    m_output.resize(bound);
+    const std::size_t compressed =
+        libdeflate_deflate_compress(m_whole, m_input.data(), size, m_output.data(), bound);
+    if (compressed == 0) throw EZCompressionError(storedName, Z_BUF_ERROR, "buffer too small");
+    for (std::size_t at = 0; at < compressed; at += kDeflateBufferSize) {
+        sink(m_output.data() + at, std::min(kDeflateBufferSize, compressed - at));
+    }
+    return result;
 }
 
 DeflatePool::DeflatePool(int workers, int level, std::size_t budget, ReadFunction read,
-                         std::string archive)
+                         std::string archive, DeflateEngine engine)
     : m_workers(workers < 1 ? 1 : workers),
       m_level(level),
+      m_engine(engine),
       m_budget(budget),
       m_read(std::move(read)),
       m_archive(std::move(archive)) {}
@@ -229,7 +292,8 @@ void DeflatePool::work() {
         Deflater::Result result;
         std::exception_ptr error;
         try {
-            if (!deflater) deflater = std::make_unique<Deflater>(m_level, job->m_storedName);
+            if (!deflater)
+                deflater = std::make_unique<Deflater>(m_level, job->m_storedName, m_engine);
             result = deflater->deflateFile(
                 job->m_file.get(), job->m_path, job->m_storedName, m_archive, read,
                 [&](const unsigned char* data, std::size_t size) { deliver(*job, data, size); });

@@ -23,9 +23,11 @@
 #include <thread>
 #include <vector>
 
+#include "package/deflate_engine.h"
 #include "platform/unique_fd.h"
 
 struct z_stream_s;
+struct libdeflate_compressor;
 
 namespace qb {
 
@@ -47,12 +49,16 @@ inline constexpr int kMaxJobs = 64;
 std::size_t readSome(const ReadFunction& read, int fd, const std::string& path,
                      unsigned char* buffer, std::size_t size);
 
+// libdeflate compresses a whole buffer at once: a file is read whole when it is no larger than
+// this, and streamed through zlib when it is larger, so that memory stays bounded.
+inline constexpr std::size_t kWholeDeflateLimit = std::size_t{4} << 20;
+
 // One raw deflate stream (window bits -15, memory level 8), reset between members rather than
 // set up anew for each.
 class Deflater {
   public:
     // storedName names the first member in the message should zlib refuse.
-    Deflater(int level, const std::string& storedName);
+    Deflater(int level, const std::string& storedName, DeflateEngine engine = DeflateEngine::Zlib);
     ~Deflater();
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
@@ -69,8 +75,23 @@ class Deflater {
                        const std::string& archive, const ReadFunction& read, const Sink& sink);
 
   private:
-    z_stream_s* m_stream;
+    // Sets up the zlib stream, or resets it for the next member.
+    void startStream(const std::string& storedName);
+    // Feeds size bytes at data through the zlib stream, each full output buffer to sink; last
+    // ends the stream and hands on the rest.
+    void stream(const unsigned char* data, std::size_t size, bool last,
+                const std::string& storedName, const Sink& sink);
+    // Streams the rest of the file through zlib, counting it into result.
+    void streamRest(int fd, const std::string& path, const std::string& storedName,
+                    const std::string& archive, const ReadFunction& read, const Sink& sink,
+                    Result& result);
+
+    const int m_level;
+    z_stream_s* m_stream = nullptr;  // with libdeflate, made only for a file past the limit
     bool m_fresh = true;
+    libdeflate_compressor* m_whole = nullptr;  // libdeflate's
+    std::vector<unsigned char> m_input;        // a whole file, for libdeflate
+    std::vector<unsigned char> m_output;
 };
 
 // One member on its way through the pool.
@@ -105,7 +126,8 @@ class DeflatePool {
 
     // Threads are started as jobs arrive, up to workers. archive names the archive in
     // messages.
-    DeflatePool(int workers, int level, std::size_t budget, ReadFunction read, std::string archive);
+    DeflatePool(int workers, int level, std::size_t budget, ReadFunction read, std::string archive,
+                DeflateEngine engine = DeflateEngine::Zlib);
     // Stops the workers at their next step and waits for them.
     ~DeflatePool();
     DeflatePool(const DeflatePool&) = delete;
@@ -135,6 +157,7 @@ class DeflatePool {
 
     const int m_workers;
     const int m_level;
+    const DeflateEngine m_engine;
     const std::size_t m_budget;
     const ReadFunction m_read;
     const std::string m_archive;

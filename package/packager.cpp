@@ -70,6 +70,7 @@ PackResult packageFolder(const std::string& zipName, const std::string& folder,
         zip.setReplace(options.replace);
         zip.setRequiredMembers(options.required);
         zip.setDeflatedAhead(options.ahead);
+        zip.setDeflateEngine(options.engine);
 
         if (callbacks.processMessages) callbacks.processMessages();
         if (callbacks.cancelled && callbacks.cancelled()) return {false, {}, true};

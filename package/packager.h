@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "package/deflate_engine.h"
+
 namespace qb {
 
 class DeflateAhead;
@@ -43,6 +45,7 @@ struct PackOptions {
     bool replace = false;
     // Members deflated while the book was written; their data is copied, the archive the same.
     DeflateAhead* ahead = nullptr;
+    DeflateEngine engine = DeflateEngine::Zlib;
 };
 
 struct PackResult {

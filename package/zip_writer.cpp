@@ -320,7 +320,7 @@ bool TVCLZip::admitFile(const std::string& path, bool stored, int workers, Build
     member.size = size;
     // Level 0 only copies; the pool would add nothing but the hand-over.
     if (!stored && m_packLevel > 0 && m_ahead != nullptr && m_ahead->level() == m_packLevel &&
-        (member.ahead = m_ahead->find(st))) {
+        m_ahead->engine() == m_engine && (member.ahead = m_ahead->find(st))) {
         // Opened and checked all the same, so that a file gone or refused since it was deflated
         // fails or is left out as it would be without.
         file.reset();
@@ -329,7 +329,7 @@ bool TVCLZip::admitFile(const std::string& path, bool stored, int workers, Build
     } else {
         if (!build.pool) {
             build.pool = std::make_unique<DeflatePool>(workers, m_packLevel, m_bufferBudget, m_read,
-                                                       m_zipName);
+                                                       m_zipName, m_engine);
         }
         member.job = build.pool->submit(std::move(file), path, storedName);
     }

@@ -43,6 +43,8 @@ class TVCLZip {
 
     int packLevel() const { return m_packLevel; }
     void setPackLevel(int level) { m_packLevel = level < 0 ? 0 : (level > 9 ? 9 : level); }
+    // The library that deflates the members (zlib unless set).
+    void setDeflateEngine(DeflateEngine engine) { m_engine = engine; }
 
     // Threads that deflate members at once; 0 (the default) takes defaultJobs(). The archive
     // is the same whatever the number.
@@ -118,6 +120,7 @@ class TVCLZip {
     std::vector<std::string> m_filesList;
     bool m_relativePaths = false;
     int m_packLevel = 6;
+    DeflateEngine m_engine = DeflateEngine::Zlib;
     int m_jobs = 0;
     bool m_replace = false;
     std::size_t m_bufferBudget = DeflatePool::kDefaultBudget;

@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git clang-format
-  zlib1g-dev libpng-dev libjpeg-dev libpugixml-dev libuchardet-dev libcli11-dev
+  zlib1g-dev libdeflate-dev libpng-dev libjpeg-dev libpugixml-dev libuchardet-dev libcli11-dev
   libpcre2-dev libcld2-dev libopencc-dev libopencc-data
   libcairo2-dev libpango1.0-dev libharfbuzz-dev fonts-noto-cjk fonts-dejavu-core
   fonts-noto-color-emoji

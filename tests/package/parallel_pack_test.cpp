@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -70,6 +71,16 @@ std::string rawDeflate(const std::string& data, int level) {
     EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
     out.resize(out.size() - stream.avail_out);
     deflateEnd(&stream);
+    return out;
+}
+
+// libdeflate's stream of the whole text.
+std::string libdeflateRaw(const std::string& data, int level) {
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
+    std::string out(libdeflate_deflate_compress_bound(compressor, data.size()), '\0');
+    out.resize(
+        libdeflate_deflate_compress(compressor, data.data(), data.size(), out.data(), out.size()));
+    libdeflate_free_compressor(compressor);
     return out;
 }
 
@@ -190,13 +201,50 @@ TEST_F(ParallelPackTest, AnyNumberOfWorkersMakesTheSameArchive) {
     }
 }
 
+TEST_F(ParallelPackTest, LibdeflateMakesTheSameArchiveForAnyWorkersAndStreamsLargeFiles) {
+    writeTree();
+    // Past the limit of a whole read: deflated by zlib, as one stream.
+    writeFile(root() + "/OEBPS/large.html", prose(kWholeDeflateLimit + 70000, 7));
+    std::string single;
+    for (const int jobs : {1, 2, 8}) {
+        fs::remove(zipPath());
+        TVCLZip zip = writer(jobs);
+        zip.setDeflateEngine(DeflateEngine::Libdeflate);
+        if (jobs == 2) zip.setBufferBudget(1);
+        EXPECT_EQ(zip.zip(), 24);
+        const std::string archive = readFile(zipPath());
+        if (jobs > 1) {
+            EXPECT_TRUE(archive == single) << jobs << " workers";
+            continue;
+        }
+        single = archive;
+        const test::ZipContents contents = readZip(archive);
+        for (std::size_t i = 1; i < contents.members.size(); ++i) {
+            const test::ZipMember& m = contents.members[i];
+            // zlib's past the limit, and for an empty file its two-byte stream.
+            const bool zlib = m.data.empty() || m.data.size() > kWholeDeflateLimit;
+            EXPECT_EQ(m.raw, zlib ? rawDeflate(m.data, 6) : libdeflateRaw(m.data, 6)) << m.name;
+        }
+        EXPECT_TRUE(test::unzipAccepts(zipPath()));
+    }
+}
+
 TEST_F(ParallelPackTest, MembersDeflatedAheadLeaveTheArchiveAsItWouldBe) {
     writeTree();
     const std::string changed = root() + "/OEBPS/part3.html";
     const std::string gone = root() + "/OEBPS/part5.html";
-    for (const int jobs : {1, 2, 8}) {
+    struct Case {
+        int jobs;
+        DeflateEngine ahead;   // what deflated the pages while they were written
+        DeflateEngine packer;  // what the packer deflates with: a different one takes nothing
+    };
+    constexpr auto zlib = DeflateEngine::Zlib;
+    constexpr auto libdeflate = DeflateEngine::Libdeflate;
+    for (const auto [jobs, aheadEngine, packerEngine] :
+         {Case{1, zlib, zlib}, Case{2, libdeflate, libdeflate}, Case{8, zlib, zlib},
+          Case{2, zlib, libdeflate}}) {
         SCOPED_TRACE(jobs);
-        DeflateAhead ahead(m_tmp.path(), jobs);
+        DeflateAhead ahead(m_tmp.path(), jobs, 6, {}, aheadEngine);
         for (const auto& entry : fs::recursive_directory_iterator(root() + "/OEBPS"))
             if (entry.is_regular_file()) ahead.offer(entry.path());
         ahead.offer(root() + "/OEBPS/never-written.html");
@@ -210,10 +258,13 @@ TEST_F(ParallelPackTest, MembersDeflatedAheadLeaveTheArchiveAsItWouldBe) {
         if (jobs == 1) fs::remove(gone);
 
         fs::remove(zipPath());
-        EXPECT_EQ(writer(jobs).zip(), 22);
+        TVCLZip alone = writer(jobs);
+        alone.setDeflateEngine(packerEngine);
+        EXPECT_EQ(alone.zip(), 22);
         const std::string without = readFile(zipPath());
         fs::remove(zipPath());
         TVCLZip zip = writer(jobs);
+        zip.setDeflateEngine(packerEngine);
         zip.setDeflatedAhead(&ahead);
         EXPECT_EQ(zip.zip(), 22);
         EXPECT_TRUE(readFile(zipPath()) == without);
