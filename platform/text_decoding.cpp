@@ -152,29 +152,6 @@ TextSink checkedUtf8(const TextSink& sink) {
     };
 }
 
-// UTF-8 text with a few stray bytes (a file cut in the middle of a character, one pasted
-// legacy character) is still UTF-8: reading all of it in a detected 8-bit charset would garble
-// every other character. Legacy text, on the other hand, seldom forms UTF-8 sequences by chance.
-bool isMostlyUtf8(std::string_view s) {
-    std::size_t valid = 0;
-    std::size_t invalid = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        if (static_cast<unsigned char>(s[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len = utf8SequenceLength(s, i);
-        if (len == 0) {
-            ++invalid;
-            ++i;
-        } else {
-            ++valid;
-            i += len;
-        }
-    }
-    return valid > 0 && invalid * 20 <= valid;
-}
-
 // A UTF-16 or UTF-32 charset named with its byte order ("UTF-16LE", "UTF32BE"): the width of
 // its units in bits and the order; bits is 0 for every other name.
 struct WideCharset {
@@ -534,6 +511,9 @@ TextPlan planDecoding(std::string_view bytes, const std::string& charset, const 
         plan.validUtf8 = true;
         return plan;
     }
+    // UTF-8 text with a few stray bytes (a file cut in the middle of a character, one pasted
+    // legacy character) is still UTF-8: reading all of it in a detected 8-bit charset would
+    // garble every other character. Legacy text seldom forms UTF-8 sequences by chance.
     if (isMostlyUtf8(plan.text)) return plan;
     std::string detected = detectCharset(plan.text);
     if (detected.empty() || isUtf8CharsetName(detected)) return plan;
