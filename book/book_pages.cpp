@@ -235,7 +235,7 @@ std::vector<int> BookPages::finish() {
 bool BookPages::sample(const SourceText& source) {
     const std::size_t before = m_sample.size();
     const std::size_t need = kLanguageSampleBytes - before;
-    // Decoding the whole of a huge file to judge its first quarter megabyte would waste time:
+    // Decoding the whole of a huge file to judge its first kLanguageSampleBytes would waste time:
     // no charset takes more than four bytes for a character of at least one byte of UTF-8.
     TextPlan plan = source.plan();
     bool whole = true;
