@@ -99,7 +99,7 @@ class BookPages {
     void pageClosed(const std::string& path);
     // Samples source's text; true when all of it went into the sample.
     bool sample(const SourceText& source);
-    std::vector<int> settleLanguage(const SourceText* current, int currentK);
+    std::vector<int> settleLanguage(SourceText* current, int currentK);
     static std::string textHead(const SourceText& source);
     void settleBook(const std::string& head, bool aozora);
 
