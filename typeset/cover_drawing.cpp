@@ -183,8 +183,8 @@ struct JpegErrors {
 }
 
 // Kept apart from setjmp's caller: nothing here has a destructor that a jump could skip.
-bool compress(jpeg_compress_struct& info, JpegErrors& errors, const unsigned char* pixels,
-              int stride, unsigned char*& out, unsigned long& outSize, unsigned char* row) {
+bool compress(jpeg_compress_struct& info, JpegErrors& errors, unsigned char* pixels, int stride,
+              unsigned char*& out, unsigned long& outSize) {
     if (setjmp(errors.jump) != 0) {
         jpeg_destroy_compress(&info);
         return false;
@@ -193,22 +193,21 @@ bool compress(jpeg_compress_struct& info, JpegErrors& errors, const unsigned cha
     jpeg_mem_dest(&info, &out, &outSize);
     info.image_width = kCoverWidth;
     info.image_height = kCoverHeight;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    // Cairo keeps each pixel as one native 32-bit word 0xXXRRGGBB: libjpeg-turbo reads such
+    // rows as they stand, converting the colours in the same arithmetic as from RGB bytes, with
+    // its vector code instead of a copy of every row to 3 bytes a pixel first.
+    info.input_components = 4;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    info.in_color_space = JCS_EXT_BGRX;
+#else
+    info.in_color_space = JCS_EXT_XRGB;
+#endif
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 90, TRUE);
     info.optimize_coding = TRUE;
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        // Cairo keeps each pixel as one native 32-bit word 0xAARRGGBB; the picture is opaque.
-        const auto* in = reinterpret_cast<const std::uint32_t*>(
-            pixels + std::size_t(info.next_scanline) * stride);
-        for (int x = 0; x < kCoverWidth; ++x) {
-            row[3 * x] = static_cast<unsigned char>(in[x] >> 16);
-            row[3 * x + 1] = static_cast<unsigned char>(in[x] >> 8);
-            row[3 * x + 2] = static_cast<unsigned char>(in[x]);
-        }
-        JSAMPROW rows[1] = {row};
+        JSAMPROW rows[1] = {pixels + std::size_t(info.next_scanline) * stride};
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
@@ -224,9 +223,8 @@ std::string encodeJpeg(cairo_surface_t* surface) {
     errors.base.error_exit = onJpegError;
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
-    std::vector<unsigned char> row(std::size_t(kCoverWidth) * 3);
     const bool done = compress(info, errors, cairo_image_surface_get_data(surface),
-                               cairo_image_surface_get_stride(surface), out, outSize, row.data());
+                               cairo_image_surface_get_stride(surface), out, outSize);
     std::string jpeg =
         done && out != nullptr ? std::string(reinterpret_cast<char*>(out), outSize) : std::string();
     std::free(out);
