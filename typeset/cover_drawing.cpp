@@ -13,6 +13,9 @@
 
 // jpeglib.h expects size_t and FILE to be declared before it.
 #include <jpeglib.h>
+#ifndef JCS_EXTENSIONS
+#error "The cover needs libjpeg-turbo (Debian's libjpeg-dev), for its extended colour spaces"
+#endif
 
 #include "platform/errors.h"
 
