@@ -174,8 +174,10 @@ const ByteTable* singleByteTable(const std::string& charset) {
         const char c = static_cast<char>(b);
         std::string& utf8 = table->utf8[static_cast<std::size_t>(b)];
         utf8 = converter.convert(std::string_view(&c, 1));
-        // Anything but one well-formed character for each byte leaves the text to iconv.
+        // Anything but one well-formed character for each byte, and ASCII as it stands (copied
+        // in runs), leaves the text to iconv.
         if (utf8.empty() || utf8SequenceLength(utf8, 0) != utf8.size()) return nullptr;
+        if (b < 0x80 && utf8 != std::string_view(&c, 1)) return nullptr;
     }
     found->second = std::move(table);
     return found->second.get();
@@ -184,8 +186,15 @@ const ByteTable* singleByteTable(const std::string& charset) {
 void decodeSingleByte(std::string_view s, const ByteTable& table, const TextSink& sink) {
     std::string out;
     out.reserve(kPieceSize + 8);
-    for (const char c : s) {
-        out += table.utf8[static_cast<unsigned char>(c)];
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t i = 0; i < s.size();) {
+        // Runs of ASCII, most of such a text, are copied whole.
+        const std::size_t limit = std::min(s.size(), i + (kPieceSize - out.size()));
+        std::size_t end = i;
+        while (end < limit && p[end] < 0x80) ++end;
+        out.append(s.substr(i, end - i));
+        i = end;
+        if (i < s.size() && p[i] >= 0x80) out += table.utf8[p[i++]];
         if (out.size() >= kPieceSize) {
             sink(out);
             out.clear();
