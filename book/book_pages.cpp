@@ -32,6 +32,52 @@ std::uint64_t decodedSizeGuess(const TextPlan& plan) {
     return plan.text.size() * decoded / head.text.size();
 }
 
+// The text of a file, decoded once however often it is read. Pages planned first read the
+// text twice (writeTextPages), and decoding a legacy charset is the dearer part of reading: the
+// first reading keeps what it decoded, the second hands that on in the same pieces. Valid
+// UTF-8 is handed on from the file's bytes and needs no copy. The copy is kept only while it
+// stays within the file's size and kDecodedSlack more (GBK text grows by half), so that the
+// bytes and the copy take at most twice the file and that; a larger one is decoded again.
+class DecodedOnce {
+  public:
+    static constexpr std::size_t kDecodedSlack = 4 * 1024 * 1024;
+
+    explicit DecodedOnce(SourceText& source)
+        : m_source(source), m_cap(source.plan().validUtf8 ? 0 : source.size() + kDecodedSlack) {}
+
+    void operator()(const TextSink& sink) {
+        if (m_whole) {
+            for (const std::string& piece : m_pieces) sink(piece);
+            return;
+        }
+        bool keep = !m_read && m_cap > 0;
+        m_read = true;
+        // Kept piece by piece: one growing string would double its buffer past the cap.
+        std::size_t kept = 0;
+        m_source.decode([&](std::string_view piece) {
+            if (keep && kept + piece.size() <= m_cap) {
+                m_pieces.emplace_back(piece);
+                kept += piece.size();
+            } else if (keep) {
+                keep = false;
+                std::vector<std::string>().swap(m_pieces);
+            }
+            sink(piece);
+        });
+        m_whole = keep;
+        // The copy stands in for the file's bytes from now on: at most one of the two is
+        // held beside the pages being written.
+        if (m_whole) m_source.release();
+    }
+
+  private:
+    SourceText& m_source;
+    std::size_t m_cap;
+    bool m_read = false;                // the source has been decoded once
+    bool m_whole = false;               // and all of it is in m_pieces
+    std::vector<std::string> m_pieces;  // as the decoder gave them
+};
+
 }  // namespace
 
 BookPages::BookPages(const BookProject& project, std::string contentFolder, LanguageDetector detect,
@@ -136,9 +182,9 @@ std::vector<int> BookPages::add(int k, ReadingReport& ui) {
         }
         return settleLanguage(source.get(), k);
     }
+    DecodedOnce text(*source);
     write(
-        k, [&](const TextSink& sink) { source->decode(sink); }, source->size(),
-        decodedSizeGuess(plan));
+        k, [&](const TextSink& sink) { text(sink); }, source->size(), decodedSizeGuess(plan));
     return {k};
 }
 
@@ -235,7 +281,7 @@ std::vector<int> BookPages::finish() {
 bool BookPages::sample(const SourceText& source) {
     const std::size_t before = m_sample.size();
     const std::size_t need = kLanguageSampleBytes - before;
-    // Decoding the whole of a huge file to judge its first quarter megabyte would waste time:
+    // Decoding the whole of a huge file to judge its first kLanguageSampleBytes would waste time:
     // no charset takes more than four bytes for a character of at least one byte of UTF-8.
     TextPlan plan = source.plan();
     bool whole = true;
@@ -253,7 +299,7 @@ bool BookPages::sample(const SourceText& source) {
     return whole;
 }
 
-std::vector<int> BookPages::settleLanguage(const SourceText* current, int currentK) {
+std::vector<int> BookPages::settleLanguage(SourceText* current, int currentK) {
     m_sampling = false;
     m_languageTag = m_detect(m_sample);
     if (m_languageTag.empty() || !isLanguageTag(m_languageTag)) m_languageTag = qb::languageTag();
@@ -272,8 +318,9 @@ std::vector<int> BookPages::settleLanguage(const SourceText* current, int curren
     }
     m_kept.clear();
     if (current != nullptr) {
+        DecodedOnce text(*current);
         write(
-            currentK, [&](const TextSink& sink) { current->decode(sink); }, current->size(),
+            currentK, [&](const TextSink& sink) { text(sink); }, current->size(),
             decodedSizeGuess(current->plan()));
         written.push_back(currentK);
     }

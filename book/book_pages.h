@@ -26,8 +26,10 @@ namespace qb {
 // Finds the language of a UTF-8 text sample: a BCP 47 tag, or empty when it cannot tell.
 using LanguageDetector = std::function<std::string(std::string_view)>;
 
-// How much text the language is judged from.
-inline constexpr std::size_t kLanguageSampleBytes = 256 * 1024;
+// How much text the language is judged from: enough for thousands of words or characters.
+// CLD2 names the language of real novels (English, Chinese, Japanese) the same from 16 KiB as
+// from 256 KiB; it costs time in proportion, as do the decoding and cleaning of the sample.
+inline constexpr std::size_t kLanguageSampleBytes = 64 * 1024;
 
 // The most members a zip archive without ZIP64 records holds, and so the most files of a book.
 inline constexpr std::size_t kMaxBookMembers = 65534;
@@ -97,7 +99,7 @@ class BookPages {
     void pageClosed(const std::string& path);
     // Samples source's text; true when all of it went into the sample.
     bool sample(const SourceText& source);
-    std::vector<int> settleLanguage(const SourceText* current, int currentK);
+    std::vector<int> settleLanguage(SourceText* current, int currentK);
     static std::string textHead(const SourceText& source);
     void settleBook(const std::string& head, bool aozora);
 

@@ -931,6 +931,9 @@ TextPages writeTextPages(const TextFeed& text, int k, const std::string& sourceP
 }
 
 SourceText::SourceText(const std::string& path, const std::string& charset)
-    : m_path(path), m_bytes(readFileBytes(path)), m_plan(planDecoding(m_bytes, charset, path)) {}
+    : m_path(path),
+      m_bytes(readFileBytes(path)),
+      m_size(m_bytes.size()),
+      m_plan(planDecoding(m_bytes, charset, path)) {}
 
 }  // namespace qb

@@ -87,12 +87,18 @@ class SourceText {
     const std::string& path() const { return m_path; }
     const TextPlan& plan() const { return m_plan; }
     // The bytes the file held, as read.
-    std::size_t size() const { return m_bytes.size(); }
+    std::size_t size() const { return m_size; }
     void decode(const TextSink& sink) const { decodeText(m_plan, sink); }
+    // Frees the bytes once their text is held decoded elsewhere: nothing is decoded after.
+    void release() {
+        std::string().swap(m_bytes);
+        m_plan.text = {};
+    }
 
   private:
     std::string m_path;
     std::string m_bytes;
+    std::size_t m_size;
     TextPlan m_plan;  // views into m_bytes
 };
 

@@ -1,6 +1,7 @@
 #include "book/text_conventions.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "book/text_blanks.h"
@@ -62,17 +63,24 @@ bool isContentsHeading(std::string_view line) {
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> emphasisPairs(std::string_view text) {
+    // Most paragraphs hold no underscore at all: memchr finds them far faster than a look at
+    // every byte.
+    auto underscoreFrom = [&](std::size_t from) {
+        if (from >= text.size()) return text.size();
+        const void* found = std::memchr(text.data() + from, '_', text.size() - from);
+        return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
+                     : text.size();
+    };
     std::vector<std::size_t> closings;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '_' || i == 0) continue;
+    for (std::size_t i = underscoreFrom(1); i < text.size(); i = underscoreFrom(i + 1)) {
         const char before = text[i - 1];
         const bool after = i + 1 < text.size() && (isWordByte(text[i + 1]) || text[i + 1] == '_');
         if (before != '_' && before != ' ' && before != '\t' && !after) closings.push_back(i);
     }
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    if (closings.empty()) return pairs;
     std::size_t next = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '_') continue;
+    for (std::size_t i = underscoreFrom(0); i < text.size(); i = underscoreFrom(i + 1)) {
         const bool boundary = i == 0 || (!isWordByte(text[i - 1]) && text[i - 1] != '_');
         const bool opens = boundary && i + 1 < text.size() && text[i + 1] != '_' &&
                            text[i + 1] != ' ' && text[i + 1] != '\t';

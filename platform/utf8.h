@@ -91,6 +91,10 @@ std::string_view withoutCutUtf8Tail(std::string_view s);
 // True when the whole text is well-formed UTF-8.
 bool isValidUtf8(std::string_view s);
 
+// True when the text reads as UTF-8 with a few stray bytes at most: its non-ASCII bytes make
+// one well-formed sequence at least, and twenty for each byte that is not part of one.
+bool isMostlyUtf8(std::string_view s);
+
 // Appends s to out with each ill-formed sequence as one U+FFFD: a lead byte together with the
 // continuation bytes it announces (the 5- and 6-byte forms, values past U+10FFFF, surrogates,
 // overlong forms, a sequence cut short), or a stray continuation byte on its own.

@@ -195,6 +195,45 @@ TEST_F(BookPagesTest, EachFileSaysHowItWasRead) {
                                         "read 2 page2.html gbk.txt GB18030 detected"}));
 }
 
+// A text in a legacy charset is decoded once and read twice (planned, then written): the
+// second reading must give the pages its UTF-8 twin gives, over many decoder pieces and pages.
+TEST_F(BookPagesTest, ALegacyTextGivesThePagesOfItsUtf8Twin) {
+    std::string utf8;
+    for (int chapter = 1; chapter <= 40; ++chapter) {
+        utf8 += "Kapitel " + std::to_string(chapter) + "\n\n";
+        for (int k = 0; k < 30; ++k) utf8 += kGerman + "\n";
+    }
+    std::string latin1;  // kGerman holds only characters up to U+00FF
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        latin1 += c == 0xC3 ? static_cast<char>(0x40 + static_cast<unsigned char>(utf8[++i]))
+                            : static_cast<char>(c);
+    }
+    ASSERT_GT(latin1.size(), 300'000u);
+    m_project.paragraphs = ParagraphMode::Auto;
+    m_project.chapterMode = ChapterMode::Auto;
+    m_project.conventions = true;
+    m_project.language = "de";
+    std::vector<std::vector<std::string>> books;
+    for (const auto& [name, bytes, charset] :
+         {std::tuple{"utf8", utf8, ""}, std::tuple{"latin1", latin1, "WINDOWS-1252"}}) {
+        BookProject project = m_project;
+        project.sourceFiles = {m_dir / (std::string(name) + ".txt")};
+        project.charset = charset;
+        test::writeFile(project.sourceFiles[0], bytes);
+        const std::string out = m_dir / name;
+        std::filesystem::create_directories(out);
+        BookPages pages(project, out);
+        pages.add(1, m_ui);
+        pages.finish();
+        books.emplace_back();
+        for (const PageFile& page : pages.outline().pages)
+            books.back().push_back(test::readFile(out + "/" + page.href));
+    }
+    EXPECT_GT(books[0].size(), 1u);
+    EXPECT_TRUE(books[0] == books[1]);
+}
+
 TEST_F(BookPagesTest, ANulByteThatEndsTheTextIsReported) {
     const std::string bytes = std::string("kept\nalso kept\0lost\n", 20);
     const std::string path = text("nul.txt", bytes);

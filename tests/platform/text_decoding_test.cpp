@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <random>
+
 #include "platform/errors.h"
 #include "platform/text_file.h"
 #include "platform/utf8.h"
@@ -235,6 +237,27 @@ TEST_F(TextDecodingTest, WhatADecoderGivesIsCheckedAsUtf8) {
                        "f\xF4\x90\x80\x80");
     EXPECT_EQ(repaired, "a" + kFffd + "b" + kFffd + "c" + kFffd + "d" + kFffd + kFffd + "e" +
                             kFffd + "f" + kFffd);
+}
+
+// Single-byte charsets are read from a table of what iconv makes of each byte: over every
+// byte, the holes some charsets have among them, and texts longer than one piece, the
+// characters must be iconv's own. (8-bit text ends at a NUL, so there is none.)
+TEST_F(TextDecodingTest, SingleByteCharsetsReadAsIconvReadsThem) {
+    std::string every;
+    for (int b = 1; b < 256; ++b) every += static_cast<char>(b);
+    std::string mixed;
+    std::mt19937 random(1252);
+    while (mixed.size() < 200'000) {
+        const auto b = random() % 256;
+        mixed += b == 0 ? std::string("plain words ") : std::string(1, static_cast<char>(b));
+    }
+    for (const char* charset : {"WINDOWS-1252", "cp1251", "ISO-8859-3", "ISO-8859-7", "KOI8-R",
+                                "WINDOWS-1255", "WINDOWS-1258"}) {
+        for (const std::string& bytes : {every, mixed}) {
+            IconvConverter iconv(charset);
+            EXPECT_EQ(test::decodedText(bytes, charset), iconv.convert(bytes)) << charset;
+        }
+    }
 }
 
 // How a file's bytes become lines, each case once whichever layer first checked it: line
