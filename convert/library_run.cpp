@@ -82,10 +82,14 @@ std::vector<LibraryBook> planLibrary(const BookProject& shared, const TypedField
                                      int jobs) {
     std::vector<LibraryBook> books(shared.sourceFiles.size());
     const std::string charset = localeCharset();
+    // Each book's project starts from one without the list of texts: a copy of the whole list,
+    // even emptied, would keep its room, and a library of n texts would hold n x n of them.
+    BookProject base = shared;
+    base.sourceFiles = std::vector<std::string>();
     onThreads(books.size(), jobs, [&](std::size_t i) {
         LibraryBook& book = books[i];
         book.source = shared.sourceFiles[i];
-        book.project = shared;
+        book.project = base;
         book.project.sourceFiles = {book.source};
         settleBookDefaults(book.project, typed);
         book.archiveName = archiveFileName(book.project.title, charset);
