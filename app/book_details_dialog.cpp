@@ -6,7 +6,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
+
+#include "app/dialog_layout.h"
 
 #include "book/metadata_values.h"
 
@@ -85,14 +86,7 @@ BookDetailsDialog::BookDetailsDialog(const BookDetails& details, QWidget* parent
     form->addRow(QStringLiteral("Title s&orted as:"), m_titleSort);
     form->addRow(QStringLiteral("Aut&hor sorted as:"), m_authorSort);
 
-    m_problem->setWordWrap(true);
-    m_problem->setStyleSheet(QStringLiteral("color: #a00000;"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(m_problem);
-    layout->addWidget(m_buttons);
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layOutFormDialog(this, form, m_problem, m_buttons);
 
     m_authors->setPlainText(joined(details.otherAuthors, QStringLiteral("\n")));
     m_description->setPlainText(QString::fromStdString(details.description));

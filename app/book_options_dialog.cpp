@@ -10,8 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
+#include "app/dialog_layout.h"
 #include "platform/locale.h"
 
 namespace qb {
@@ -179,21 +179,7 @@ BookOptionsDialog::BookOptionsDialog(const BookOptions& options, QWidget* parent
     m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
 
-    // Red that reads on the desktop's own background, light or dark.
-    QPalette warning = m_problem->palette();
-    const bool darkDesktop = warning.color(QPalette::Window).lightness() < 128;
-    warning.setColor(QPalette::WindowText,
-                     darkDesktop ? QColor(0xFF, 0x7A, 0x7A) : QColor(0xC0, 0x10, 0x10));
-    m_problem->setPalette(warning);
-    m_problem->setWordWrap(true);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(m_problem);
-    layout->addWidget(m_buttons);
-
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layOutFormDialog(this, form, m_problem, m_buttons);
     for (QComboBox* box : {m_chapters, m_language, m_encoding, m_version, m_writingMode})
         connect(box, &QComboBox::currentIndexChanged, this, [this] { updateState(); });
     // A collection's font is picked by typing "#N" after the chosen file's name.
