@@ -8,21 +8,7 @@ set -euo pipefail
 dir=${1:?usage: gen_corpus.sh FOLDER}
 mkdir -p "$dir"
 
-# prose <bytes> <seed> <vocabulary>: lines of words from the vocabulary, UTF-8.
-prose() {
-  awk -v bytes="$1" -v seed="$2" -v vocabulary="$3" 'BEGIN {
-    srand(seed)
-    n = split(vocabulary, w, " ")
-    written = 0
-    while (written < bytes) {
-      len = 4 + int(rand() * 24); line = ""
-      for (i = 0; i < len; i++) line = line (i ? " " : "") w[1 + int(rand() * n)]
-      line = line "."
-      print line; written += length(line) + 1
-      if (rand() < 0.05) { print ""; written++ }
-    }
-  }'
-}
+source "$(dirname "$0")/prose.sh"
 
 english="the of and to in a is that for it as was with be by on not he this are or his from at \
 which but have an they you were her she there been one all we their would when if so no will \

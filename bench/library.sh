@@ -24,20 +24,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/qb-library-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/texts"
 
-# prose <bytes> <seed> <vocabulary>: paragraphs of words from the vocabulary, UTF-8.
-prose() {
-  awk -v bytes="$1" -v seed="$2" -v vocabulary="$3" 'BEGIN {
-    srand(seed)
-    n = split(vocabulary, w, " ")
-    written = 0
-    while (written < bytes) {
-      len = 40 + int(rand() * 120); line = ""
-      for (i = 0; i < len; i++) line = line (i ? " " : "") w[1 + int(rand() * n)]
-      line = line "."
-      print line; print ""; written += length(line) + 2
-    }
-  }'
-}
+source "$here/prose.sh"
 english="the of and to in a is that for it as was with be by on not he this are or his from at \
 which but have an they you were her she there been one all we their would when if so no will \
 river morning letter garden window quietly remember however between thought afternoon question"
@@ -48,8 +35,8 @@ for i in $(seq 1 40); do
   size=$(( (512 + (i * 389) % 2560) * 1024 ))  # 0.5 to 3 MB
   name=$(printf '%s/texts/book%02d' "$work" "$i")
   case $(( i % 3 )) in
-    0) prose "$size" "$i" "$english" > "$name.txt" ;;
-    1) prose "$size" "$i" "$french $english" | iconv -f UTF-8 -t WINDOWS-1252 > "$name.txt" ;;
+    0) prose "$size" "$i" "$english" paragraphs > "$name.txt" ;;
+    1) prose "$size" "$i" "$french $english" paragraphs | iconv -f UTF-8 -t WINDOWS-1252 > "$name.txt" ;;
     2) CHAPTERS=$(( size / 16384 )) SEED=$i bash "$here/gen_novel.sh" "$name.txt" ;;
   esac
 done

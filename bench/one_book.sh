@@ -23,22 +23,13 @@ trap 'rm -rf "$work"' EXIT
 
 # 40 texts of 1 MiB of prose-like lines, from fixed seeds so that every run has the same corpus.
 mkdir -p "$work/texts"
+source "$(dirname "$0")/prose.sh"
+words="the of and to in a is that for it as was with be by on not he this are or his from at \
+which but have an they you were her she there been one all we their river morning letter garden \
+window quietly remember however between thought afternoon question something evening together \
+certainly distance shoulder"
 for i in $(seq -w 1 40); do
-  awk -v bytes=1048576 -v seed="$i" 'BEGIN {
-    srand(seed)
-    n = split("the of and to in a is that for it as was with be by on not he this are or his " \
-              "from at which but have an they you were her she there been one all we their " \
-              "river morning letter garden window quietly remember however between thought " \
-              "afternoon question something evening together certainly distance shoulder", w, " ")
-    written = 0
-    while (written < bytes) {
-      len = 4 + int(rand() * 24); line = ""
-      for (i = 0; i < len; i++) line = line (i ? " " : "") w[1 + int(rand() * n)]
-      line = line "."
-      print line; written += length(line) + 1
-      if (rand() < 0.05) { print ""; written++ }
-    }
-  }' > "$work/texts/text$i.txt"
+  prose 1048576 "$i" "$words" > "$work/texts/text$i.txt"
 done
 texts=("$work"/texts/*.txt)
 echo "corpus: ${#texts[@]} files, $(cat "${texts[@]}" | wc -c) bytes"
